@@ -1,0 +1,17 @@
+#pragma once
+// showErrorBox: the modal error message of the game, printf-style. The text is
+// cut to 1023 characters. Until the entry point names a platform to show it
+// on (setErrorBoxPlatform), the text goes to standard error.
+
+#include <cstdarg>
+
+class Platform;
+
+// Caption of every error box.
+inline constexpr const char* kErrorBoxCaption = "Turfwar";
+// Longest text an error box shows, terminator included.
+inline constexpr int kErrorBoxBufferSize = 1024;
+
+void setErrorBoxPlatform(Platform* platform);
+// Returns 1 once the box is closed (its OK answer).
+int showErrorBox(const char* format, ...) __attribute__((format(printf, 1, 2)));

@@ -1,0 +1,185 @@
+#include "app/game.h"
+
+#include "app/error_box.h"
+
+#include <GL/gl.h>
+
+namespace {
+
+// Light 0: a white light up and to the side of the arena.
+const float kLightAmbient[4] = {0.2f, 0.2f, 0.2f, 1.0f};
+const float kLightDiffuse[4] = {0.8f, 0.8f, 0.8f, 1.0f};
+const float kLightSpecular[4] = {0.5f, 0.5f, 0.5f, 1.0f};
+const float kLightPosition[4] = {-400.0f, 300.0f, 0.0f, 1.0f};
+
+void setFixedRenderState(World& world)
+{
+    glEnable(GL_LIGHTING);
+    glShadeModel(GL_SMOOTH);
+    glCullFace(GL_BACK);
+    // Culling stays off: the meshes are not consistently wound.
+    glEnable(GL_CULL_FACE);
+    glDisable(GL_CULL_FACE);
+    glEnable(GL_DEPTH_TEST);
+    glClearColor(0.5f, 0.5f, 0.5f, 0.0f);
+    glEnable(GL_NORMALIZE);
+    world.window.usePerspective();
+    glPointSize(5.0f);
+}
+
+void setUpLight()
+{
+    glLightfv(GL_LIGHT0, GL_AMBIENT, kLightAmbient);
+    glLightfv(GL_LIGHT0, GL_DIFFUSE, kLightDiffuse);
+    glLightfv(GL_LIGHT0, GL_SPECULAR, kLightSpecular);
+    glLightfv(GL_LIGHT0, GL_POSITION, kLightPosition);
+    glEnable(GL_LIGHT0);
+    glEnable(GL_COLOR_MATERIAL);
+    glColorMaterial(GL_FRONT, GL_AMBIENT_AND_DIFFUSE);
+    glMateriali(GL_FRONT, GL_SHININESS, 96);
+}
+
+// --- Start-up steps of the subsystems still to come, each at its place. ---
+void loadVehicleMeshes(World&) {}       // "car.3ds", "wheel.3ds"
+void loadGunModel(World&) {}            // "data\gun.ms3d", then restart its animation
+void createPhysics(World&) {}           // world, hash space, contact group, planes
+bool buildCars(World&) { return true; } // both cars from "car.txt", car 1 moved by (400, 14, 200)
+void loadFireTextures(World&) {}        // "fire//12001.bmp" and the fourteen after it
+void loadPlayerModel(World&) {}         // "data\model.ms3d", animation from 4200 ms
+void loadGroundAndMarker(World&) {}     // "grass14.bmp", "aasdf.tga"
+void loadSkyModel(World&) {}            // "sky.ms3d"
+void initCamera(World&) {}              // chase camera: mode 1, height 20
+
+// --- Frame steps of the subsystems still to come, each at its place. ---
+void applyCarControls(World&) {}                 // keys to every car, then Car::drive
+void stepPhysics(World&, float) {}               // the fixed-rate accumulator
+void moveAndAimOnFoot(World&, float) {}          // walk, target search, hand gun
+void moveAndAimInCar(World&, float) {}           // driving view, target search, car gun
+void enterOrLeaveCar(World&, float) {}           // E with its cooldown
+void updateProjectiles(World&, float) {}         // the pool, then the shot timer
+void feedCamera(World&) {}                       // from the car or the player
+void updateAndApplyCamera(World&, float) { glPushMatrix(); }  // pushes the modelview
+void drawScene(World&) {}
+void endMainView(World&) {}
+void drawInsetView(World&) {}
+
+}  // namespace
+
+bool initGame(World& world)
+{
+    setFixedRenderState(world);
+    loadVehicleMeshes(world);
+    loadGunModel(world);
+    setUpLight();
+    createPhysics(world);
+    if (!buildCars(world))
+        return false;
+    loadFireTextures(world);
+    loadPlayerModel(world);
+    world.player.yaw = kStartYawDegrees;
+    loadGroundAndMarker(world);
+    loadSkyModel(world);
+    initCamera(world);
+    world.mouseCentre = {250, 250};
+    readMouseLook(world.platform, 0.0f, nullptr);
+    // The first frame measures from here, not from the start of the process.
+    frameTime(world.frameTimer, world.platform);
+    return true;
+}
+
+void runFrame(World& world)
+{
+    Platform& platform = world.platform;
+    const float dt = frameTime(world.frameTimer, platform);
+    world.lastFrameSeconds = dt;
+
+    applyCarControls(world);
+    stepPhysics(world, dt);
+
+    float look[2] = {0.0f, 0.0f};
+    readMouseLook(platform, dt, look);
+    world.player.yaw += look[0];
+    world.player.pitch += look[1];
+
+    world.weapon.targetLocked = false;
+    if (!world.player.inCar)
+        moveAndAimOnFoot(world, dt);
+    else
+        moveAndAimInCar(world, dt);
+    enterOrLeaveCar(world, dt);
+    updateProjectiles(world, dt);
+
+    // Main view.
+    GameWindow& window = world.window;
+    window.usePerspective();
+    window.setViewport(window.width, window.height, 0, 0);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    feedCamera(world);
+    glLoadIdentity();
+    updateAndApplyCamera(world, dt);
+    drawScene(world);
+    endMainView(world);
+    glPopMatrix();
+    glFlush();
+
+    drawInsetView(world);
+
+    window.swapBuffers();
+    ++world.framesRun;
+    if (isKeyHeld(platform, Key::Escape))
+        world.quitRequested = true;
+}
+
+void shutdownGame(World&) {}
+
+LoopPass runLoopPass(World& world)
+{
+    switch (world.window.pumpMessage()) {
+    case kQuitMessageTaken:
+        return LoopPass::Quit;
+    case kNoMessagePending:
+        runFrame(world);
+        return LoopPass::FrameRun;
+    default:
+        return LoopPass::MessageHandled;
+    }
+}
+
+int runTurfwar(World& world)
+{
+    Platform& platform = world.platform;
+    setErrorBoxPlatform(&platform);
+
+    const MessageBoxAnswer answer =
+        platform.showMessageBox(kStartQuestionText, kStartQuestionCaption, MessageBoxStyle::YesNoQuestion);
+    const bool fullscreen = answer != MessageBoxAnswer::No;
+
+    if (!world.window.create(kWindowBitsPerPixel, kWindowWidth, kWindowHeight, kWindowTitle, fullscreen)) {
+        showErrorBox("couldnt load window");
+        return kExitNoWindow;
+    }
+    world.window.onButtonPress = [&world](int button, int x, int y) {
+        onMouseButton(world.weapon, button, x, y);
+    };
+    world.window.onButtonRelease = [&world](int button, int x, int y) {
+        onMouseButtonRelease(world.weapon, button, x, y);
+    };
+
+    if (!initGame(world)) {
+        world.window.destroy();
+        return kExitBadGameData;
+    }
+
+    world.window.show(true);
+    platform.setCursorVisible(false);
+
+    while (!world.quitRequested) {
+        if (runLoopPass(world) == LoopPass::Quit)
+            break;
+    }
+
+    shutdownGame(world);
+    platform.setCursorVisible(true);
+    world.window.destroy();
+    return kExitOk;
+}

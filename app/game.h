@@ -1,0 +1,37 @@
+#pragma once
+// The game's start-up, frame and shut-down, and the entry point that runs
+// them: ask about full screen, open the window, start the game, then loop,
+// each pass either handling one pending window message or, when none is
+// pending, running one frame.
+
+#include "app/world.h"
+
+// Text and caption of the start-up question, and the window's title.
+inline constexpr const char* kStartQuestionText =
+    "Controls: \nMove: WASD, Run: Q, Enter/Exit Vehicle: E\nShoot: Left Click, Look: Mouse\n\n"
+    "Would You Like To Run In Fullscreen Mode?";
+inline constexpr const char* kStartQuestionCaption = "Start FullScreen?";
+inline constexpr const char* kWindowTitle =
+    "Move: WASD, Fire: L Click, Run: Q, Enter/Exit Vehicle: E, Close: Escape";
+inline constexpr int kWindowWidth = 800;
+inline constexpr int kWindowHeight = 600;
+inline constexpr int kWindowBitsPerPixel = 16;
+
+// Exit statuses of the program.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitNoWindow = 1;     // the window or its GL context could not be made
+inline constexpr int kExitBadGameData = 3;  // data the game cannot run without was unusable
+
+// Fixed GL state, data, physics and cars, timers. Needs the window's GL
+// context. False when the game cannot start; the reason has been shown.
+bool initGame(World& world);
+// One frame: timing, controls, physics, look, movement, weapon, views, swap.
+void runFrame(World& world);
+void shutdownGame(World& world);
+
+enum class LoopPass { Quit, MessageHandled, FrameRun };
+// One pass of the main loop: pump one message, or run a frame when none was pending.
+LoopPass runLoopPass(World& world);
+
+// The whole program on the world's platform; returns the exit status.
+int runTurfwar(World& world);

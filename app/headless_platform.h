@@ -1,0 +1,107 @@
+#pragma once
+// The platform layer without a display, for tests and tools. Whoever drives
+// it supplies the clock, the held keys, the mouse motion, the window events
+// and the answers to message boxes, and reads back what the game showed:
+// every message box with its text and caption, and (on request) the pixels
+// of the last frame. OpenGL is real: an SDL window on the offscreen video
+// driver with Mesa behind it.
+
+#include "app/platform.h"
+#include "app/sdl_gl.h"
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+struct RecordedMessageBox {
+    std::string text;
+    std::string caption;
+    MessageBoxStyle style = MessageBoxStyle::OkError;
+};
+
+// RGB rows, bottom row first (as glReadPixels gives them).
+struct FrameImage {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint8_t> rgb;
+};
+
+class HeadlessPlatform : public Platform {
+public:
+    HeadlessPlatform();
+    ~HeadlessPlatform() override;
+    HeadlessPlatform(const HeadlessPlatform&) = delete;
+    HeadlessPlatform& operator=(const HeadlessPlatform&) = delete;
+
+    // --- what the driver sets ---
+    void setTicks(std::uint32_t ms) { ticks_ = ms; }
+    void advanceTicks(std::uint32_t ms) { ticks_ += ms; }
+    void setKeyDown(Key key, bool down);
+    void releaseAllKeys();
+    // Right and down positive, like a real mouse; it adds up until the game reads it.
+    void moveMouse(int dx, int dy);
+    void queueEvent(const WindowEvent& event) { events_.push_back(event); }
+    void requestClose();
+    void click(int button = 1, int x = 0, int y = 0);  // a press and its release
+    void resize(int width, int height);                 // as a restore or maximise would
+    void minimize();
+    // Answers for the coming questions, in order; with none left a question is answered No.
+    void queueAnswer(MessageBoxAnswer answer) { answers_.push_back(answer); }
+    void setDisplayModeAvailable(bool available) { displayModeAvailable_ = available; }
+    void setWindowCreationFails(bool fails) { windowCreationFails_ = fails; }
+    // Called after every swap with the number of swaps so far, so a test can
+    // script what happens between frames while the real loop runs.
+    std::function<void(int swaps)> onSwap;
+    // Keep a copy of each frame as it is swapped (off by default: it costs a read-back).
+    void setCaptureFrames(bool capture) { captureFrames_ = capture; }
+
+    // --- what the driver reads ---
+    const std::vector<RecordedMessageBox>& messageBoxes() const { return messageBoxes_; }
+    int swapCount() const { return swaps_; }
+    bool windowOpen() const { return gl_.window != nullptr; }
+    bool windowVisible() const { return visible_; }
+    bool cursorVisible() const { return cursorVisible_; }
+    bool displayModeChanged() const { return displayModeChanged_; }
+    std::size_t pendingEvents() const { return events_.size(); }
+    const FrameImage& lastFrame() const { return lastFrame_; }
+    // Reads the current back buffer now.
+    FrameImage readFrame() const;
+
+    // --- Platform ---
+    MessageBoxAnswer showMessageBox(const std::string& text, const std::string& caption,
+                                    MessageBoxStyle style) override;
+    bool changeDisplayMode(int width, int height, int bitsPerPixel) override;
+    bool createWindow(const WindowRequest& request) override;
+    void destroyWindow() override;
+    void showWindow(bool visible) override { visible_ = visible; }
+    void drawableSize(int& width, int& height) const override;
+    bool pollEvent(WindowEvent& event) override;
+    void swapBuffers() override;
+    std::uint32_t ticks() override { return ticks_; }
+    bool isKeyDown(Key key) const override;
+    void takeMouseMotion(int& dx, int& dy) override;
+    void setCursorVisible(bool visible) override { cursorVisible_ = visible; }
+
+private:
+    std::uint32_t ticks_ = 0;
+    unsigned keysDown_ = 0;  // one bit per Key
+    int mouseDx_ = 0;
+    int mouseDy_ = 0;
+    std::deque<WindowEvent> events_;
+    std::deque<MessageBoxAnswer> answers_;
+    std::vector<RecordedMessageBox> messageBoxes_;
+    bool displayModeAvailable_ = true;
+    bool displayModeChanged_ = false;
+    bool windowCreationFails_ = false;
+    bool videoStarted_ = false;
+    SdlGlWindow gl_;
+    int width_ = 0;
+    int height_ = 0;
+    bool visible_ = false;
+    bool cursorVisible_ = true;
+    int swaps_ = 0;
+    bool captureFrames_ = false;
+    FrameImage lastFrame_;
+};

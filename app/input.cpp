@@ -1,0 +1,28 @@
+#include "app/input.h"
+
+bool isKeyHeld(const Platform& platform, Key key) { return platform.isKeyDown(key); }
+
+float frameTime(FrameTimer& timer, Platform& platform)
+{
+    if (!timer.started) {
+        timer.lastTicks = platform.ticks();
+        timer.started = true;
+    }
+    const std::uint32_t elapsedMs = platform.ticks() - timer.lastTicks;
+    const float elapsed = static_cast<float>(elapsedMs) / 1000.0f;
+    // A fresh reading, after the subtraction: what passes in between is not
+    // counted in any frame.
+    timer.lastTicks = platform.ticks();
+    return elapsed;
+}
+
+void readMouseLook(Platform& platform, float frameSeconds, float* look)
+{
+    (void)frameSeconds;  // the displacement is per frame, whatever its length
+    int dx = 0, dy = 0;
+    platform.takeMouseMotion(dx, dy);
+    if (look == nullptr)
+        return;
+    look[0] = static_cast<float>(-dx);
+    look[1] = static_cast<float>(-dy);
+}

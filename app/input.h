@@ -1,0 +1,34 @@
+#pragma once
+// Input and frame timing, polled once per frame by the frame driver and
+// handed down as numbers: the held-key test, the frame time in seconds and
+// the mouse-look displacement in pixels.
+
+#include "app/platform.h"
+
+#include <cstdint>
+
+// The held-key test every key of the game goes through.
+bool isKeyHeld(const Platform& platform, Key key);
+
+struct FrameTimer {
+    std::uint32_t lastTicks = 0;  // milliseconds
+    bool started = false;
+};
+
+// Seconds since the previous call, from 32-bit millisecond ticks: a wrap of
+// the counter still gives the small positive difference. No clamp and no
+// smoothing: two calls within a tick give 0, a long stall comes through whole.
+// The first call measures 0 and starts the timer.
+float frameTime(FrameTimer& timer, Platform& platform);
+
+// The recentring point of the mouse, in screen pixels. Relative mouse mode
+// does the recentring on every platform we run on, so it is a record only.
+struct MouseCentre {
+    int x = 0;
+    int y = 0;
+};
+
+// Writes the mouse displacement since the last call into look[0], look[1]
+// when look is given: left and up positive, one unit per pixel, not scaled
+// by the frame time. Without an output it only drops what has accumulated.
+void readMouseLook(Platform& platform, float frameSeconds, float* look);

@@ -1,0 +1,244 @@
+#include "app/sdl_platform.h"
+
+#include "app/sdl_gl.h"
+
+#include <SDL.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+SDL_Scancode scancodeOf(Key key)
+{
+    switch (key) {
+    case Key::W: return SDL_SCANCODE_W;
+    case Key::A: return SDL_SCANCODE_A;
+    case Key::S: return SDL_SCANCODE_S;
+    case Key::D: return SDL_SCANCODE_D;
+    case Key::Q: return SDL_SCANCODE_Q;
+    case Key::E: return SDL_SCANCODE_E;
+    case Key::Escape: return SDL_SCANCODE_ESCAPE;
+    }
+    return SDL_SCANCODE_UNKNOWN;
+}
+
+}  // namespace
+
+SdlPlatform::SdlPlatform()
+{
+    // Real relative motion, not a cursor warped back to the centre: warping
+    // does nothing on Wayland.
+    SDL_SetHint(SDL_HINT_MOUSE_RELATIVE_MODE_WARP, "0");
+}
+
+SdlPlatform::~SdlPlatform()
+{
+    destroyWindow();
+    if (videoReady_)
+        stopSdlVideo();
+}
+
+bool SdlPlatform::initVideo()
+{
+    if (!videoReady_)
+        videoReady_ = startSdlVideo();
+    return videoReady_;
+}
+
+MessageBoxAnswer SdlPlatform::showMessageBox(const std::string& text, const std::string& caption,
+                                             MessageBoxStyle style)
+{
+    if (style == MessageBoxStyle::OkError) {
+        if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption.c_str(), text.c_str(), gl_.window) == 0)
+            return MessageBoxAnswer::Ok;
+        std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+        return MessageBoxAnswer::Ok;
+    }
+
+    // Return answers Yes and Escape answers No, as keyboard users expect.
+    const SDL_MessageBoxButtonData buttons[] = {
+        {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 0, "No"},
+        {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, 1, "Yes"},
+    };
+    SDL_MessageBoxData data{};
+    data.flags = SDL_MESSAGEBOX_INFORMATION;
+    data.window = gl_.window;
+    data.title = caption.c_str();
+    data.message = text.c_str();
+    data.numbuttons = 2;
+    data.buttons = buttons;
+    int pressed = -1;
+    if (SDL_ShowMessageBox(&data, &pressed) != 0) {
+        std::fprintf(stderr, "%s: %s\n(no dialog could be shown: answering No)\n", caption.c_str(),
+                     text.c_str());
+        return MessageBoxAnswer::No;
+    }
+    return pressed == 1 ? MessageBoxAnswer::Yes : MessageBoxAnswer::No;
+}
+
+bool SdlPlatform::changeDisplayMode(int width, int height, int bitsPerPixel)
+{
+    (void)bitsPerPixel;  // SDL chooses the pixel format among the modes of that size
+    if (!initVideo())
+        return false;
+    SDL_DisplayMode wanted{};
+    wanted.w = width;
+    wanted.h = height;
+    SDL_DisplayMode found{};
+    if (SDL_GetClosestDisplayMode(0, &wanted, &found) == nullptr)
+        return false;
+    if (found.w != width || found.h != height)
+        return false;
+    haveFullscreenMode_ = true;
+    fullscreenMode_ = found;
+    return true;
+}
+
+bool SdlPlatform::createWindow(const WindowRequest& request)
+{
+    if (!initVideo())
+        return false;
+    // Without a display server SDL falls back to a driver that shows nothing;
+    // a game nobody can see or stop is worse than no game.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    const bool invisible = driver != nullptr
+                        && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0);
+    if (invisible && std::getenv("SDL_VIDEODRIVER") == nullptr) {
+        std::fprintf(stderr, "turfwar: no display to open a window on (is DISPLAY or WAYLAND_DISPLAY set?)\n");
+        return false;
+    }
+    const unsigned flags = SDL_WINDOW_ALLOW_HIGHDPI
+                         | (request.fullscreen ? SDL_WINDOW_FULLSCREEN : SDL_WINDOW_RESIZABLE);
+    if (!openSdlGlWindow(request, flags, gl_))
+        return false;
+    if (request.fullscreen && haveFullscreenMode_)
+        SDL_SetWindowDisplayMode(gl_.window, &fullscreenMode_);
+    return true;
+}
+
+void SdlPlatform::destroyWindow()
+{
+    if (gl_.window == nullptr)
+        return;
+    SDL_SetRelativeMouseMode(SDL_FALSE);
+    // Closing a full-screen window gives the desktop its own mode back.
+    closeSdlGlWindow(gl_);
+}
+
+void SdlPlatform::showWindow(bool visible)
+{
+    if (gl_.window == nullptr)
+        return;
+    if (visible) {
+        SDL_ShowWindow(gl_.window);
+        SDL_RaiseWindow(gl_.window);
+    } else {
+        SDL_HideWindow(gl_.window);
+    }
+}
+
+void SdlPlatform::drawableSize(int& width, int& height) const
+{
+    width = height = 0;
+    if (gl_.window != nullptr)
+        SDL_GL_GetDrawableSize(gl_.window, &width, &height);
+}
+
+bool SdlPlatform::pollEvent(WindowEvent& event)
+{
+    SDL_Event e;
+    if (SDL_PollEvent(&e) == 0)
+        return false;
+    event = WindowEvent{};
+    switch (e.type) {
+    case SDL_QUIT:
+        event.type = WindowEvent::Type::CloseRequested;
+        break;
+    case SDL_WINDOWEVENT:
+        switch (e.window.event) {
+        case SDL_WINDOWEVENT_CLOSE:
+            event.type = WindowEvent::Type::CloseRequested;
+            break;
+        case SDL_WINDOWEVENT_SIZE_CHANGED:
+        case SDL_WINDOWEVENT_RESTORED:
+        case SDL_WINDOWEVENT_MAXIMIZED:
+            event.type = WindowEvent::Type::Resized;
+            drawableSize(event.width, event.height);
+            break;
+        case SDL_WINDOWEVENT_MINIMIZED:
+            event.type = WindowEvent::Type::Minimized;
+            break;
+        case SDL_WINDOWEVENT_FOCUS_GAINED:
+            event.type = WindowEvent::Type::FocusGained;
+            focused_ = true;
+            applyMouseCapture();
+            break;
+        case SDL_WINDOWEVENT_FOCUS_LOST:
+            event.type = WindowEvent::Type::FocusLost;
+            focused_ = false;
+            applyMouseCapture();
+            break;
+        default:
+            break;
+        }
+        break;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP:
+        if (e.button.button == SDL_BUTTON_LEFT || e.button.button == SDL_BUTTON_RIGHT) {
+            event.type = e.type == SDL_MOUSEBUTTONDOWN ? WindowEvent::Type::ButtonDown
+                                                       : WindowEvent::Type::ButtonUp;
+            event.button = e.button.button == SDL_BUTTON_LEFT ? 1 : 2;
+            event.x = e.button.x;
+            event.y = e.button.y;
+        }
+        break;
+    default:
+        break;
+    }
+    return true;
+}
+
+void SdlPlatform::swapBuffers()
+{
+    if (gl_.window != nullptr)
+        SDL_GL_SwapWindow(gl_.window);
+}
+
+std::uint32_t SdlPlatform::ticks() { return SDL_GetTicks(); }
+
+bool SdlPlatform::isKeyDown(Key key) const
+{
+    const Uint8* state = SDL_GetKeyboardState(nullptr);
+    return state != nullptr && state[scancodeOf(key)] != 0;
+}
+
+void SdlPlatform::takeMouseMotion(int& dx, int& dy)
+{
+    dx = dy = 0;
+    int x = 0, y = 0;
+    SDL_GetRelativeMouseState(&x, &y);  // also clears what has accumulated
+    if (!cursorVisible_ && focused_) {
+        dx = x;
+        dy = y;
+    }
+}
+
+void SdlPlatform::setCursorVisible(bool visible)
+{
+    cursorVisible_ = visible;
+    applyMouseCapture();
+}
+
+void SdlPlatform::applyMouseCapture()
+{
+    if (gl_.window == nullptr)
+        return;
+    // The game keeps running unfocused, but it gives the mouse back to the desktop.
+    const bool capture = !cursorVisible_ && focused_;
+    SDL_SetRelativeMouseMode(capture ? SDL_TRUE : SDL_FALSE);
+    SDL_ShowCursor(capture ? SDL_DISABLE : SDL_ENABLE);
+    int ignored = 0;
+    SDL_GetRelativeMouseState(&ignored, &ignored);  // no jump from motion made while released
+}

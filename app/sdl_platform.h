@@ -1,0 +1,44 @@
+#pragma once
+// The platform layer on a real display, through SDL2: a window with a GL
+// compatibility context, full screen through a display-mode change, SDL's
+// message boxes, SDL_GetTicks, the keyboard state by scancode, and mouse look
+// through relative mouse mode (which also works on Wayland, where warping the
+// cursor does not).
+
+#include "app/platform.h"
+#include "app/sdl_gl.h"
+
+#include <SDL_video.h>
+
+class SdlPlatform : public Platform {
+public:
+    SdlPlatform();
+    ~SdlPlatform() override;
+    SdlPlatform(const SdlPlatform&) = delete;
+    SdlPlatform& operator=(const SdlPlatform&) = delete;
+
+    MessageBoxAnswer showMessageBox(const std::string& text, const std::string& caption,
+                                    MessageBoxStyle style) override;
+    bool changeDisplayMode(int width, int height, int bitsPerPixel) override;
+    bool createWindow(const WindowRequest& request) override;
+    void destroyWindow() override;
+    void showWindow(bool visible) override;
+    void drawableSize(int& width, int& height) const override;
+    bool pollEvent(WindowEvent& event) override;
+    void swapBuffers() override;
+    std::uint32_t ticks() override;
+    bool isKeyDown(Key key) const override;
+    void takeMouseMotion(int& dx, int& dy) override;
+    void setCursorVisible(bool visible) override;
+
+private:
+    bool initVideo();
+    void applyMouseCapture();
+
+    bool videoReady_ = false;
+    SdlGlWindow gl_;
+    bool haveFullscreenMode_ = false;
+    SDL_DisplayMode fullscreenMode_{};
+    bool cursorVisible_ = true;
+    bool focused_ = true;
+};

@@ -1,0 +1,22 @@
+#pragma once
+// The player: a point that slides over the ground plane (y = 0), turned by the
+// mouse and moved by the keys on foot, or sitting in one of the cars. Driving,
+// the weapon and the camera read and write this record too.
+
+#include "math/vector3.h"
+
+struct Player {
+    Vector3 position;          // world units, on foot
+    Vector3 facing;            // horizontal unit vector, recomputed every frame on foot
+    Vector3 side;              // horizontal unit vector 90 degrees from facing
+    float yaw = 0.0f;          // degrees about +y; grows without bound
+    float pitch = 0.0f;        // degrees; accumulates the mouse's vertical movement, read by nothing
+    int gait = 0;              // 0 standing, 1 walking, 2 running
+    bool inCar = false;
+    int carIndex = 0;          // the car driven now, or last
+    Vector3 viewerPosition;    // while driving: the chassis centre
+    Vector3 viewerDirection;   // while driving: the car's forward direction
+};
+
+// Yaw the game starts with, in degrees: the player faces -z.
+inline constexpr float kStartYawDegrees = 180.0f;
