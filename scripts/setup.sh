@@ -8,7 +8,7 @@ packages=(
   libsdl2-dev libode-dev libgl1-mesa-dev libglu1-mesa-dev libegl-mesa0 libgl1-mesa-dri
   libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev libcli11-dev libpng-dev
-  assimp-testmodels libassimp-dev
+  assimp-testmodels libassimp-dev imagemagick libstb-dev
   clang libclang-rt-14-dev valgrind
 )
 
