@@ -145,7 +145,7 @@ LoopPass runLoopPass(World& world)
     }
 }
 
-int runTurfwar(World& world)
+int startTurfwar(World& world)
 {
     Platform& platform = world.platform;
     setErrorBoxPlatform(&platform);
@@ -172,14 +172,25 @@ int runTurfwar(World& world)
 
     world.window.show(true);
     platform.setCursorVisible(false);
+    return kExitOk;
+}
 
+int finishTurfwar(World& world)
+{
+    shutdownGame(world);
+    world.platform.setCursorVisible(true);
+    world.window.destroy();
+    return kExitOk;
+}
+
+int runTurfwar(World& world)
+{
+    const int status = startTurfwar(world);
+    if (status != kExitOk)
+        return status;
     while (!world.quitRequested) {
         if (runLoopPass(world) == LoopPass::Quit)
             break;
     }
-
-    shutdownGame(world);
-    platform.setCursorVisible(true);
-    world.window.destroy();
-    return kExitOk;
+    return finishTurfwar(world);
 }
