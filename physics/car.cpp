@@ -162,6 +162,12 @@ void Car::hit(int part)
         dJointAttach(joints[part - 1], nullptr, nullptr);
         dSpaceRemove(carSpace, geoms[part]);
         dSpaceAdd(space, geoms[part]);
+        // ODE adds the geometry to the front of the hash space without
+        // marking it moved, which hides the now-changed car space behind a
+        // clean entry: the next collision then meets a stale bounding box
+        // and ODE aborts. Setting the body where it is marks the wheel moved.
+        const dReal* at = dBodyGetPosition(bodies[part]);
+        dBodySetPosition(bodies[part], at[0], at[1], at[2]);
     }
 }
 
