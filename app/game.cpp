@@ -6,6 +6,8 @@
 
 #include <GL/gl.h>
 
+#include <string>
+
 namespace {
 
 // Light 0: a white light up and to the side of the arena.
@@ -98,6 +100,7 @@ void feedCamera(World&) {}                       // from the car or the player
 void updateAndApplyCamera(World&, float) { glPushMatrix(); }  // pushes the modelview
 void drawScene(World& world)
 {
+    // Stand-ins of the cars' true sizes until the car and wheel meshes load.
     drawCarsAsPrimitives(world.cars);
 }
 void endMainView(World&) {}

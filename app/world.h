@@ -12,7 +12,6 @@
 #include "physics/physics_world.h"
 
 #include <array>
-
 #include <cstdint>
 
 struct World {
