@@ -8,7 +8,10 @@
 #include "app/platform.h"
 #include "game/player.h"
 #include "game/weapon.h"
+#include "physics/car.h"
+#include "physics/physics_world.h"
 
+#include <array>
 #include <cstdint>
 
 struct World {
@@ -19,6 +22,12 @@ struct World {
     bool quitRequested = false;  // Escape was held at the end of a frame
     FrameTimer frameTimer;
     MouseCentre mouseCentre;
+    // Declared before the cars: the cars' ODE objects go with the world.
+    PhysicsWorld physics;
+    float physicsAccumulator = 0.0f;  // real seconds not yet simulated
+    std::array<Car, kCarCount> cars;
+    float enterCooldown = 0.0f;       // seconds before E counts again
+    Vector3 chassisVelocity;          // while driving: the driven chassis's, units per simulated second
     Player player;
     WeaponState weapon;
 
