@@ -6,6 +6,8 @@
 #include "app/headless_platform.h"
 #include "physics/driving.h"
 
+#include "game_folder.h"
+
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -27,31 +29,14 @@ std::string readText(const char* path)
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// A fresh working directory holding car.txt (or nothing), for the life of the
-// object; the previous working directory comes back at the end.
-class GameDirectory {
+// A game folder holding car.txt (or nothing).
+class GameDirectory : public GameFolder {
 public:
-    explicit GameDirectory(const std::string* carFile)
+    explicit GameDirectory(const std::string* carFile) : GameFolder(Contents::Empty)
     {
-        previous_ = fs::current_path();
-        char pattern[] = "/tmp/turfwar-game-XXXXXX";
-        dir_ = mkdtemp(pattern);
         if (carFile)
-            std::ofstream(dir_ / "car.txt") << *carFile;
-        fs::current_path(dir_);
+            write("car.txt", *carFile);
     }
-    ~GameDirectory()
-    {
-        fs::current_path(previous_);
-        std::error_code ignored;
-        fs::remove_all(dir_, ignored);
-    }
-    GameDirectory(const GameDirectory&) = delete;
-    GameDirectory& operator=(const GameDirectory&) = delete;
-
-private:
-    fs::path previous_;
-    fs::path dir_;
 };
 
 // The game started on a small headless window, run frame by frame.
