@@ -40,6 +40,18 @@ TEST(ReplayTool, RunsFramesOnTheScriptedClockAndDescribesTheGame)
     EXPECT_EQ(states[0]["player"]["inCar"], false);
     EXPECT_EQ(states[0]["weapon"]["fireRequested"], false);
     EXPECT_EQ(states[1]["frame"], 4);
+
+    // Both cars, every part with its pose, the second car apart from the first.
+    const auto& cars = states[1]["cars"];
+    ASSERT_EQ(cars.size(), 2u);
+    for (const auto& car : cars) {
+        EXPECT_EQ(car["parts"].size(), 5u);
+        EXPECT_EQ(car["wheelsAttached"], 4);
+        EXPECT_EQ(car["brake"], 100);  // parked
+        EXPECT_EQ(car["parts"][0]["rotation"].size(), 3u);
+    }
+    EXPECT_NEAR(cars[1]["parts"][0]["position"][0].get<float>() - cars[0]["parts"][0]["position"][0].get<float>(),
+                400.0f, 1.0f);
 }
 
 TEST(ReplayTool, EndsWithTheGameAndStillDescribesIt)
