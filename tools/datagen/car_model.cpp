@@ -171,9 +171,10 @@ std::vector<NamedImage> buildCarTextures()
         for (int px = 0; px < body.width; ++px) {
             const float u = (static_cast<float>(px) + 0.5f) / 128.0f, v = (static_cast<float>(py) + 0.5f) / 128.0f;
             const float grain = 0.06f * (periodicFbm(u * 16.0f, v * 16.0f, 16, 3, 11) - 0.5f);
-            // Each half of the texture is one body slab; a stripe runs along the middle of both.
+            // Each half of the texture is one body slab; a stripe runs along the middle of both,
+            // so it goes round the car's flanks and along its hood and deck.
             const float vv = std::fmod(v * 2.0f, 1.0f);
-            Colour c = mix(paint, stripe, std::fabs(u - 0.5f) < 0.06f || std::fabs(vv - 0.5f) < 0.05f ? 1.0f : 0.0f);
+            Colour c = mix(paint, stripe, std::fabs(vv - 0.5f) < 0.06f ? 1.0f : 0.0f);
             const float shade = 0.85f + 0.2f * vv + grain;
             c = {c.r * shade, c.g * shade, c.b * shade, 1.0f};
             // A dark seam at the edge of every face.

@@ -87,7 +87,7 @@ NamedImage buildSkyTexture()
             if (elevation > 0.0f) {
                 // Clouds: thresholded noise, thinning out towards the horizon.
                 const float n = periodicFbm((x + 0.5f) * 10.0f, (y + 0.5f) * 10.0f, 10, 5, 61);
-                const float cover = smoothstep(0.5f, 0.68f, n) * smoothstep(2.0f, 14.0f, elevation);
+                const float cover = smoothstep(0.46f, 0.64f, n) * smoothstep(2.0f, 14.0f, elevation);
                 const float shade = 0.82f + 0.18f * smoothstep(0.55f, 0.8f, n);
                 c = mix(c, {shade, shade, shade + 0.02f}, cover * 0.9f);
             }
@@ -169,7 +169,7 @@ Image buildFireFrame(int frame)
     const int size = 64;
     const float t = static_cast<float>(frame) / 14.0f;
     const float brightness = frame < 2 ? 0.7f + 0.15f * static_cast<float>(frame) : std::pow(1.0f - t, 1.6f) * 1.15f;
-    const float radius = 0.35f + 0.45f * std::sqrt(t);
+    const float radius = 0.6f + 0.35f * std::sqrt(t);
     const float twist = static_cast<float>(frame) * 0.7f;
     Image image(size, size);
     for (int py = 0; py < size; ++py)
@@ -182,8 +182,8 @@ Image buildFireFrame(int frame)
                                  0.15f * hashUnit(static_cast<int>((a + kPi) * 6.0f), frame, 0, 83);
             const float reach = radius * spikes;
             const float heat = std::max(0.0f, 1.0f - r / reach);
-            const float core = std::max(0.0f, 1.0f - r / (0.3f * radius));
-            const float e = brightness * (heat * heat + core);
+            const float core = std::max(0.0f, 1.0f - r / (0.45f * radius));
+            const float e = brightness * (1.3f * heat + core);
             // White-yellow core, orange body, red edge.
             const Colour c{std::min(1.0f, e * 1.1f), std::min(1.0f, e * e * 0.85f), std::min(1.0f, e * e * e * 0.55f), 1.0f};
             image.at(px, py) = toRgba(c);
