@@ -5,6 +5,7 @@
 // (joint 37's muzzle and aim, the feet, the walk, the dome's facing).
 
 #include "tests/tool_runner.h"
+#include "tools/datagen/image.h"
 
 #include <assimp/Importer.hpp>
 #include <assimp/scene.h>
@@ -791,4 +792,104 @@ TEST_F(GeneratedData, GrassTilesTheMarkerIsCutOutAndTheFlashFlaresThenFades)
     for (std::size_t i = static_cast<std::size_t>(peak) + 1; i < brightness.size(); ++i)
         EXPECT_LT(brightness[i], brightness[i - 1]) << "frame " << i;
     EXPECT_LT(brightness.back(), 0.05 * brightness[static_cast<std::size_t>(peak)]);
+}
+
+namespace {
+
+// The pixels ImageMagick decodes from a file, top row first, as raw bytes.
+std::string decodedByImageMagick(const fs::path& file, const char* layout)
+{
+    // -auto-orient: ImageMagick keeps a TGA's bottom-up rows as they are
+    // stored and only records the orientation.
+    const std::string command = std::string("convert '") + file.string() + "' -auto-orient -depth 8 " + layout + ":-";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    std::string out;
+    char buffer[4096];
+    for (std::size_t n; pipe && (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        out.append(buffer, n);
+    if (pipe)
+        ::pclose(pipe);
+    return out;
+}
+
+// Where two decodings first differ (-1 when they agree), so a failure names a
+// pixel instead of printing two pictures.
+long firstDifference(const std::string& a, const std::string& b)
+{
+    if (a == b)
+        return -1;
+    const auto mismatch = std::mismatch(a.begin(), a.end(), b.begin(), b.end());
+    return static_cast<long>(mismatch.first - a.begin());
+}
+
+std::string expectedTopRowFirst(const datagen::Image& image, bool alpha)
+{
+    std::string out;
+    for (int y = image.height - 1; y >= 0; --y)
+        for (int x = 0; x < image.width; ++x) {
+            const datagen::Rgba p = image.at(x, y);
+            out += static_cast<char>(p.r);
+            out += static_cast<char>(p.g);
+            out += static_cast<char>(p.b);
+            if (alpha)
+                out += static_cast<char>(p.a);
+        }
+    return out;
+}
+
+void writeFile(const fs::path& path, const std::vector<std::uint8_t>& bytes)
+{
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                static_cast<std::streamsize>(bytes.size()));
+}
+
+}  // namespace
+
+TEST(DatagenWriters, BmpRowsArePaddedAndStoredBottomUp)
+{
+    const fs::path dir = scratchDir("bmp");
+    fs::create_directories(dir);
+    // Widths whose rows need 3, 2, 1 and 0 padding bytes.
+    for (int width : {1, 2, 3, 4, 5}) {
+        datagen::Image image(width, 3);
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < width; ++x)
+                image.at(x, y) = {static_cast<std::uint8_t>(40 * x + 1), static_cast<std::uint8_t>(70 * y + 2),
+                                  static_cast<std::uint8_t>(x * 7 + y * 11), 255};
+        const fs::path file = dir / ("w" + std::to_string(width) + ".bmp");
+        const std::vector<std::uint8_t> bytes = datagen::writeBmp24(image);
+        EXPECT_EQ(bytes.size(), 54u + 3u * ((3u * static_cast<unsigned>(width) + 3u) & ~3u)) << width;
+        writeFile(file, bytes);
+        EXPECT_EQ(firstDifference(decodedByImageMagick(file, "rgb"), expectedTopRowFirst(image, false)), -1)
+            << "width " << width;
+    }
+    fs::remove_all(dir);
+}
+
+TEST(DatagenWriters, TgaRunLengthPacketsDecodeToTheSamePixelsAsUncompressed)
+{
+    const fs::path dir = scratchDir("tga");
+    fs::create_directories(dir);
+    // Rows mixing runs longer than one packet can hold (128), short runs,
+    // lone pixels between runs and all-different stretches; alpha varies too.
+    datagen::Image image(300, 4);
+    for (int y = 0; y < image.height; ++y)
+        for (int x = 0; x < image.width; ++x) {
+            const bool run = x < 140 || (x >= 200 && x < 203) || (x >= 250 && (x / 2) % 2 == 0);
+            const int v = run ? y * 50 : (x * 37 + y) % 256;
+            image.at(x, y) = {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(255 - v),
+                              static_cast<std::uint8_t>(run ? 9 : x % 7), static_cast<std::uint8_t>(run ? 255 : x % 256)};
+        }
+    const fs::path raw = dir / "raw.tga", rle = dir / "rle.tga";
+    const std::vector<std::uint8_t> rawBytes = datagen::writeTga32(image), rleBytes = datagen::writeTga32(image, true);
+    EXPECT_EQ(rawBytes.size(), 18u + 4u * 300u * 4u);
+    EXPECT_LT(rleBytes.size(), rawBytes.size());
+    EXPECT_EQ(rawBytes[2], 2);
+    EXPECT_EQ(rleBytes[2], 10);
+    writeFile(raw, rawBytes);
+    writeFile(rle, rleBytes);
+    const std::string expected = expectedTopRowFirst(image, true);
+    EXPECT_EQ(firstDifference(decodedByImageMagick(raw, "rgba"), expected), -1) << "byte offset, top row first";
+    EXPECT_EQ(firstDifference(decodedByImageMagick(rle, "rgba"), expected), -1) << "byte offset, top row first";
+    fs::remove_all(dir);
 }
