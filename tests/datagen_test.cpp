@@ -41,6 +41,8 @@ const std::vector<std::string> kExpectedFiles = [] {
     return files;
 }();
 
+constexpr double kPi = std::numbers::pi;
+
 const std::string kCarFile = std::string(TURFWAR_SOURCE_DIR) + "/data/car.txt";
 
 fs::path scratchDir(const std::string& name)
@@ -549,6 +551,42 @@ TEST_F(GeneratedData, TheWheelHasTheCarFileRadiusAroundAnAxleAlongZ)
             farthest = std::max(farthest, std::sqrt(p.x * p.x + p.z * p.z));
         }
     EXPECT_NEAR(farthest, radius, 1e-4f);
+}
+
+TEST_F(GeneratedData, ClosedModelsTurnTheirFrontFacesOutwards)
+{
+    // Lighting and the 3DS normals (taken from the winding) need every face's
+    // counter-clockwise side outside. The car, wheel, player and gun are built
+    // from closed pieces, so with outward faces their signed volume (the sum
+    // over triangles of a . (b x c) / 6) is positive, and a flipped piece would
+    // subtract its own volume.
+    const std::array<float, 11> car = carNumbers();
+    const struct {
+        const char* file;
+        double minimum, maximum;
+    } models[] = {
+        {"car.3ds", 0.4 * car[0] * car[1] * car[2], 1.0 * car[0] * car[1] * car[2]},
+        {"wheel.3ds", 0.5 * kPi * car[6] * car[6] * 0.7 * car[6], kPi * car[6] * car[6] * 0.7 * car[6]},
+        {"data/model.ms3d", 3000.0, 20000.0},
+        {"data/gun.ms3d", 50.0, 600.0},
+    };
+    for (const auto& model : models) {
+        Assimp::Importer importer;
+        const aiScene* scene = importer.ReadFile((dir_ / model.file).string(), 0);
+        ASSERT_NE(scene, nullptr) << importer.GetErrorString();
+        double volume = 0;
+        for (unsigned m = 0; m < scene->mNumMeshes; ++m) {
+            const aiMesh* mesh = scene->mMeshes[m];
+            for (unsigned f = 0; f < mesh->mNumFaces; ++f) {
+                const aiFace& face = mesh->mFaces[f];
+                const aiVector3D a = mesh->mVertices[face.mIndices[0]], b = mesh->mVertices[face.mIndices[1]],
+                                 c = mesh->mVertices[face.mIndices[2]];
+                volume += a * (b ^ c) / 6.0;
+            }
+        }
+        EXPECT_GT(volume, model.minimum) << model.file;
+        EXPECT_LT(volume, model.maximum) << model.file;
+    }
 }
 
 TEST_F(GeneratedData, The3dsFilesOpenTheWayTheGamesReaderWalksThem)

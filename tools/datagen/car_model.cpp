@@ -140,21 +140,25 @@ Model3dsOut buildWheelModel(const CarShape& car)
         const float z = side * 0.38f * w;
         const V3 facing{0.0f, 0.0f, side};
         const std::uint16_t centre = rim.mesh.addVertex({0.0f, 0.0f, z + side * 0.06f * w}, facing, {0.5f, 0.5f});
-        std::vector<std::uint16_t> inner, outer;
+        // The disc and the lip (from the tyre's bead down to the disc, facing
+        // the axle) meet at a sharp edge: separate vertices, so that the
+        // computed normals do not blend the two.
+        std::vector<std::uint16_t> disc, lipInner, lipOuter;
         for (int i = 0; i < sides; ++i) {
             const float angle = kTwoPi * static_cast<float>(i) / static_cast<float>(sides);
             const float c = i == 0 ? 1.0f : std::cos(angle), sn = i == 0 ? 0.0f : std::sin(angle);
             const V2 uv{0.5f + 0.5f * c * side, 0.5f + 0.5f * sn};
-            inner.push_back(rim.mesh.addVertex({rimR * c, rimR * sn, z}, facing, uv));
-            outer.push_back(rim.mesh.addVertex({rimR * c, rimR * sn, side * 0.5f * w}, facing, uv));
+            const V3 inward{-c, -sn, 0.0f};
+            disc.push_back(rim.mesh.addVertex({rimR * c, rimR * sn, z}, facing, uv));
+            lipInner.push_back(rim.mesh.addVertex({rimR * c, rimR * sn, z}, inward, uv));
+            lipOuter.push_back(rim.mesh.addVertex({rimR * c, rimR * sn, side * 0.5f * w}, inward, uv));
         }
         for (int i = 0; i < sides; ++i) {
             const auto k = static_cast<std::size_t>(i), n = static_cast<std::size_t>((i + 1) % sides);
-            addOrientedTriangle(rim.mesh, centre, inner[k], inner[n], facing);
-            // The lip from the tyre's bead down to the disc faces the axle.
-            const V3 inward{-rim.mesh.positions[inner[k]].x, -rim.mesh.positions[inner[k]].y, 0.0f};
-            addOrientedTriangle(rim.mesh, inner[k], inner[n], outer[n], inward);
-            addOrientedTriangle(rim.mesh, inner[k], outer[n], outer[k], inward);
+            addOrientedTriangle(rim.mesh, centre, disc[k], disc[n], facing);
+            const V3 inward = rim.mesh.normals[lipInner[k]] + rim.mesh.normals[lipInner[n]];
+            addOrientedTriangle(rim.mesh, lipInner[k], lipInner[n], lipOuter[n], inward);
+            addOrientedTriangle(rim.mesh, lipInner[k], lipOuter[n], lipOuter[k], inward);
         }
     }
     model.objects.push_back(std::move(rim));
