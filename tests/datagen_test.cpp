@@ -18,6 +18,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <numbers>
 #include <set>
 #include <sstream>
@@ -213,7 +214,9 @@ Ms3d readMs3d(const fs::path& path)
                 j.parent = p;
         m.joints.push_back(j);
     }
-    m.ok = c.ok;
+    // Our files end with the last joint: anything left over means the writer
+    // and the layout disagree somewhere.
+    m.ok = c.ok && c.at == bytes.size();
     return m;
 }
 
@@ -606,6 +609,40 @@ TEST_F(GeneratedData, The3dsFilesOpenTheWayTheGamesReaderWalksThem)
         c.uint(4);
         EXPECT_EQ(c.u16(), 0x3D3E) << file;
         EXPECT_TRUE(c.ok) << file;
+
+        // Every container's sub-chunks fill it exactly: the reader adds up the
+        // sub-chunks' lengths to know where its parent ends.
+        std::vector<std::string> problems;
+        const std::function<void(std::size_t, std::size_t, int)> walk = [&](std::size_t begin, std::size_t end,
+                                                                             int depth) {
+            std::size_t at = begin;
+            while (at < end) {
+                if (at + 6 > end) {
+                    problems.push_back("chunk header past its parent at " + std::to_string(at));
+                    return;
+                }
+                Cursor h{bytes, at};
+                const std::uint16_t id = h.u16();
+                const std::uint32_t length = h.uint(4);
+                if (length < 6 || at + length > end) {
+                    problems.push_back("chunk " + std::to_string(id) + " overruns its parent at " + std::to_string(at));
+                    return;
+                }
+                std::size_t payload = at + 6;
+                if (id == 0x4000)  // a name before the sub-chunks
+                    while (payload < at + length && bytes[payload++] != 0) {
+                    }
+                if (id == 0x4120)  // faces before the sub-chunks
+                    payload += 2 + 8 * static_cast<std::size_t>(bytes[payload] | bytes[payload + 1] << 8);
+                const std::set<std::uint16_t> containers = {0x4D4D, 0x3D3D, 0xAFFF, 0xA020, 0xA200,
+                                                            0x4000, 0x4100, 0x4120};
+                if (containers.count(id) && depth < 8)
+                    walk(payload, at + length, depth + 1);
+                at += length;
+            }
+        };
+        walk(0, bytes.size(), 0);
+        EXPECT_TRUE(problems.empty()) << file << ": " << problems.front();
     }
 }
 

@@ -200,7 +200,7 @@ WalkPose walkPose(float phase)
         p.ankle[i] = -0.6f * (p.hip[i] + p.knee[i]);  // keeps the sole near flat
     // The free arm swings against the leg on its side; the gun arm stays on aim.
     p.shoulderLeft = 0.8f * p.hip[1];
-    p.elbowLeft = -0.35f * std::max(0.0f, -s) ;
+    p.elbowLeft = -0.35f * std::max(0.0f, -s);
     return p;
 }
 
