@@ -9,6 +9,10 @@ werror=OFF
 bash "$root/scripts/setup.sh"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTURFWAR_WERROR=$werror >/dev/null
 cmake --build "$build"
+# Each fuzz target briefly, in its own clang ASan+UBSan build (TURFWAR_SKIP_FUZZ=1 skips).
+if [ "${TURFWAR_SKIP_FUZZ:-}" != 1 ]; then
+  bash "$root/scripts/fuzz-smoke.sh"
+fi
 cd "$build"
 # Rendering tests run on Mesa behind SDL's offscreen driver: no display needed.
 SDL_VIDEODRIVER=offscreen ctest --output-on-failure --timeout 300 -j "$(nproc)"
