@@ -438,8 +438,16 @@ bool Reader3ds::import3ds(Scene3ds& scene, const char* fileName)
     std::vector<std::uint8_t> bytes;
     bool readable = false;
     if (std::FILE* file = std::fopen(fileName, "rb")) {
-        std::uint8_t block[1 << 16];
-        std::size_t got = 0;
+        // One read of the size the file reports, then whatever it may have grown by.
+        if (std::fseek(file, 0, SEEK_END) == 0) {
+            const long size = std::ftell(file);
+            if (size > 0)
+                bytes.resize(static_cast<std::size_t>(size));
+            std::rewind(file);
+        }
+        std::size_t got = std::fread(bytes.data(), 1, bytes.size(), file);
+        bytes.resize(got);
+        std::uint8_t block[4096];
         while ((got = std::fread(block, 1, sizeof block, file)) > 0)
             bytes.insert(bytes.end(), block, block + got);
         readable = std::ferror(file) == 0;
