@@ -2,6 +2,7 @@
 // Builds 3DS files byte by byte for the reader and mesh tests.
 
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <initializer_list>
 #include <string>
@@ -130,6 +131,16 @@ inline Bytes material(const std::string& name, const std::string& textureFile = 
 inline Bytes file(const Bytes& editorContents, std::int32_t fileVersion = 3)
 {
     return chunk(0x4D4D, cat({version(fileVersion), chunk(0x3D3D, cat({meshVersion(), editorContents}))}));
+}
+
+// Writes `bytes` to a file in the build folder and returns its path.
+inline std::string writeTemp(const Bytes& bytes, const char* name)
+{
+    const std::string path = std::string(TURFWAR_BINARY_DIR) + "/" + name;
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
+    return path;
 }
 
 }  // namespace build3ds

@@ -20,15 +20,6 @@ using namespace build3ds;
 
 namespace {
 
-std::string writeTemp(const Bytes& bytes, const char* name)
-{
-    const std::string path = std::string(TURFWAR_BINARY_DIR) + "/" + name;
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
-    return path;
-}
-
 // A square in the game's x-y plane from x = -1 to 0, y = -1 to 1, facing +z
 // (counter-clockwise seen from +z), stored z-up as a 3DS writer would.
 Bytes leftSquare(const Bytes& groups = {}, bool mapped = true)

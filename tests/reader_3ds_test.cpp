@@ -32,15 +32,6 @@ Parsed parse(const Bytes& bytes)
     return p;
 }
 
-std::string writeTemp(const Bytes& bytes, const char* name)
-{
-    const std::string path = std::string(TURFWAR_BINARY_DIR) + "/" + name;
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
-    return path;
-}
-
 Bytes triangleObject(const std::string& name, const Bytes& groups = {})
 {
     return object(name, cat({vertices({0, 0, 0, 1, 0, 0, 0, 0, 1}), faces({0, 1, 2}, groups)}));
