@@ -44,7 +44,12 @@ void setUpLight()
 }
 
 // --- Start-up steps of the subsystems still to come, each at its place. ---
-void loadVehicleMeshes(World&) {}       // "car.3ds", "wheel.3ds"
+// The car before the wheel; a missing file leaves that mesh empty.
+void loadVehicleMeshes(World& world)
+{
+    world.carMesh.load("car.3ds");
+    world.wheelMesh.load("wheel.3ds");
+}
 void loadGunModel(World&) {}            // "data\gun.ms3d", then restart its animation
 void createPhysics(World& world) { createPhysicsWorld(world.physics); }
 

@@ -6,6 +6,7 @@
 #include "app/game_window.h"
 #include "app/input.h"
 #include "app/platform.h"
+#include "assets/model_3ds.h"
 #include "game/player.h"
 #include "game/weapon.h"
 #include "physics/car.h"
@@ -30,6 +31,8 @@ struct World {
     Vector3 chassisVelocity;          // while driving: the driven chassis's, units per simulated second
     Player player;
     WeaponState weapon;
+    Model3ds carMesh;    // "car.3ds", the body of both cars
+    Model3ds wheelMesh;  // "wheel.3ds", drawn for each wheel
 
     // What the frame driver measured, for tools and tests to read.
     float lastFrameSeconds = 0.0f;  // dt of the most recent frame

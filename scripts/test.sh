@@ -15,6 +15,11 @@ export SDL_VIDEODRIVER=offscreen
 
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTURFWAR_WERROR=$werror >/dev/null
 cmake --build "$build"
+# Each fuzz target briefly, in its own clang ASan+UBSan build (TURFWAR_SKIP_FUZZ=1 skips).
+if [ "${TURFWAR_SKIP_FUZZ:-}" != 1 ]; then
+  bash "$root/scripts/fuzz-smoke.sh"
+fi
+
 (cd "$build" && ctest --output-on-failure --timeout 300 -j "$(nproc)")
 
 # Mesa's software driver leaks by design on every context it makes, so leak

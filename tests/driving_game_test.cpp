@@ -29,13 +29,15 @@ std::string readText(const char* path)
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// A game folder holding car.txt (or nothing).
+// The default game folder with this car.txt (or none).
 class GameDirectory : public GameFolder {
 public:
-    explicit GameDirectory(const std::string* carFile) : GameFolder(Contents::Empty)
+    explicit GameDirectory(const std::string* carFile)
     {
         if (carFile)
             write("car.txt", *carFile);
+        else
+            remove("car.txt");
     }
 };
 
