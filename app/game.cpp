@@ -4,6 +4,8 @@
 
 #include <GL/gl.h>
 
+#include <cstring>
+
 namespace {
 
 // Light 0: a white light up and to the side of the arena.
@@ -44,9 +46,29 @@ void loadVehicleMeshes(World&) {}       // "car.3ds", "wheel.3ds"
 void loadGunModel(World&) {}            // "data\gun.ms3d", then restart its animation
 void createPhysics(World&) {}           // world, hash space, contact group, planes
 bool buildCars(World&) { return true; } // both cars from "car.txt", car 1 moved by (400, 14, 200)
-void loadFireTextures(World&) {}        // "fire//12001.bmp" and the fourteen after it
+// "fire//12001.bmp" and the fourteen after it.
+void loadFireTextures(World& world)
+{
+    char name[16];
+    std::memcpy(name, kFirstFireFrameName, sizeof name);
+    for (int frame = 0; frame < kFireFrameCount; ++frame) {
+        world.fireTextures[frame] = loadTexture(name);
+        if (frame + 1 < kFireFrameCount)
+            advanceFireFrameName(name, frame);
+    }
+}
+
 void loadPlayerModel(World&) {}         // "data\model.ms3d", animation from 4200 ms
-void loadGroundAndMarker(World&) {}     // "grass14.bmp", "aasdf.tga"
+// "grass14.bmp", "aasdf.tga". False when the marker cannot be read: the game
+// does not start without it (its box has been shown).
+bool loadGroundAndMarker(World& world)
+{
+    world.groundTexture = loadTexture("grass14.bmp");
+    bool unreadable = false;
+    world.markerTexture = loadTexture("aasdf.tga", &unreadable);
+    return !unreadable;
+}
+
 void loadSkyModel(World&) {}            // "sky.ms3d"
 void initCamera(World&) {}              // chase camera: mode 1, height 20
 
@@ -77,7 +99,8 @@ bool initGame(World& world)
     loadFireTextures(world);
     loadPlayerModel(world);
     world.player.yaw = kStartYawDegrees;
-    loadGroundAndMarker(world);
+    if (!loadGroundAndMarker(world))
+        return false;
     loadSkyModel(world);
     initCamera(world);
     world.mouseCentre = {250, 250};

@@ -6,6 +6,8 @@
 #include "app/game_window.h"
 #include "app/input.h"
 #include "app/platform.h"
+#include "assets/texture.h"
+#include "game/fire_frames.h"
 #include "game/player.h"
 #include "game/weapon.h"
 
@@ -21,6 +23,9 @@ struct World {
     MouseCentre mouseCentre;
     Player player;
     WeaponState weapon;
+    TextureId fireTextures[kFireFrameCount] = {};  // the muzzle flash, frame 0 first
+    TextureId groundTexture = 0;                   // "grass14.bmp"
+    TextureId markerTexture = 0;                   // "aasdf.tga"
 
     // What the frame driver measured, for tools and tests to read.
     float lastFrameSeconds = 0.0f;  // dt of the most recent frame
