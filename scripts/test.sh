@@ -12,3 +12,6 @@ cmake --build "$build"
 cd "$build"
 # Rendering tests run on Mesa behind SDL's offscreen driver: no display needed.
 SDL_VIDEODRIVER=offscreen ctest --output-on-failure --timeout 300 -j "$(nproc)"
+# The decoders' fuzz targets, briefly, in their own sanitised clang build.
+cd "$root"
+bash "$root/scripts/fuzz.sh"
