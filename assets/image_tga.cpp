@@ -21,20 +21,78 @@ std::optional<TgaImage> fail(DecodeFailure& failure, const char* reason, bool qu
 }
 
 // Stores one file pixel (B G R, B G R A or a 16-bit word) as R G B (A).
-inline void storePixel(const std::uint8_t* src, std::uint8_t* dst, unsigned fileBytes)
+template <unsigned FileBytes>
+inline void storePixel(const std::uint8_t* src, std::uint8_t* dst)
 {
-    if (fileBytes == 2) {
+    if constexpr (FileBytes == 2) {
         const unsigned v = static_cast<unsigned>(src[0] | src[1] << 8);
         dst[0] = static_cast<std::uint8_t>(((v >> 10) & 31) * 8);
         dst[1] = static_cast<std::uint8_t>(((v >> 5) & 31) * 8);
         dst[2] = static_cast<std::uint8_t>((v & 31) * 8);
-        return;
+    } else if constexpr (FileBytes == 3) {
+        dst[0] = src[2];
+        dst[1] = src[1];
+        dst[2] = src[0];
+    } else {
+        std::uint32_t v;
+        std::memcpy(&v, src, 4);
+        v = (v & 0xFF00FF00u) | ((v >> 16) & 0xFFu) | ((v & 0xFFu) << 16);
+        std::memcpy(dst, &v, 4);
     }
-    dst[0] = src[2];
-    dst[1] = src[1];
-    dst[2] = src[0];
-    if (fileBytes == 4)
-        dst[3] = src[3];
+}
+
+template <unsigned FileBytes>
+constexpr unsigned kOutBytes = FileBytes == 2 ? 3 : FileBytes;
+
+template <unsigned FileBytes>
+void decodeRaw(const std::uint8_t* __restrict src, std::uint8_t* __restrict out, std::uint64_t pixelCount)
+{
+    for (std::uint64_t i = 0; i < pixelCount; ++i)
+        storePixel<FileBytes>(src + i * FileBytes, out + i * kOutBytes<FileBytes>);
+}
+
+// Packets that would run past the last pixel stop there. False when the
+// data ends before the last pixel.
+template <unsigned FileBytes>
+bool decodeRunLength(const ByteReader& data, std::uint8_t* out, std::uint64_t pixelCount)
+{
+    constexpr unsigned kOut = kOutBytes<FileBytes>;
+    std::uint64_t produced = 0;
+    std::size_t pos = 0;
+    while (produced < pixelCount) {
+        if (!data.has(pos, 1))
+            return false;
+        const unsigned header = data.u8(pos++);
+        if (header >= 128) {
+            if (!data.has(pos, FileBytes))
+                return false;
+            const std::uint64_t count = std::min<std::uint64_t>(header - 127u, pixelCount - produced);
+            std::uint8_t value[4];
+            storePixel<FileBytes>(data.at(pos), value);
+            pos += FileBytes;
+            for (std::uint64_t i = 0; i < count; ++i, out += kOut)
+                std::memcpy(out, value, kOut);
+            produced += count;
+        } else {
+            const std::uint64_t count = std::min<std::uint64_t>(header + 1u, pixelCount - produced);
+            if (!data.has(pos, static_cast<std::size_t>(count) * FileBytes))
+                return false;
+            decodeRaw<FileBytes>(data.at(pos), out, count);
+            out += count * kOut;
+            pos += static_cast<std::size_t>(count) * FileBytes;
+            produced += count;
+        }
+    }
+    return true;
+}
+
+template <unsigned FileBytes>
+bool decodePixels(const ByteReader& data, bool runLength, std::uint8_t* out, std::uint64_t pixelCount)
+{
+    if (runLength)
+        return decodeRunLength<FileBytes>(data, out, pixelCount);
+    decodeRaw<FileBytes>(data.at(0), out, pixelCount);
+    return true;
 }
 
 }  // namespace
@@ -81,48 +139,10 @@ std::optional<TgaImage> decodeTgaImage(std::span<const std::uint8_t> bytes, Deco
     image.pixels = PixelBuffer(static_cast<std::size_t>(pixelCount * outBytes));
     std::uint8_t* out = image.pixels.data();
 
-    if (!runLength) {
-        const std::uint8_t* src = data.at(0);
-        if (fileBytes == 3) {
-            for (std::uint64_t i = 0; i < pixelCount; ++i, src += 3, out += 3) {
-                out[0] = src[2];
-                out[1] = src[1];
-                out[2] = src[0];
-            }
-        } else {
-            for (std::uint64_t i = 0; i < pixelCount; ++i, src += fileBytes, out += outBytes)
-                storePixel(src, out, fileBytes);
-        }
-        return image;
-    }
-
-    // Packets that would run past the last pixel stop there.
-    std::uint64_t produced = 0;
-    std::size_t pos = 0;
-    while (produced < pixelCount) {
-        if (!data.has(pos, 1))
-            return fail(failure, "the file ends before the last pixel");
-        const unsigned header = data.u8(pos++);
-        if (header >= 128) {
-            if (!data.has(pos, fileBytes))
-                return fail(failure, "the file ends before the last pixel");
-            const std::uint64_t count = std::min<std::uint64_t>(header - 127u, pixelCount - produced);
-            std::uint8_t value[4];
-            storePixel(data.at(pos), value, fileBytes);
-            pos += fileBytes;
-            for (std::uint64_t i = 0; i < count; ++i, out += outBytes)
-                std::memcpy(out, value, outBytes);
-            produced += count;
-        } else {
-            const std::uint64_t count = std::min<std::uint64_t>(header + 1u, pixelCount - produced);
-            if (!data.has(pos, static_cast<std::size_t>(count) * fileBytes))
-                return fail(failure, "the file ends before the last pixel");
-            const std::uint8_t* src = data.at(pos);
-            for (std::uint64_t i = 0; i < count; ++i, src += fileBytes, out += outBytes)
-                storePixel(src, out, fileBytes);
-            pos += static_cast<std::size_t>(count) * fileBytes;
-            produced += count;
-        }
-    }
+    const bool complete = fileBytes == 2   ? decodePixels<2>(data, runLength, out, pixelCount)
+                          : fileBytes == 3 ? decodePixels<3>(data, runLength, out, pixelCount)
+                                           : decodePixels<4>(data, runLength, out, pixelCount);
+    if (!complete)
+        return fail(failure, "the file ends before the last pixel");
     return image;
 }
