@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -330,7 +331,11 @@ std::optional<RgbImage> decodeDibImage(std::span<const std::uint8_t> bytes, Deco
     RgbImage image;
     image.width = static_cast<std::int32_t>(width);
     image.height = static_cast<std::int32_t>(height);
-    image.pixels = PixelBuffer(static_cast<std::size_t>(outBytes));
+    try {
+        image.pixels = PixelBuffer(static_cast<std::size_t>(outBytes));
+    } catch (const std::bad_alloc&) {
+        return fail(failure, kDibOutOfMemory);
+    }
     std::uint8_t* out = image.pixels.data();
     const std::size_t outRow = static_cast<std::size_t>(width) * 3;
 

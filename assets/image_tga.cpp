@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -136,7 +137,11 @@ std::optional<TgaImage> decodeTgaImage(std::span<const std::uint8_t> bytes, Deco
     image.bytesPerPixel = static_cast<std::int32_t>(outBytes);
     image.width = static_cast<std::int32_t>(width);
     image.height = static_cast<std::int32_t>(height);
-    image.pixels = PixelBuffer(static_cast<std::size_t>(pixelCount * outBytes));
+    try {
+        image.pixels = PixelBuffer(static_cast<std::size_t>(pixelCount * outBytes));
+    } catch (const std::bad_alloc&) {
+        return fail(failure, "out of memory");
+    }
     std::uint8_t* out = image.pixels.data();
 
     const bool complete = fileBytes == 2   ? decodePixels<2>(data, runLength, out, pixelCount)

@@ -12,6 +12,8 @@ TextureId loadTexture(const char* fileName, bool* unreadableTga)
 {
     // Only the text after the first '.' counts, and only in these two cases:
     // "a.b.bmp" and "x.Bmp" are not textures.
+    if (fileName == nullptr)
+        return 0;
     const char* dot = std::strchr(fileName, '.');
     if (dot == nullptr)
         return 0;

@@ -444,15 +444,6 @@ TEST(TgaEdges, RlePacketLengthsAndOverrunsStopAtTheLastPixel)
     EXPECT_EQ(pixelsOf(image->pixels), (Bytes{3, 2, 1, 6, 5, 4}));
 }
 
-TEST(TgaEdges, IdFieldIsSkippedAndOriginBitsAreIgnored)
-{
-    Bytes file = tgaHeader(2, 1, 2, 24, 3, 0x20);
-    file.insert(file.end(), {'a', 'b', 'c', 1, 2, 3, 4, 5, 6});
-    const std::optional<TgaImage> image = decodeTga(file);
-    ASSERT_TRUE(image.has_value());
-    EXPECT_EQ(pixelsOf(image->pixels), (Bytes{3, 2, 1, 6, 5, 4}));
-}
-
 TEST(TgaEdges, UnreadableFilesFailAndOnlyAnUnknownDepthIsQuiet)
 {
     struct Case {

@@ -139,7 +139,7 @@ TEST_F(TextureLoading, ThirtyTwoBitTgaIsAnRgbaTexture)
     EXPECT_EQ(texels(GL_RGBA, 4, 2, 2), (Bytes{0, 100, 200, 50, 20, 100, 199, 51, 40, 100, 198, 52, 60, 100, 197, 53}));
 }
 
-TEST_F(TextureLoading, OnlyTheExactExtensionsAfterTheFirstDotLoad)
+TEST_F(TextureLoading, OnlyTheExactExtensionsAfterTheFirstDotLoadAndBackslashesAreFolders)
 {
     for (const char* name : {"a.bmp", "a.BMP", "a.Bmp", "a.b.bmp", "abmp", "a.tga.bmp", "a.png"})
         writeBytes(dir.file(name), makeBmp(2, 2));
@@ -153,18 +153,14 @@ TEST_F(TextureLoading, OnlyTheExactExtensionsAfterTheFirstDotLoad)
         EXPECT_EQ(loadTexture(dir.file(name).c_str(), &unreadableTga), 0u);
         EXPECT_FALSE(unreadableTga);
     }
-    EXPECT_TRUE(boxes().empty());
-    EXPECT_EQ(loadBmpTexture(nullptr), 0u);
-    EXPECT_EQ(loadTgaTexture(nullptr), std::optional<TextureId>(0));
-}
-
-TEST_F(TextureLoading, BackslashesInNamesAreFolderSeparators)
-{
+    // Data files name folders the Windows way.
     std::filesystem::create_directory(dir.file("sub"));
     writeBytes(dir.file("sub/x.bmp"), makeBmp(2, 2));
-    const std::string name = dir.path() + "\\sub\\x.bmp";
-    EXPECT_NE(loadTexture(name.c_str()), 0u);
+    EXPECT_NE(loadTexture((dir.path() + "\\sub\\x.bmp").c_str()), 0u);
     EXPECT_TRUE(boxes().empty());
+    EXPECT_EQ(loadTexture(nullptr), 0u);
+    EXPECT_EQ(loadBmpTexture(nullptr), 0u);
+    EXPECT_EQ(loadTgaTexture(nullptr), std::optional<TextureId>(0));
 }
 
 TEST_F(TextureLoading, FailuresShowTheBoxOfTheirKind)
