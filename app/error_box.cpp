@@ -10,20 +10,40 @@ Platform* errorBoxPlatform = nullptr;
 
 void setErrorBoxPlatform(Platform* platform) { errorBoxPlatform = platform; }
 
-int showErrorBox(const char* format, ...)
+namespace {
+
+__attribute__((format(printf, 2, 0)))
+int showFormatted(const char* caption, const char* format, va_list args)
 {
     char text[kErrorBoxBufferSize];
-    va_list args;
-    va_start(args, format);
     const int written = std::vsnprintf(text, sizeof text, format, args);
-    va_end(args);
     if (written < 0)
         text[0] = '\0';
 
     if (errorBoxPlatform == nullptr) {
-        std::fprintf(stderr, "%s: %s\n", kErrorBoxCaption, text);
+        std::fprintf(stderr, "%s: %s\n", caption, text);
         return 1;
     }
-    errorBoxPlatform->showMessageBox(text, kErrorBoxCaption, MessageBoxStyle::OkError);
+    errorBoxPlatform->showMessageBox(text, caption, MessageBoxStyle::OkError);
     return 1;
+}
+
+}  // namespace
+
+int showErrorBox(const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    const int result = showFormatted(kErrorBoxCaption, format, args);
+    va_end(args);
+    return result;
+}
+
+int showCaptionedErrorBox(const char* caption, const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    const int result = showFormatted(caption, format, args);
+    va_end(args);
+    return result;
 }

@@ -15,3 +15,5 @@ inline constexpr int kErrorBoxBufferSize = 1024;
 void setErrorBoxPlatform(Platform* platform);
 // Returns 1 once the box is closed (its OK answer).
 int showErrorBox(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// The same box with another caption (the BMP loader's boxes say "Error").
+int showCaptionedErrorBox(const char* caption, const char* format, ...) __attribute__((format(printf, 2, 3)));

@@ -6,6 +6,7 @@
 
 #include <GL/gl.h>
 
+#include <cstring>
 #include <string>
 
 namespace {
@@ -72,9 +73,29 @@ bool buildCars(World& world)
     world.cars[1].translate(kSecondCarOffset);
     return true;
 }
-void loadFireTextures(World&) {}        // "fire//12001.bmp" and the fourteen after it
+// "fire//12001.bmp" and the fourteen after it.
+void loadFireTextures(World& world)
+{
+    char name[16];
+    std::memcpy(name, kFirstFireFrameName, sizeof name);
+    for (int frame = 0; frame < kFireFrameCount; ++frame) {
+        world.fireTextures[frame] = loadTexture(name);
+        if (frame + 1 < kFireFrameCount)
+            advanceFireFrameName(name, frame);
+    }
+}
+
 void loadPlayerModel(World&) {}         // "data\model.ms3d", animation from 4200 ms
-void loadGroundAndMarker(World&) {}     // "grass14.bmp", "aasdf.tga"
+// "grass14.bmp", "aasdf.tga". False when the marker cannot be read: the game
+// does not start without it (its box has been shown).
+bool loadGroundAndMarker(World& world)
+{
+    world.groundTexture = loadTexture("grass14.bmp");
+    bool unreadable = false;
+    world.markerTexture = loadTexture("aasdf.tga", &unreadable);
+    return !unreadable;
+}
+
 void loadSkyModel(World&) {}            // "sky.ms3d"
 void initCamera(World&) {}              // chase camera: mode 1, height 20
 
@@ -125,7 +146,8 @@ bool initGame(World& world)
     loadFireTextures(world);
     loadPlayerModel(world);
     world.player.yaw = kStartYawDegrees;
-    loadGroundAndMarker(world);
+    if (!loadGroundAndMarker(world))
+        return false;
     loadSkyModel(world);
     initCamera(world);
     world.mouseCentre = {250, 250};

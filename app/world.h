@@ -7,6 +7,8 @@
 #include "app/input.h"
 #include "app/platform.h"
 #include "assets/model_3ds.h"
+#include "assets/texture.h"
+#include "game/fire_frames.h"
 #include "game/player.h"
 #include "game/weapon.h"
 #include "physics/car.h"
@@ -33,6 +35,9 @@ struct World {
     WeaponState weapon;
     Model3ds carMesh;    // "car.3ds", the body of both cars
     Model3ds wheelMesh;  // "wheel.3ds", drawn for each wheel
+    TextureId fireTextures[kFireFrameCount] = {};  // the muzzle flash, frame 0 first
+    TextureId groundTexture = 0;                   // "grass14.bmp"
+    TextureId markerTexture = 0;                   // "aasdf.tga"
 
     // What the frame driver measured, for tools and tests to read.
     float lastFrameSeconds = 0.0f;  // dt of the most recent frame
