@@ -41,13 +41,26 @@ void setUpLight()
 
 // --- Start-up steps of the subsystems still to come, each at its place. ---
 void loadVehicleMeshes(World&) {}       // "car.3ds", "wheel.3ds"
-void loadGunModel(World&) {}            // "data\gun.ms3d", then restart its animation
+// "data\\gun.ms3d"; the result is ignored, the gun draws whatever it holds.
+void loadGunModel(World& world)
+{
+    world.gunModel.load("data\\gun.ms3d");
+    world.gunModel.restartAnimation();
+}
 void createPhysics(World&) {}           // world, hash space, contact group, planes
 bool buildCars(World&) { return true; } // both cars from "car.txt", car 1 moved by (400, 14, 200)
 void loadFireTextures(World&) {}        // "fire//12001.bmp" and the fourteen after it
-void loadPlayerModel(World&) {}         // "data\model.ms3d", animation from 4200 ms
+
+// The walk cycle starts 4200 ms into the file's animation.
+void loadPlayerModel(World& world)
+{
+    if (world.playerModel.load("data\\model.ms3d")) {
+        world.playerModel.setAnimationTimes(4200, -1);
+        world.playerModel.restartAnimation();
+    }
+}
 void loadGroundAndMarker(World&) {}     // "grass14.bmp", "aasdf.tga"
-void loadSkyModel(World&) {}            // "sky.ms3d"
+void loadSkyModel(World& world) { world.skyModel.load("sky.ms3d"); }  // result ignored
 void initCamera(World&) {}              // chase camera: mode 1, height 20
 
 // --- Frame steps of the subsystems still to come, each at its place. ---

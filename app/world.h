@@ -6,6 +6,7 @@
 #include "app/game_window.h"
 #include "app/input.h"
 #include "app/platform.h"
+#include "assets/model_ms3d.h"
 #include "game/player.h"
 #include "game/weapon.h"
 
@@ -21,6 +22,9 @@ struct World {
     MouseCentre mouseCentre;
     Player player;
     WeaponState weapon;
+    ModelMs3d gunModel;     // "data\gun.ms3d"
+    ModelMs3d playerModel;  // "data\model.ms3d", animated from 4200 ms
+    ModelMs3d skyModel;     // "sky.ms3d"
 
     // What the frame driver measured, for tools and tests to read.
     float lastFrameSeconds = 0.0f;  // dt of the most recent frame
