@@ -116,6 +116,19 @@ struct JointRecord {
     std::uint16_t translationKeyCount;
 };
 
+// Writes one keyframe into an already sized key array of a joint.
+void storeKeyframe(std::vector<ModelJoint>& joints, std::int32_t jointIndex, std::size_t keyIndex, float timeMs,
+                   const float values[3], bool isRotation)
+{
+    ModelJoint& joint = joints[jointIndex];
+    ModelKeyframe& key = isRotation ? joint.rotationKeys[keyIndex] : joint.translationKeys[keyIndex];
+    key.jointIndex = jointIndex;
+    key.timeMs = timeMs;
+    key.values[0] = values[0];
+    key.values[1] = values[1];
+    key.values[2] = values[2];
+}
+
 bool fail(std::string* reason, std::string message)
 {
     if (reason)
@@ -340,16 +353,16 @@ ModelMs3d::ParseResult ModelMs3d::parse(std::span<const std::uint8_t> bytes, con
         joint.rotationKeys.resize(record.rotationKeyCount);
         joint.translationKeys.resize(record.translationKeyCount);
         const std::uint8_t* key = record.keys;
-        const int keyCount = record.rotationKeyCount + record.translationKeyCount;
-        for (int i = 0; i < keyCount; ++i, key += kKeySize) {
+        const std::size_t keyCount = std::size_t{record.rotationKeyCount} + record.translationKeyCount;
+        for (std::size_t i = 0; i < keyCount; ++i, key += kKeySize) {
             const bool isRotation = i < record.rotationKeyCount;
-            ModelKeyframe& frame = isRotation ? joint.rotationKeys[i] : joint.translationKeys[i - record.rotationKeyCount];
-            frame.jointIndex = k;
-            frame.timeMs = static_cast<float>(f32At(key) * 1000.0);
-            if (!std::isfinite(frame.timeMs) || !saneFloatsAt(key + 4, 3, frame.values)) {
+            const float timeMs = static_cast<float>(f32At(key) * 1000.0);
+            float values[3];
+            if (!std::isfinite(timeMs) || !saneFloatsAt(key + 4, 3, values)) {
                 fail(reason, "joint " + joint.name + " has a keyframe out of range");
                 return kRejected;
             }
+            storeKeyframe(newJoints, k, isRotation ? i : i - record.rotationKeyCount, timeMs, values, isRotation);
         }
     }
 

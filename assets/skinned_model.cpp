@@ -66,18 +66,6 @@ void SkinnedModel::loadMaterialTextures()
     }
 }
 
-void SkinnedModel::storeKeyframe(int jointIndex, int keyIndex, float timeMs, const float values[3], bool isRotation)
-{
-    ModelJoint& joint = joints[static_cast<std::size_t>(jointIndex)];
-    ModelKeyframe& key = isRotation ? joint.rotationKeys[static_cast<std::size_t>(keyIndex)]
-                                    : joint.translationKeys[static_cast<std::size_t>(keyIndex)];
-    key.jointIndex = jointIndex;
-    key.timeMs = timeMs;
-    key.values[0] = values[0];
-    key.values[1] = values[1];
-    key.values[2] = values[2];
-}
-
 void SkinnedModel::buildBindPose()
 {
     const std::int32_t jointCount = static_cast<std::int32_t>(joints.size());

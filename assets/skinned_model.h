@@ -134,10 +134,6 @@ public:
     double totalTimeMs = 0.0;  // animation length; never negative
     bool looping = true;
 
-protected:
-    // Writes one keyframe into an already sized key array of a joint.
-    void storeKeyframe(int jointIndex, int keyIndex, float timeMs, const float values[3], bool isRotation);
-
 private:
     // Every poseMatrix for the current clock, without the end-of-animation test.
     void computePose();
