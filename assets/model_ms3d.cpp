@@ -4,7 +4,9 @@
 #include <cfloat>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <new>
 #include <string_view>
 #include <unordered_map>
 #include <utility>
@@ -155,13 +157,22 @@ bool ModelMs3d::load(const char* fileName)
     for (char& c : path)
         if (c == '\\')
             c = '/';
+    // A directory opens as a stream too, and reports an absurd size.
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error))
+        return false;
     std::ifstream file(path, std::ios::binary | std::ios::ate);
     if (!file)
         return false;
     const std::streamoff size = file.tellg();
     if (size < 0)
         return false;
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+    std::vector<std::uint8_t> bytes;
+    try {
+        bytes.resize(static_cast<std::size_t>(size));
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
     file.seekg(0);
     if (!file.read(reinterpret_cast<char*>(bytes.data()), size))
         return false;

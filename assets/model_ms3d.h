@@ -9,9 +9,9 @@
 // Rejected (load returns false and the model is left exactly as it was):
 // a wrong identifier, a version below 3, any count that runs past the end of
 // the file, a vertex joint index, triangle vertex index, group triangle
-// index or material index outside its array, a float that is not finite or
-// is beyond +-1e15 (so no pose can overflow), and a key time that is not
-// finite in milliseconds.
+// index or material index outside its array, a position, normal, angle or
+// offset that is not finite or is beyond +-1e15 (so no pose can overflow),
+// and a key time that is not finite in milliseconds.
 //
 // A joint whose parent name matches no earlier joint also fails the load,
 // but the geometry, the materials (with their textures) and the joints before

@@ -166,6 +166,7 @@ TEST(Ms3dFiles, TestModelsAgreeWithAssimp)
     }
     ModelMs3d missing;
     EXPECT_FALSE(missing.load("no\\such\\model.ms3d"));
+    EXPECT_FALSE(missing.load(TURFWAR_ASSIMP_MODELS));  // a folder opens, and claims an absurd size
 }
 
 TEST(Ms3dFiles, SkinnedModelAgreesWithAssimp)
