@@ -14,7 +14,8 @@
 // Whatever a model holds is safe to draw and to animate, loaded or not, even
 // after a failed load: indices were checked when the file was read, joint
 // queries outside the skeleton answer with the identity, and no pose or
-// normal can become NaN.
+// normal can become NaN, whatever the clock does (the reader bounds the
+// values that feed them).
 //
 // The model owns its arrays and strings; the GL textures its materials name
 // are never released (textures live as long as the game).
