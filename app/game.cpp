@@ -1,8 +1,12 @@
 #include "app/game.h"
 
 #include "app/error_box.h"
+#include "physics/car_primitives.h"
+#include "physics/driving.h"
 
 #include <GL/gl.h>
+
+#include <string>
 
 namespace {
 
@@ -40,15 +44,39 @@ void setUpLight()
 }
 
 // --- Start-up steps of the subsystems still to come, each at its place. ---
-void loadVehicleMeshes(World&) {}       // "car.3ds", "wheel.3ds"
+// The car before the wheel; a missing file leaves that mesh empty.
+void loadVehicleMeshes(World& world)
+{
+    world.carMesh.load("car.3ds");
+    world.wheelMesh.load("wheel.3ds");
+}
 // "data\\gun.ms3d"; the result is ignored, the gun draws whatever it holds.
 void loadGunModel(World& world)
 {
     world.gunModel.load("data\\gun.ms3d");
     world.gunModel.restartAnimation();
 }
-void createPhysics(World&) {}           // world, hash space, contact group, planes
-bool buildCars(World&) { return true; } // both cars from "car.txt", car 1 moved by (400, 14, 200)
+void createPhysics(World& world) { createPhysicsWorld(world.physics); }
+
+// The car file every car is built from, and where the second car stands
+// relative to the first.
+constexpr const char* kCarFileName = "car.txt";
+constexpr Vector3 kSecondCarOffset = {400.0f, 14.0f, 200.0f};
+
+// Both cars from the same file. Every later step needs both, so a file that
+// cannot give them ends the start: the box says what is wrong and where.
+bool buildCars(World& world)
+{
+    for (Car& car : world.cars) {
+        std::string reason;
+        if (!car.build(kCarFileName, world.physics.world, world.physics.space, &reason)) {
+            showErrorBox("%s", reason.c_str());
+            return false;
+        }
+    }
+    world.cars[1].translate(kSecondCarOffset);
+    return true;
+}
 void loadFireTextures(World&) {}        // "fire//12001.bmp" and the fourteen after it
 
 // The walk cycle starts 4200 ms into the file's animation.
@@ -64,15 +92,35 @@ void loadSkyModel(World& world) { world.skyModel.load("sky.ms3d"); }  // result 
 void initCamera(World&) {}              // chase camera: mode 1, height 20
 
 // --- Frame steps of the subsystems still to come, each at its place. ---
-void applyCarControls(World&) {}                 // keys to every car, then Car::drive
-void stepPhysics(World&, float) {}               // the fixed-rate accumulator
+void applyCarControls(World& world)
+{
+    const Platform& platform = world.platform;
+    DriverKeys keys;
+    keys.left = isKeyHeld(platform, Key::A);
+    keys.right = isKeyHeld(platform, Key::D);
+    keys.throttle = isKeyHeld(platform, Key::W);
+    keys.brake = isKeyHeld(platform, Key::S);
+    applyDriverControls(world.cars, world.player, keys);
+}
+
+void stepPhysics(World& world, float dt) { advancePhysics(world.physics, world.physicsAccumulator, dt); }
 void moveAndAimOnFoot(World&, float) {}          // walk, target search, hand gun
-void moveAndAimInCar(World&, float) {}           // driving view, target search, car gun
-void enterOrLeaveCar(World&, float) {}           // E with its cooldown
+void moveAndAimInCar(World& world, float)        // driving view, target search, car gun
+{
+    updateDrivingView(world.cars[world.player.carIndex], world.player, world.chassisVelocity);
+}
+void enterOrLeaveCar(World& world, float dt)
+{
+    ::enterOrLeaveCar(world.cars, world.player, world.enterCooldown, isKeyHeld(world.platform, Key::E), dt);
+}
 void updateProjectiles(World&, float) {}         // the pool, then the shot timer
 void feedCamera(World&) {}                       // from the car or the player
 void updateAndApplyCamera(World&, float) { glPushMatrix(); }  // pushes the modelview
-void drawScene(World&) {}
+void drawScene(World& world)
+{
+    // Stand-ins of the cars' true sizes until the car and wheel meshes load.
+    drawCarsAsPrimitives(world.cars);
+}
 void endMainView(World&) {}
 void drawInsetView(World&) {}
 
@@ -158,7 +206,7 @@ LoopPass runLoopPass(World& world)
     }
 }
 
-int runTurfwar(World& world)
+int startTurfwar(World& world)
 {
     Platform& platform = world.platform;
     setErrorBoxPlatform(&platform);
@@ -185,14 +233,25 @@ int runTurfwar(World& world)
 
     world.window.show(true);
     platform.setCursorVisible(false);
+    return kExitOk;
+}
 
+int finishTurfwar(World& world)
+{
+    shutdownGame(world);
+    world.platform.setCursorVisible(true);
+    world.window.destroy();
+    return kExitOk;
+}
+
+int runTurfwar(World& world)
+{
+    const int status = startTurfwar(world);
+    if (status != kExitOk)
+        return status;
     while (!world.quitRequested) {
         if (runLoopPass(world) == LoopPass::Quit)
             break;
     }
-
-    shutdownGame(world);
-    platform.setCursorVisible(true);
-    world.window.destroy();
-    return kExitOk;
+    return finishTurfwar(world);
 }

@@ -35,3 +35,8 @@ LoopPass runLoopPass(World& world);
 
 // The whole program on the world's platform; returns the exit status.
 int runTurfwar(World& world);
+// Its two ends, for drivers that run the loop themselves: the question, the
+// window and the start-up (kExitOk or the status to end with); then the
+// shut-down after the loop.
+int startTurfwar(World& world);
+int finishTurfwar(World& world);

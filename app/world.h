@@ -6,10 +6,14 @@
 #include "app/game_window.h"
 #include "app/input.h"
 #include "app/platform.h"
+#include "assets/model_3ds.h"
 #include "assets/model_ms3d.h"
 #include "game/player.h"
 #include "game/weapon.h"
+#include "physics/car.h"
+#include "physics/physics_world.h"
 
+#include <array>
 #include <cstdint>
 
 struct World {
@@ -20,8 +24,16 @@ struct World {
     bool quitRequested = false;  // Escape was held at the end of a frame
     FrameTimer frameTimer;
     MouseCentre mouseCentre;
+    // Declared before the cars: the cars' ODE objects go with the world.
+    PhysicsWorld physics;
+    float physicsAccumulator = 0.0f;  // real seconds not yet simulated
+    std::array<Car, kCarCount> cars;
+    float enterCooldown = 0.0f;       // seconds before E counts again
+    Vector3 chassisVelocity;          // while driving: the driven chassis's, units per simulated second
     Player player;
     WeaponState weapon;
+    Model3ds carMesh;    // "car.3ds", the body of both cars
+    Model3ds wheelMesh;  // "wheel.3ds", drawn for each wheel
     ModelMs3d gunModel;     // "data\gun.ms3d"
     ModelMs3d playerModel;  // "data\model.ms3d", animated from 4200 ms
     ModelMs3d skyModel;     // "sky.ms3d"

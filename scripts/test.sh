@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs the whole test suite. Warnings are errors in CI.
+# Sets up, builds and runs the whole test suite twice: an optimised build, and
+# a build under AddressSanitizer and UndefinedBehaviorSanitizer. Warnings are
+# errors in CI.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${TURFWAR_BUILD_DIR:-$root/build}
@@ -7,8 +9,25 @@ werror=OFF
 [ "${CI:-}" = true ] && werror=ON
 
 bash "$root/scripts/setup.sh"
+
+# Rendering tests run on Mesa behind SDL's offscreen driver: no display needed.
+export SDL_VIDEODRIVER=offscreen
+
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTURFWAR_WERROR=$werror >/dev/null
 cmake --build "$build"
-cd "$build"
-# Rendering tests run on Mesa behind SDL's offscreen driver: no display needed.
-SDL_VIDEODRIVER=offscreen ctest --output-on-failure --timeout 300 -j "$(nproc)"
+# Each fuzz target briefly, in its own clang ASan+UBSan build (TURFWAR_SKIP_FUZZ=1 skips).
+if [ "${TURFWAR_SKIP_FUZZ:-}" != 1 ]; then
+  bash "$root/scripts/fuzz-smoke.sh"
+fi
+
+(cd "$build" && ctest --output-on-failure --timeout 300 -j "$(nproc)")
+
+# Mesa's software driver leaks by design on every context it makes, so leak
+# checking is left to the whole-game memory runs; every other ASan and UBSan
+# report fails the test.
+cmake -S "$root" -B "$build-sanitize" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTURFWAR_SANITIZE=ON \
+  -DTURFWAR_WERROR=$werror >/dev/null
+cmake --build "$build-sanitize"
+(cd "$build-sanitize" &&
+  ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    ctest --output-on-failure --timeout 600 -j "$(nproc)")

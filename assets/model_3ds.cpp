@@ -1,0 +1,95 @@
+#include "assets/model_3ds.h"
+
+#include "app/error_box.h"
+#include "assets/reader_3ds.h"
+
+#include <GL/gl.h>
+
+#include <cassert>
+
+void Model3ds::load(const char* fileName)
+{
+    glEnable(GL_TEXTURE_2D);
+
+    Scene3ds scene;
+    {
+        Reader3ds reader;
+        if (!reader.import3ds(scene, fileName))
+            showErrorBox("culdnt load model");
+    }
+
+    objectCount = scene.objectCount;
+    materialCount = scene.materialCount;
+    objects.assign(scene.objects.size(), Model3dsObject{});
+    materials.assign(scene.materials.size(), Model3dsMaterial{});
+
+    for (std::size_t i = 0; i < scene.objects.size(); ++i) {
+        const Object3ds& from = scene.objects[i];
+        Model3dsObject& to = objects[i];
+        to.vertexCount = from.vertexCount;
+        to.vertices.resize(from.vertices.size());
+        for (std::size_t j = 0; j < from.vertices.size(); ++j) {
+            Model3dsVertex& v = to.vertices[j];
+            v.position[0] = from.vertices[j].x;
+            v.position[1] = from.vertices[j].y;
+            v.position[2] = from.vertices[j].z;
+            // An object may map fewer vertices than it has (none without a
+            // mapping chunk): the rest sit at the texture's corner.
+            const TexCoord3ds t = j < from.texCoords.size() ? from.texCoords[j] : TexCoord3ds{};
+            v.texCoord[0] = t.u;
+            v.texCoord[1] = t.v;
+            v.normal[0] = from.normals[j].x;
+            v.normal[1] = from.normals[j].y;
+            v.normal[2] = from.normals[j].z;
+        }
+        to.faceCount = from.faceCount;
+        to.indices.resize(from.faces.size() * 3);
+        for (std::size_t j = 0; j < from.faces.size(); ++j) {
+            for (int k = 0; k < 3; ++k)
+                to.indices[3 * j + k] = static_cast<std::uint32_t>(from.faces[j].vertexIndex[k]);
+        }
+        // An object without a material group keeps index 0, which names
+        // nothing in a file without materials.
+        if (from.materialIndex >= 0 && from.materialIndex < materialCount)
+            to.material = &materials[from.materialIndex];
+    }
+
+    for (std::size_t i = 0; i < scene.materials.size(); ++i) {
+        const Material3ds& from = scene.materials[i];
+        Model3dsMaterial& to = materials[i];
+        to.texture = loadTexture(from.textureFile);
+        for (int c = 0; c < 3; ++c)
+            to.diffuse[c] = static_cast<float>(from.colour[c]);
+    }
+}
+
+void Model3ds::draw() const
+{
+    for (int i = 0; i < objectCount; ++i)
+        drawObject(i);
+}
+
+void Model3ds::drawObject(int index) const
+{
+    assert(index >= 0 && index < objectCount && "drawObject: object index out of range");
+    if (index < 0 || index >= objectCount)
+        return;
+    const Model3dsObject& object = objects[index];
+    if (object.material != nullptr) {
+        glEnable(GL_TEXTURE_2D);
+        glBindTexture(GL_TEXTURE_2D, object.material->texture);
+        glMaterialfv(GL_FRONT, GL_DIFFUSE, object.material->diffuse);
+    } else {
+        glDisable(GL_TEXTURE_2D);
+        glColor3f(1.0f, 1.0f, 1.0f);
+    }
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    glEnableClientState(GL_NORMAL_ARRAY);
+    const Model3dsVertex* first = object.vertices.data();
+    constexpr GLsizei kStride = sizeof(Model3dsVertex);
+    glVertexPointer(3, GL_FLOAT, kStride, first != nullptr ? first->position : nullptr);
+    glTexCoordPointer(2, GL_FLOAT, kStride, first != nullptr ? first->texCoord : nullptr);
+    glNormalPointer(GL_FLOAT, kStride, first != nullptr ? first->normal : nullptr);
+    glDrawElements(GL_TRIANGLES, object.faceCount * 3, GL_UNSIGNED_INT, object.indices.data());
+}

@@ -1,0 +1,22 @@
+#pragma once
+// Projectiles: visible shots on a ballistic arc. They live in a fixed pool;
+// a shot takes the first free record and a full pool delays the shot instead
+// of growing. They collide with nothing: the hit is applied when firing.
+
+#include "math/vector3.h"
+
+struct Projectile {
+    Vector3 velocity;   // units per second
+    Vector3 position;
+    bool active = false;
+
+    void launch(Vector3 muzzle, Vector3 startVelocity);
+    // Gravity of 2 units/s^2 with the real frame time. A projectile already
+    // below the floor is retired before it moves, so it disappears on the
+    // frame after it went under.
+    void update(float dt);
+    // One point; the point size is set once at start-up.
+    void draw() const;
+};
+
+inline constexpr int kProjectileCount = 200;

@@ -1,0 +1,13 @@
+#pragma once
+// Small drawing helpers of the scene pass. Each begin* pushes the modelview
+// matrix; the caller pops.
+
+// Keeps the current translation and drops rotation and scale, so what is
+// drawn next faces the viewer at its translated position.
+void beginBillboard();
+// Keeps the view's rotation and drops its translation, then lowers by 20: the
+// sky turns with the view but never moves with the viewer.
+void beginSkyTransform();
+// A w x h quad centred on the origin in the plane z = 0, with texture
+// coordinates (s0, t0) at the top left and (s1, t1) at the bottom right.
+void drawTexturedQuad(int width, int height, float s0, float t0, float s1, float t1);

@@ -1,0 +1,76 @@
+#include "physics/car_primitives.h"
+
+#include <GL/gl.h>
+
+#include <cmath>
+#include <numbers>
+
+namespace {
+
+void drawBox(float sx, float sy, float sz)
+{
+    const float half[3] = {sx / 2.0f, sy / 2.0f, sz / 2.0f};
+    const float normals[6][3] = {{1, 0, 0}, {-1, 0, 0}, {0, 1, 0}, {0, -1, 0}, {0, 0, 1}, {0, 0, -1}};
+    const float corners[4][2] = {{-1, -1}, {1, -1}, {1, 1}, {-1, 1}};
+    glBegin(GL_QUADS);
+    for (const auto& n : normals) {
+        glNormal3fv(n);
+        // u and v span the face with u x v = n, so the corners run
+        // counter-clockwise seen from outside.
+        const float u[3] = {n[0] == 0.0f ? 1.0f : 0.0f, n[0] != 0.0f ? 1.0f : 0.0f, 0.0f};
+        const float v[3] = {n[1] * u[2] - n[2] * u[1], n[2] * u[0] - n[0] * u[2], n[0] * u[1] - n[1] * u[0]};
+        for (const auto& c : corners) {
+            float p[3];
+            for (int k = 0; k < 3; ++k)
+                p[k] = (n[k] + c[0] * u[k] + c[1] * v[k]) * half[k];
+            glVertex3fv(p);
+        }
+    }
+    glEnd();
+}
+
+// Latitude bands that show the wheel's spin.
+void drawSphere(float radius)
+{
+    constexpr int kStacks = 8;
+    constexpr int kSlices = 12;
+    const float pi = std::numbers::pi_v<float>;
+    for (int i = 0; i < kStacks; ++i) {
+        const float a0 = pi * static_cast<float>(i) / kStacks - pi / 2.0f;
+        const float a1 = pi * static_cast<float>(i + 1) / kStacks - pi / 2.0f;
+        glBegin(GL_QUAD_STRIP);
+        for (int j = 0; j <= kSlices; ++j) {
+            const float b = 2.0f * pi * static_cast<float>(j) / kSlices;
+            // Slices alternate in shade so a turning wheel can be seen to turn.
+            const float shade = (j % 2 == 0) ? 0.25f : 0.4f;
+            glColor3f(shade, shade, shade);
+            for (float a : {a1, a0}) {
+                const float nx = std::cos(a) * std::cos(b);
+                const float ny = std::cos(a) * std::sin(b);
+                const float nz = std::sin(a);
+                glNormal3f(nx, ny, nz);
+                glVertex3f(nx * radius, ny * radius, nz * radius);
+            }
+        }
+        glEnd();
+    }
+}
+
+}  // namespace
+
+void drawCarsAsPrimitives(std::span<const Car> cars)
+{
+    for (const Car& car : cars) {
+        if (!car.built())
+            continue;
+        car.pushPartPose(0);
+        glColor3f(0.7f, 0.15f, 0.1f);
+        drawBox(car.params.chassisSizeX, car.params.chassisSizeY, car.params.chassisSizeZ);
+        glPopMatrix();
+        for (int part = 1; part < kCarPartCount; ++part) {
+            car.pushPartPose(part);
+            drawSphere(car.params.wheelRadius);
+            glPopMatrix();
+        }
+    }
+}

@@ -1,0 +1,39 @@
+#pragma once
+// The driver's side of the cars: the keys' controls on every car each frame,
+// the view taken from the driven chassis, and getting in and out with E.
+// The frame driver reads the keys and hands them down as booleans.
+
+#include "game/player.h"
+#include "math/vector3.h"
+#include "physics/car.h"
+
+#include <span>
+
+inline constexpr float kEnterDistance = 20.0f;   // model units, chassis centre to player, strictly less
+inline constexpr float kEnterCooldown = 0.5f;    // seconds before E counts again
+inline constexpr Vector3 kLeavePoint = {-5.0f, 0.0f, -20.0f};  // in the chassis frame
+inline constexpr int kFullThrottle = 100;
+inline constexpr int kFullBrake = 100;
+
+struct DriverKeys {
+    bool left = false;      // A
+    bool right = false;     // D
+    bool throttle = false;  // W
+    bool brake = false;     // S
+};
+
+// Resets every car's controls, gives the driven car the keys (or, on foot,
+// the brake to the car driven last), then drives every car in index order.
+void applyDriverControls(std::span<Car> cars, const Player& player, const DriverKeys& keys);
+
+// While driving: writes the chassis centre and the car's forward direction
+// to the player's viewer position and direction, and the chassis's linear
+// velocity (units per simulated second) to chassisVelocity.
+void updateDrivingView(const Car& car, Player& player, Vector3& chassisVelocity);
+
+// E held with the cooldown run out: on foot, enters the first car whose
+// chassis is closer than kEnterDistance; in a car, leaves it and stands on
+// the floor beside it. Either way, even with no car near, the cooldown
+// restarts. Then the cooldown runs down by frameSeconds.
+void enterOrLeaveCar(std::span<const Car> cars, Player& player, float& enterCooldown, bool enterHeld,
+                     float frameSeconds);

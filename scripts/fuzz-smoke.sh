@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets with clang's AddressSanitizer and UBSan and
+# gives each a short run: its saved corpus (fuzz/corpus/<name without fuzz_>)
+# replayed first, then about 30 seconds of new inputs. New inputs go to a
+# scratch folder, never into the saved corpus. Fails on any crash or finding.
+#
+#   bash scripts/fuzz-smoke.sh [TARGET...]   (default: every fuzz/fuzz_*.cpp)
+#
+# TURFWAR_FUZZ_SECONDS sets the run length per target (default 30);
+# TURFWAR_FUZZ_BUILD_DIR the build folder (default build-fuzz).
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${TURFWAR_FUZZ_BUILD_DIR:-$root/build-fuzz}
+seconds=${TURFWAR_FUZZ_SECONDS:-30}
+
+targets=("$@")
+if [ ${#targets[@]} -eq 0 ]; then
+  for source in "$root"/fuzz/fuzz_*.cpp; do
+    [ -e "$source" ] && targets+=("$(basename "$source" .cpp)")
+  done
+fi
+if [ ${#targets[@]} -eq 0 ]; then
+  echo "fuzz-smoke: no fuzz targets"
+  exit 0
+fi
+
+CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DTURFWAR_FUZZ=ON -DTURFWAR_SANITIZE=ON -DTURFWAR_TESTS=OFF >/dev/null
+cmake --build "$build" --target "${targets[@]}"
+
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+failed=0
+for target in "${targets[@]}"; do
+  corpus=$root/fuzz/corpus/${target#fuzz_}
+  mkdir -p "$scratch/$target"
+  seeds=()
+  [ -d "$corpus" ] && seeds=("$corpus")
+  echo "fuzz-smoke: $target for ${seconds}s after replaying ${seeds[*]:-no saved corpus}"
+  if ! "$build/fuzz/$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
+      -artifact_prefix="$scratch/$target-" "$scratch/$target" "${seeds[@]}" >"$scratch/$target.log" 2>&1; then
+    failed=1
+    tail -n 60 "$scratch/$target.log"
+    for artifact in "$scratch/$target"-*; do
+      [ -e "$artifact" ] && echo "fuzz-smoke: $target finding, base64: $(base64 -w0 "$artifact")"
+    done
+    echo "fuzz-smoke: $target FAILED"
+  else
+    grep -E '^(#[0-9]+.*DONE|stat::number_of_executed_units)' "$scratch/$target.log" || true
+    echo "fuzz-smoke: $target ok"
+  fi
+done
+exit $failed

@@ -1,0 +1,342 @@
+// The entry point, the message pump and the frame loop, run for real on the
+// headless backend: scripted answers, events, keys, mouse and clock; real GL.
+
+#include "app/error_box.h"
+#include "app/game.h"
+#include "app/headless_platform.h"
+
+#include "game_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <GL/gl.h>
+#include <GL/glu.h>
+
+#include <cmath>
+#include <string>
+
+namespace {
+
+WindowEvent otherEvent()
+{
+    WindowEvent event;
+    event.type = WindowEvent::Type::Other;
+    return event;
+}
+
+// A game started the way the entry point starts it, for tests that drive the
+// loop pass by pass.
+class StartedGame : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(world.window.create(kWindowBitsPerPixel, kWindowWidth, kWindowHeight, kWindowTitle, false));
+        world.window.onButtonPress = [this](int b, int x, int y) { onMouseButton(world.weapon, b, x, y); };
+        platform.setTicks(5000);
+        ASSERT_TRUE(initGame(world));
+        platform.setCursorVisible(false);
+    }
+
+    GameFolder folder;
+    HeadlessPlatform platform;
+    World world{platform};
+};
+
+TEST(Startup, AsksTheQuestionAndRunsWindowedOnNo)
+{
+    GameFolder folder;
+    HeadlessPlatform platform;
+    World world(platform);
+    platform.queueAnswer(MessageBoxAnswer::No);
+    platform.setKeyDown(Key::Escape, true);
+
+    EXPECT_EQ(runTurfwar(world), 0);
+
+    ASSERT_EQ(platform.messageBoxes().size(), 1u);
+    const RecordedMessageBox& box = platform.messageBoxes()[0];
+    EXPECT_EQ(box.text,
+              "Controls: \nMove: WASD, Run: Q, Enter/Exit Vehicle: E\nShoot: Left Click, Look: Mouse\n\n"
+              "Would You Like To Run In Fullscreen Mode?");
+    EXPECT_EQ(box.caption, "Start FullScreen?");
+    EXPECT_EQ(box.style, MessageBoxStyle::YesNoQuestion);
+    EXPECT_FALSE(platform.displayModeChanged());
+    EXPECT_FALSE(world.window.fullscreen);
+    EXPECT_EQ(world.window.width, 800);
+    EXPECT_EQ(world.window.height, 600);
+    // The cursor is given back and the window closed before the entry point returns.
+    EXPECT_TRUE(platform.cursorVisible());
+    EXPECT_FALSE(platform.windowOpen());
+}
+
+TEST(Startup, YesAsksForFullScreenAndFallsBackToAWindow)
+{
+    GameFolder folder;
+    {
+        HeadlessPlatform platform;
+        World world(platform);
+        platform.queueAnswer(MessageBoxAnswer::Yes);
+        platform.onSwap = [&](int) {
+            EXPECT_TRUE(platform.displayModeChanged());
+            platform.setKeyDown(Key::Escape, true);
+        };
+        EXPECT_EQ(runTurfwar(world), 0);
+        EXPECT_TRUE(world.window.fullscreen);
+        EXPECT_EQ(platform.messageBoxes().size(), 1u);
+    }
+    {
+        HeadlessPlatform platform;
+        World world(platform);
+        platform.queueAnswer(MessageBoxAnswer::Yes);
+        platform.setDisplayModeAvailable(false);
+        platform.setKeyDown(Key::Escape, true);
+        EXPECT_EQ(runTurfwar(world), 0);
+        EXPECT_FALSE(world.window.fullscreen);
+        EXPECT_EQ(platform.swapCount(), 1);
+        ASSERT_EQ(platform.messageBoxes().size(), 2u);
+        EXPECT_EQ(platform.messageBoxes()[1].text, "Mode Switch Failed.\nRunning In Windowed Mode.");
+        EXPECT_EQ(platform.messageBoxes()[1].caption, "Error");
+    }
+}
+
+TEST(Startup, AWindowThatCannotBeMadeEndsWithAFailureStatus)
+{
+    GameFolder folder;
+    HeadlessPlatform platform;
+    World world(platform);
+    platform.setWindowCreationFails(true);
+    EXPECT_NE(runTurfwar(world), 0);
+    ASSERT_EQ(platform.messageBoxes().size(), 2u);
+    EXPECT_EQ(platform.messageBoxes()[1].text, "couldnt load window");
+    EXPECT_EQ(platform.messageBoxes()[1].caption, kErrorBoxCaption);
+    EXPECT_EQ(platform.swapCount(), 0);
+    setErrorBoxPlatform(nullptr);
+}
+
+TEST(MainLoop, EscapeEndsTheLoopAfterThatFramesSwap)
+{
+    GameFolder folder;
+    HeadlessPlatform platform;
+    World world(platform);
+    platform.onSwap = [&](int swaps) {
+        if (swaps == 3)
+            platform.setKeyDown(Key::Escape, true);
+    };
+    EXPECT_EQ(runTurfwar(world), 0);
+    EXPECT_EQ(platform.swapCount(), 3);
+    EXPECT_EQ(world.framesRun, 3u);
+}
+
+TEST(MainLoop, ClosingTheWindowEndsTheLoopAtTheNextPump)
+{
+    GameFolder folder;
+    HeadlessPlatform platform;
+    World world(platform);
+    platform.onSwap = [&](int swaps) {
+        if (swaps == 2)
+            platform.requestClose();
+    };
+    EXPECT_EQ(runTurfwar(world), 0);
+    EXPECT_EQ(platform.swapCount(), 2);
+}
+
+TEST_F(StartedGame, FramesRunOnlyWhenNoMessageIsPending)
+{
+    for (int i = 0; i < 3; ++i)
+        platform.queueEvent(otherEvent());
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(runLoopPass(world), LoopPass::MessageHandled);
+    EXPECT_EQ(world.framesRun, 0u);
+    EXPECT_EQ(runLoopPass(world), LoopPass::FrameRun);
+    EXPECT_EQ(world.framesRun, 1u);
+
+    // The close request is dispatched like any message; the quit it posts is
+    // taken by the next pump, and the window is still there.
+    platform.requestClose();
+    EXPECT_EQ(runLoopPass(world), LoopPass::MessageHandled);
+    EXPECT_EQ(runLoopPass(world), LoopPass::Quit);
+    EXPECT_TRUE(platform.windowOpen());
+}
+
+TEST_F(StartedGame, FrameTimeCountsFromTheEndOfStartUp)
+{
+    platform.setTicks(5016);
+    runLoopPass(world);
+    EXPECT_FLOAT_EQ(world.lastFrameSeconds, 0.016f);
+
+    // Two frames within one tick: the second measures nothing.
+    runLoopPass(world);
+    EXPECT_EQ(world.lastFrameSeconds, 0.0f);
+
+    // No clamp: a long stall comes through whole.
+    platform.advanceTicks(2500);
+    runLoopPass(world);
+    EXPECT_FLOAT_EQ(world.lastFrameSeconds, 2.5f);
+}
+
+TEST(FrameTimer, TickWrapGivesTheSmallPositiveDifference)
+{
+    HeadlessPlatform platform;
+    FrameTimer timer;
+    platform.setTicks(0xFFFFFFF0u);
+    EXPECT_EQ(frameTime(timer, platform), 0.0f);
+    platform.setTicks(0x10u);
+    EXPECT_FLOAT_EQ(frameTime(timer, platform), 0.032f);
+}
+
+TEST_F(StartedGame, MouseLookTurnsByPixelsWhateverTheFrameTime)
+{
+    const float startYaw = world.player.yaw;
+    EXPECT_EQ(startYaw, 180.0f);
+
+    platform.moveMouse(-10, 0);  // ten pixels to the left
+    platform.advanceTicks(1);
+    runLoopPass(world);
+    EXPECT_FLOAT_EQ(world.player.yaw, startYaw + 10.0f);
+
+    platform.moveMouse(-10, 0);
+    platform.advanceTicks(900);
+    runLoopPass(world);
+    EXPECT_FLOAT_EQ(world.player.yaw, startYaw + 20.0f);
+
+    // Right and down turn the other way; the pitch only accumulates.
+    platform.moveMouse(4, 7);
+    runLoopPass(world);
+    EXPECT_FLOAT_EQ(world.player.yaw, startYaw + 16.0f);
+    EXPECT_FLOAT_EQ(world.player.pitch, -7.0f);
+}
+
+TEST_F(StartedGame, MouseMovedBeforeTheGameTookItDoesNotTurn)
+{
+    HeadlessPlatform other;
+    World fresh(other);
+    ASSERT_TRUE(fresh.window.create(16, 800, 600, "t", false));
+    other.moveMouse(-50, 0);  // while the desktop still has the cursor
+    ASSERT_TRUE(initGame(fresh));
+    other.setCursorVisible(false);
+    runLoopPass(fresh);
+    EXPECT_EQ(fresh.player.yaw, 180.0f);
+}
+
+TEST_F(StartedGame, LeftButtonPressAsksForAShot)
+{
+    platform.click(2);
+    while (runLoopPass(world) != LoopPass::FrameRun) {
+    }
+    EXPECT_FALSE(world.weapon.fireRequested);
+    platform.click(1, 300, 200);
+    EXPECT_EQ(runLoopPass(world), LoopPass::MessageHandled);
+    EXPECT_TRUE(world.weapon.fireRequested);
+}
+
+TEST_F(StartedGame, EveryFrameStartsFromTheGreyClear)
+{
+    float clear[4] = {};
+    glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
+    EXPECT_FLOAT_EQ(clear[0], 0.5f);
+    EXPECT_FLOAT_EQ(clear[1], 0.5f);
+    EXPECT_FLOAT_EQ(clear[2], 0.5f);
+    EXPECT_FLOAT_EQ(clear[3], 0.0f);
+
+    // Leave magenta (which nothing in the scene is) in the buffer: the next
+    // frame must not show any of it.
+    glClearColor(1.0f, 0.0f, 1.0f, 0.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glClearColor(0.5f, 0.5f, 0.5f, 0.0f);
+    platform.setCaptureFrames(true);
+    runLoopPass(world);
+    const FrameImage& frame = platform.lastFrame();
+    ASSERT_EQ(frame.width, 800);
+    ASSERT_EQ(frame.height, 600);
+    int magenta = 0;
+    for (std::size_t i = 0; i + 2 < frame.rgb.size(); i += 3)
+        magenta += frame.rgb[i] > 250 && frame.rgb[i + 1] < 5 && frame.rgb[i + 2] > 250;
+    EXPECT_EQ(magenta, 0);
+}
+
+// --- projection, read back from the real context ---
+
+struct GlState {
+    float projection[16];
+    int viewport[4];
+};
+
+GlState readGlState()
+{
+    GlState s{};
+    glGetFloatv(GL_PROJECTION_MATRIX, s.projection);
+    glGetIntegerv(GL_VIEWPORT, s.viewport);
+    return s;
+}
+
+void expectPerspective(const GlState& s, double aspect)
+{
+    const double f = 1.0 / std::tan(22.5 * M_PI / 180.0);
+    EXPECT_NEAR(s.projection[0], f / aspect, 1e-5);
+    EXPECT_NEAR(s.projection[5], f, 1e-5);
+    EXPECT_NEAR(s.projection[10], (2400.0 + 10.0) / (10.0 - 2400.0), 1e-5);
+    EXPECT_NEAR(s.projection[11], -1.0, 1e-6);
+    EXPECT_NEAR(s.projection[14], 2.0 * 2400.0 * 10.0 / (10.0 - 2400.0), 1e-3);
+}
+
+TEST_F(StartedGame, ViewportAndProjectionInBothModes)
+{
+    runLoopPass(world);
+    GlState s = readGlState();
+    EXPECT_EQ(s.viewport[2], 800);
+    EXPECT_EQ(s.viewport[3], 600);
+    expectPerspective(s, 800.0 / 600.0);
+
+    world.window.useOrtho();
+    world.window.setViewport(200, 100, 10, 20);
+    s = readGlState();
+    EXPECT_EQ(s.viewport[0], 10);
+    EXPECT_EQ(s.viewport[1], 20);
+    EXPECT_EQ(s.viewport[2], 200);
+    EXPECT_EQ(s.viewport[3], 100);
+    // Origin at the top left, y down, one unit per pixel.
+    EXPECT_FLOAT_EQ(s.projection[0], 2.0f / 200.0f);
+    EXPECT_FLOAT_EQ(s.projection[5], -2.0f / 100.0f);
+    EXPECT_FLOAT_EQ(s.projection[12], -1.0f);
+    EXPECT_FLOAT_EQ(s.projection[13], 1.0f);
+    GLint mode = 0;
+    glGetIntegerv(GL_MATRIX_MODE, &mode);
+    EXPECT_EQ(mode, GL_MODELVIEW);
+
+    // usePerspective alone touches no GL; the next setViewport applies it.
+    world.window.usePerspective();
+    EXPECT_FLOAT_EQ(readGlState().projection[0], 2.0f / 200.0f);
+    world.window.setViewport(200, 100, 0, 0);
+    expectPerspective(readGlState(), 2.0);
+}
+
+TEST_F(StartedGame, ResizeChangesTheNextFramesViewportAndMinimiseDoesNot)
+{
+    platform.resize(1000, 500);
+    platform.minimize();
+    while (runLoopPass(world) != LoopPass::FrameRun) {
+    }
+    EXPECT_EQ(world.window.width, 1000);
+    EXPECT_EQ(world.window.height, 500);
+    GlState s = readGlState();
+    EXPECT_EQ(s.viewport[2], 1000);
+    EXPECT_EQ(s.viewport[3], 500);
+    expectPerspective(s, 2.0);
+}
+
+TEST(ErrorBox, FormatsSafelyIntoAFixedBuffer)
+{
+    HeadlessPlatform platform;
+    setErrorBoxPlatform(&platform);
+    const std::string longName(3000, 'x');
+    EXPECT_EQ(showErrorBox("cannot read %s (%d)", longName.c_str(), 7), 1);
+    showErrorBox("%s", "short");
+    setErrorBoxPlatform(nullptr);
+
+    ASSERT_EQ(platform.messageBoxes().size(), 2u);
+    EXPECT_EQ(platform.messageBoxes()[0].text.size(), 1023u);
+    EXPECT_EQ(platform.messageBoxes()[0].text.substr(0, 13), "cannot read x");
+    EXPECT_EQ(platform.messageBoxes()[1].text, "short");
+    EXPECT_EQ(platform.messageBoxes()[1].style, MessageBoxStyle::OkError);
+}
+
+}  // namespace

@@ -1,0 +1,291 @@
+#include "assets/model_3ds.h"
+
+#include "assets/reader_3ds.h"
+#include "file_3ds_builder.h"
+#include "offscreen_gl.h"
+
+#include <GL/gl.h>
+#include <assimp/Importer.hpp>
+#include <assimp/scene.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+using namespace build3ds;
+
+namespace {
+
+// A square in the game's x-y plane from x = -1 to 0, y = -1 to 1, facing +z
+// (counter-clockwise seen from +z), stored z-up as a 3DS writer would.
+Bytes leftSquare(const Bytes& groups = {}, bool mapped = true)
+{
+    Bytes mesh = cat({vertices({-1, 0, -1, 0, 0, -1, 0, 0, 1, -1, 0, 1}), faces({0, 1, 2, 0, 2, 3}, groups)});
+    if (mapped)
+        mesh = cat({mesh, texCoords({0, 0, 1, 0, 1, 1, 0, 1})});
+    return object("square", mesh);
+}
+
+void lookAlongMinusZ()
+{
+    glViewport(0, 0, 64, 64);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(-1, 1, -1, 1, -10, 10);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glClearColor(0, 0, 0, 0);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+}
+
+const std::uint8_t* pixel(const FrameImage& image, int x, int y)
+{
+    return &image.rgb[(static_cast<std::size_t>(y) * image.width + x) * 3];
+}
+
+}  // namespace
+
+TEST(Model3dsLoad, ObjectsKeepTheirOwnArraysAndMaterials)
+{
+    OffscreenGl gl;
+    ASSERT_TRUE(gl.ok());
+    const Bytes materials = cat({material("plain", "", colour24(255, 128, 0)), material("tex", "t.bmp"),
+                                 material("plain2", "", colour24(1, 2, 3))});
+    const Bytes second = object("second", cat({vertices({0, 0, 0, 1, 0, 0, 0, 0, 1}), faces({2, 1, 0}, materialGroup("plain2"))}));
+    const std::string path = writeTemp(file(cat({materials, leftSquare(materialGroup("tex"), false), second})), "two.3ds");
+    Model3ds model;
+    model.load(path.c_str());
+    EXPECT_TRUE(gl.platform.messageBoxes().empty());
+    ASSERT_EQ(model.objectCount, 2);
+    ASSERT_EQ(model.materialCount, 3);
+    EXPECT_EQ(model.materials[0].diffuse[0], 255.0f);
+    EXPECT_EQ(model.materials[0].diffuse[1], 128.0f);
+    EXPECT_EQ(model.materials[0].diffuse[2], 0.0f);
+
+    const Model3dsObject& square = model.objects[0];
+    EXPECT_EQ(square.material, &model.materials[1]);
+    ASSERT_EQ(square.vertexCount, 4);
+    EXPECT_EQ(square.indices, (std::vector<std::uint32_t>{0, 1, 2, 0, 2, 3}));
+    const Model3dsVertex& corner = square.vertices[2];  // file (0, 0, 1)
+    EXPECT_EQ(std::vector<float>(corner.position, corner.position + 3), (std::vector<float>{0, 1, 0}));
+    // No mapping chunk: every vertex sits at the texture's corner.
+    EXPECT_EQ(corner.texCoord[0], 0.0f);
+    EXPECT_EQ(corner.texCoord[1], 0.0f);
+    EXPECT_FLOAT_EQ(corner.normal[2], 1.0f);
+
+    const Model3dsObject& tri = model.objects[1];
+    EXPECT_EQ(tri.material, nullptr);  // its material has no texture file
+    EXPECT_EQ(tri.indices, (std::vector<std::uint32_t>{2, 1, 0}));
+    EXPECT_EQ(tri.vertices.size(), 3u);
+
+    // Without any material an object's index 0 names nothing.
+    Model3ds bare;
+    bare.load(writeTemp(file(leftSquare()), "bare.3ds").c_str());
+    ASSERT_EQ(bare.objectCount, 1);
+    EXPECT_EQ(bare.objects[0].material, nullptr);
+}
+
+TEST(Model3dsLoad, UnreadableFileLeavesTheModelEmpty)
+{
+    OffscreenGl gl;
+    ASSERT_TRUE(gl.ok());
+    Model3ds wheel;
+    wheel.load("wheel-that-is-not-there.3ds");
+    const auto& boxes = gl.platform.messageBoxes();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].text, "Unable to find the file: wheel-that-is-not-there.3ds!");
+    EXPECT_EQ(boxes[1].text, "culdnt load model");
+    EXPECT_EQ(wheel.objectCount, 0);
+    EXPECT_EQ(wheel.materialCount, 0);
+    wheel.draw();  // nothing to draw, nothing to break
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+
+    Bytes damaged = file(leftSquare());
+    damaged[damaged.size() - 40] ^= 0x40;
+    Model3ds model;
+    model.load(writeTemp(damaged, "damaged-model.3ds").c_str());
+    EXPECT_EQ(model.objectCount, 0);
+    ASSERT_EQ(boxes.size(), 4u);
+    EXPECT_EQ(boxes[3].text, "culdnt load model");
+}
+
+TEST(Model3dsDraw, LitSquareCoversItsHalfOfTheView)
+{
+    OffscreenGl gl;
+    ASSERT_TRUE(gl.ok());
+    Model3ds model;
+    model.load(writeTemp(file(leftSquare()), "square.3ds").c_str());
+    ASSERT_EQ(model.objectCount, 1);
+
+    lookAlongMinusZ();
+    // The light sits in front of the square: only a normal that faces the
+    // viewer, and corners that run counter-clockwise, make it bright.
+    const float lightDirection[4] = {0, 0, 1, 0};
+    glLightfv(GL_LIGHT0, GL_POSITION, lightDirection);
+    glEnable(GL_LIGHTING);
+    glEnable(GL_LIGHT0);
+    glEnable(GL_COLOR_MATERIAL);
+    glColorMaterial(GL_FRONT, GL_AMBIENT_AND_DIFFUSE);
+    glEnable(GL_CULL_FACE);
+    glCullFace(GL_BACK);
+    model.draw();
+    glFinish();
+    const FrameImage image = gl.platform.readFrame();
+    EXPECT_GT(pixel(image, 16, 32)[0], 240);
+    EXPECT_GT(pixel(image, 2, 2)[1], 240);
+    EXPECT_EQ(pixel(image, 48, 32)[0], 0);
+    EXPECT_EQ(pixel(image, 40, 10)[2], 0);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+TEST(Model3dsDraw, TexturedSquareShowsItsTexture)
+{
+    OffscreenGl gl;
+    ASSERT_TRUE(gl.ok());
+    Model3ds model;
+    model.load(writeTemp(file(cat({material("m", "two.bmp"), leftSquare(materialGroup("m"))})), "tsquare.3ds").c_str());
+    ASSERT_EQ(model.objectCount, 1);
+    ASSERT_NE(model.objects[0].material, nullptr);
+
+    // Red on the left half of the texture, green on the right.
+    const std::uint8_t texels[6] = {255, 0, 0, 0, 255, 0};
+    GLuint texture = 0;
+    glGenTextures(1, &texture);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 2, 1, 0, GL_RGB, GL_UNSIGNED_BYTE, texels);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    model.materials[0].texture = texture;
+
+    lookAlongMinusZ();
+    glDisable(GL_LIGHTING);
+    glColor3f(1, 1, 1);
+    model.draw();
+    glFinish();
+    const FrameImage image = gl.platform.readFrame();
+    const std::uint8_t* left = pixel(image, 8, 32);
+    const std::uint8_t* right = pixel(image, 24, 32);
+    EXPECT_EQ((std::vector<int>{left[0], left[1], left[2]}), (std::vector<int>{255, 0, 0}));
+    EXPECT_EQ((std::vector<int>{right[0], right[1], right[2]}), (std::vector<int>{0, 255, 0}));
+    EXPECT_EQ(pixel(image, 48, 32)[1], 0);
+    glDeleteTextures(1, &texture);
+}
+
+// assimp as the oracle. It unshares vertices (three per face), adds a default
+// material to a file without one, and places meshes by the keyframer's node
+// transforms; so what is compared is face counts, triangle areas in the
+// file's face order, materials, and (in files without animation) the
+// positions of the corners in the world.
+TEST(Model3dsFiles, EveryTestModelAgreesWithAssimp)
+{
+    const std::filesystem::path root = "/usr/share/assimp/models";
+    if (!std::filesystem::exists(root))
+        GTEST_SKIP() << "assimp-testmodels is not installed";
+    int compared = 0;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+        std::string extension = entry.path().extension().string();
+        std::transform(extension.begin(), extension.end(), extension.begin(), ::tolower);
+        if (!entry.is_regular_file() || extension != ".3ds")
+            continue;
+        const std::string path = entry.path().string();
+        SCOPED_TRACE(path);
+        Scene3ds scene;
+        Reader3ds reader;
+        std::FILE* f = std::fopen(path.c_str(), "rb");
+        ASSERT_NE(f, nullptr);
+        Bytes bytes;
+        for (int c; (c = std::fgetc(f)) != EOF;)
+            bytes.push_back(static_cast<std::uint8_t>(c));
+        std::fclose(f);
+        const bool ours = reader.importBytes(scene, bytes, path.c_str());
+        Assimp::Importer importer;
+        const aiScene* theirs = importer.ReadFile(path, 0);
+        ASSERT_EQ(ours, theirs != nullptr) << reader.error();
+        if (!ours)
+            continue;
+        ++compared;
+
+        // Objects: assimp makes one node per object, under its own root.
+        int nodes = -1;
+        std::function<void(const aiNode*)> count = [&](const aiNode* n) {
+            ++nodes;
+            for (unsigned c = 0; c < n->mNumChildren; ++c)
+                count(n->mChildren[c]);
+        };
+        count(theirs->mRootNode);
+        EXPECT_EQ(scene.objectCount, nodes);
+
+        if (scene.materialCount == 0) {
+            EXPECT_EQ(theirs->mNumMaterials, 1u);  // its stand-in
+        } else {
+            ASSERT_EQ(theirs->mNumMaterials, static_cast<unsigned>(scene.materialCount));
+            for (int m = 0; m < scene.materialCount; ++m) {
+                aiString name, texture;
+                theirs->mMaterials[m]->Get(AI_MATKEY_NAME, name);
+                theirs->mMaterials[m]->GetTexture(aiTextureType_DIFFUSE, 0, &texture);
+                EXPECT_STREQ(scene.materials[m].name, name.C_Str());
+                EXPECT_STREQ(scene.materials[m].textureFile, texture.C_Str());
+            }
+        }
+
+        // Corners in world space, mesh by mesh; the meshes come in object order.
+        std::vector<std::vector<aiVector3D>> corners(theirs->mNumMeshes);
+        std::function<void(const aiNode*, aiMatrix4x4)> place = [&](const aiNode* n, aiMatrix4x4 parent) {
+            const aiMatrix4x4 world = parent * n->mTransformation;
+            for (unsigned k = 0; k < n->mNumMeshes; ++k) {
+                const aiMesh* mesh = theirs->mMeshes[n->mMeshes[k]];
+                for (unsigned i = 0; i < mesh->mNumFaces; ++i)
+                    for (unsigned c = 0; c < 3; ++c)
+                        corners[n->mMeshes[k]].push_back(world * mesh->mVertices[mesh->mFaces[i].mIndices[c]]);
+            }
+            for (unsigned c = 0; c < n->mNumChildren; ++c)
+                place(n->mChildren[c], world);
+        };
+        place(theirs->mRootNode, aiMatrix4x4());
+
+        unsigned mesh = 0;
+        int ourFaces = 0, theirFaces = 0;
+        for (unsigned m = 0; m < theirs->mNumMeshes; ++m)
+            theirFaces += static_cast<int>(theirs->mMeshes[m]->mNumFaces);
+        for (const Object3ds& object : scene.objects) {
+            ourFaces += object.faceCount;
+            if (object.faceCount == 0)
+                continue;
+            ASSERT_LT(mesh, theirs->mNumMeshes);
+            const std::vector<aiVector3D>& expected = corners[mesh++];
+            ASSERT_EQ(expected.size(), object.faces.size() * 3);
+            double size = 0;
+            for (const Vector3& v : object.vertices)
+                size = std::max({size, std::fabs(double{v.x}), std::fabs(double{v.y}), std::fabs(double{v.z})});
+            const double tolerance = 1e-5 * std::max(size, 1.0);
+            for (std::size_t i = 0; i < object.faces.size(); ++i) {
+                const auto area = [](aiVector3D a, aiVector3D b, aiVector3D c) { return ((b - a) ^ (c - a)).Length(); };
+                aiVector3D our[3];
+                for (int c = 0; c < 3; ++c) {
+                    const Vector3 v = object.vertices[object.faces[i].vertexIndex[c]];
+                    our[c] = aiVector3D(v.x, v.y, v.z);
+                }
+                EXPECT_NEAR(area(our[0], our[1], our[2]), area(expected[3 * i], expected[3 * i + 1], expected[3 * i + 2]),
+                            tolerance * size * 10)
+                    << object.name << " face " << i;
+                if (theirs->mNumAnimations != 0)
+                    continue;
+                for (int c = 0; c < 3; ++c) {
+                    const bool found = std::any_of(expected.begin(), expected.end(), [&](const aiVector3D& e) {
+                        return (e - our[c]).Length() < tolerance;
+                    });
+                    EXPECT_TRUE(found) << object.name << " face " << i << " corner " << c;
+                }
+            }
+        }
+        EXPECT_EQ(mesh, theirs->mNumMeshes);
+        EXPECT_EQ(ourFaces, theirFaces);
+    }
+    EXPECT_GE(compared, 9);
+}

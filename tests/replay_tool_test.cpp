@@ -1,0 +1,107 @@
+// turfwar-replay, run as a user runs it: a script in, JSON and pictures out.
+
+#include "tool_runner.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <filesystem>
+#include <sstream>
+#include <vector>
+
+namespace {
+
+std::vector<nlohmann::json> stateLines(const std::string& out)
+{
+    std::vector<nlohmann::json> states;
+    std::istringstream lines(out);
+    for (std::string line; std::getline(lines, line);)
+        states.push_back(nlohmann::json::parse(line));
+    return states;
+}
+
+TEST(ReplayTool, RunsFramesOnTheScriptedClockAndDescribesTheGame)
+{
+    const ToolResult r = runTool("turfwar-replay", "-",
+                                 "# a short look around\n"
+                                 "tick 100\n"
+                                 "mouse 10 0   # ten pixels left\n"
+                                 "run 3\n"
+                                 "state\n"
+                                 "click\n"
+                                 "run 1\n"
+                                 "state\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto states = stateLines(r.out);
+    ASSERT_EQ(states.size(), 2u);
+    EXPECT_EQ(states[0]["frame"], 3);
+    EXPECT_EQ(states[0]["timeMs"], 300);
+    EXPECT_FLOAT_EQ(states[0]["player"]["yaw"].get<float>(), 190.0f);
+    EXPECT_EQ(states[0]["player"]["inCar"], false);
+    EXPECT_EQ(states[0]["weapon"]["fireRequested"], false);
+    EXPECT_EQ(states[1]["frame"], 4);
+
+    // Both cars, every part with its pose, the second car apart from the first.
+    const auto& cars = states[1]["cars"];
+    ASSERT_EQ(cars.size(), 2u);
+    for (const auto& car : cars) {
+        EXPECT_EQ(car["parts"].size(), 5u);
+        EXPECT_EQ(car["wheelsAttached"], 4);
+        EXPECT_EQ(car["parts"][0]["rotation"].size(), 3u);
+    }
+    // Only the car last driven (car 0 before any) holds its brake.
+    EXPECT_EQ(cars[0]["brake"], 100);
+    EXPECT_EQ(cars[1]["brake"], 0);
+    EXPECT_NEAR(cars[1]["parts"][0]["position"][0].get<float>() - cars[0]["parts"][0]["position"][0].get<float>(),
+                400.0f, 1.0f);
+}
+
+TEST(ReplayTool, EndsWithTheGameAndStillDescribesIt)
+{
+    const ToolResult r = runTool("turfwar-replay", "-", "run 2\npress Escape\nrun 50\nstate\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto states = stateLines(r.out);
+    ASSERT_EQ(states.size(), 1u);
+    EXPECT_EQ(states[0]["frame"], 3);
+
+    const ToolResult closed = runTool("turfwar-replay", "-", "run 1\nclose\nrun 10\nstate\n");
+    ASSERT_EQ(closed.status, 0) << closed.err;
+    EXPECT_EQ(stateLines(closed.out)[0]["frame"], 1);
+}
+
+TEST(ReplayTool, RejectsAMalformedScriptBeforeRunningAnything)
+{
+    for (const char* bad : {"run 1\nstate\njump 3\n", "run 1\nstate\nrun -2\n", "run 1\nstate\npress X\n",
+                            "run 1\nstate\nmouse 1\n", "run 1\nstate\ntick 5 6\n"}) {
+        const ToolResult r = runTool("turfwar-replay", "-", bad);
+        EXPECT_EQ(r.status, 2) << bad;
+        EXPECT_EQ(r.out, "") << bad;
+        EXPECT_NE(r.err.find("line 3"), std::string::npos) << r.err;
+    }
+}
+
+TEST(ReplayTool, SavesWhatTheWindowShows)
+{
+    namespace fs = std::filesystem;
+    const fs::path png = fs::temp_directory_path() / "turfwar-replay-test.png";
+    fs::remove(png);
+    const ToolResult r = runTool("turfwar-replay", "-", "run 1\nscreenshot " + png.string() + "\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string bytes = readWholeFile(png);
+    ASSERT_GT(bytes.size(), 24u);
+    EXPECT_EQ(bytes.substr(1, 3), "PNG");
+    // Width and height, big-endian, in the header chunk.
+    auto be32 = [&](std::size_t at) {
+        return (static_cast<unsigned char>(bytes[at]) << 24) | (static_cast<unsigned char>(bytes[at + 1]) << 16) |
+               (static_cast<unsigned char>(bytes[at + 2]) << 8) | static_cast<unsigned char>(bytes[at + 3]);
+    };
+    EXPECT_EQ(be32(16), 800);
+    EXPECT_EQ(be32(20), 600);
+    fs::remove(png);
+
+    const ToolResult early = runTool("turfwar-replay", "-", "screenshot " + png.string() + "\n");
+    EXPECT_NE(early.status, 0);
+    EXPECT_FALSE(fs::exists(png));
+}
+
+}  // namespace

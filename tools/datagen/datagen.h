@@ -1,0 +1,81 @@
+#pragma once
+// The default game data, made procedurally: every model, texture and the car
+// file that the game opens at start-up, as (relative path, bytes) pairs.
+// Deterministic: the same car file gives the same bytes on every run.
+//
+// The car file is the one source of the car's eleven numbers: the car and
+// wheel meshes are fitted to them (the body fills the chassis box, the wheel
+// has the wheel radius), and the file itself is shipped unchanged.
+
+#include "tools/datagen/geometry.h"
+#include "tools/datagen/image.h"
+#include "tools/datagen/skeleton_math.h"
+#include "tools/datagen/writer_3ds.h"
+#include "tools/datagen/writer_ms3d.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace datagen {
+
+// The eleven numbers of "car.txt", in file order (model units).
+struct CarShape {
+    float chassisSizeX = 0.0f, chassisSizeY = 0.0f, chassisSizeZ = 0.0f;
+    float chassisX = 0.0f, chassisY = 0.0f, chassisZ = 0.0f;
+    float wheelRadius = 0.0f;
+    float rearTrack = 0.0f, frontTrack = 0.0f;
+    float rearAxleX = 0.0f, frontAxleX = 0.0f;
+};
+
+// Reads the first eleven numbers as a stream reads floats; refuses a short
+// file, text in place of a number, and sizes or a radius of zero or less
+// (no mesh can be fitted to them). reason says why.
+std::optional<CarShape> parseCarShape(std::string_view text, std::string& reason);
+
+struct GeneratedFile {
+    std::string path;  // relative, '/'-separated, e.g. "data/model.ms3d"
+    std::vector<std::uint8_t> bytes;
+};
+
+// Every file of the data set; carFileText is shipped as "car.txt".
+std::vector<GeneratedFile> generateGameData(const CarShape& car, std::string_view carFileText);
+
+// The pieces, for tests and tools.
+inline constexpr int kHandJoint = 37;                  // the right hand that holds the gun
+inline constexpr V3 kMuzzleInHand{20.0f, 2.0f, 5.0f};  // muzzle in the hand joint's frame
+inline constexpr float kFeetHeight = -35.0f;           // model height of the soles
+inline constexpr float kWalkStartSeconds = 4.2f;       // the standing pose; the walk loops from here
+inline constexpr float kWalkEndSeconds = 5.2f;         // the end of the animation
+inline constexpr float kSkyRadius = 1500.0f;
+
+struct Model3dsOut {
+    std::vector<Material3dsOut> materials;
+    std::vector<Object3dsOut> objects;
+};
+// The car body in the chassis frame (+x forward, y up, z across).
+Model3dsOut buildCarModel(const CarShape& car);
+// A tyre and rim centred on the origin, axle along z.
+Model3dsOut buildWheelModel(const CarShape& car);
+Ms3dModelOut buildPlayerModel();
+// Every joint's transform to model space at the given animation time, keyed
+// and interpolated the way the game's animation does it; and at the bind pose.
+std::vector<Rigid> poseSkeleton(const Ms3dModelOut& model, float timeMs);
+std::vector<Rigid> bindSkeleton(const Ms3dModelOut& model);
+Ms3dModelOut buildGunModel();
+Ms3dModelOut buildSkyModel();
+
+struct NamedImage {
+    std::string path;
+    Image image;
+};
+std::vector<NamedImage> buildCarTextures();
+std::vector<NamedImage> buildPlayerTextures();  // under "data/", next to the models naming them
+NamedImage buildSkyTexture();
+Image buildGrassTexture();
+Image buildMarkerTexture();
+Image buildFireFrame(int frame);  // 0 to 14
+
+}  // namespace datagen

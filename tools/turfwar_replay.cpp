@@ -1,0 +1,334 @@
+// turfwar-replay: runs the real game (the same start-up and frames) on the
+// headless backend from a script, in a data folder. Players record and share
+// demos with it, modders check their data, we test and benchmark.
+//
+//   turfwar-replay SCRIPT [--data DIR]      (SCRIPT "-" reads standard input)
+//
+// One command a line, '#' starts a comment:
+//   tick MS              every following frame advances the clock by MS (16 until set)
+//   press KEY...         hold keys (W A S D Q E Escape) from the next frame on
+//   release KEY...       let them go
+//   mouse DX DY          the next frame's mouse look (left and up positive)
+//   click                a left-button press before the next frame
+//   close                a window-close request
+//   run N                run N frames (fewer if the game ends)
+//   state                print one line of JSON describing the game
+//   screenshot FILE.png  save what the window shows after the last frame
+//
+// Exit status: 0 when the script ran to its end or the game ended normally;
+// 2 for a malformed script (nothing runs); the game's own status when it
+// cannot start.
+
+#include "app/game.h"
+#include "app/headless_platform.h"
+
+#include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
+#include <png.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#ifndef TURFWAR_DEFAULT_DATA_DIR
+#define TURFWAR_DEFAULT_DATA_DIR "."
+#endif
+
+namespace {
+
+struct Command {
+    enum class Type { Tick, Press, Release, Mouse, Click, Close, Run, State, Screenshot };
+    Type type = Type::State;
+    long long a = 0;  // tick MS, run N, mouse DX
+    long long b = 0;  // mouse DY
+    std::vector<Key> keys;
+    std::string path;
+};
+
+std::optional<Key> keyNamed(const std::string& word)
+{
+    std::string w;
+    for (char c : word)
+        w += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (w == "w") return Key::W;
+    if (w == "a") return Key::A;
+    if (w == "s") return Key::S;
+    if (w == "d") return Key::D;
+    if (w == "q") return Key::Q;
+    if (w == "e") return Key::E;
+    if (w == "escape" || w == "esc") return Key::Escape;
+    return std::nullopt;
+}
+
+bool parseInteger(const std::string& word, long long low, long long high, long long& out)
+{
+    const char* end = word.data() + word.size();
+    auto [ptr, ec] = std::from_chars(word.data(), end, out);
+    return ec == std::errc() && ptr == end && out >= low && out <= high;
+}
+
+// Reads the whole script; on the first malformed line, reports it and fails.
+bool parseScript(std::istream& in, std::vector<Command>& commands, std::string& error)
+{
+    std::string line;
+    for (int number = 1; std::getline(in, line); ++number) {
+        if (const auto hash = line.find('#'); hash != std::string::npos)
+            line.erase(hash);
+        std::istringstream words(line);
+        std::vector<std::string> w;
+        for (std::string word; words >> word;)
+            w.push_back(word);
+        if (w.empty())
+            continue;
+
+        auto fail = [&](const std::string& why) {
+            error = "line " + std::to_string(number) + ": " + why;
+            return false;
+        };
+        const std::string& verb = w[0];
+        const std::size_t args = w.size() - 1;
+        Command c;
+        if (verb == "tick") {
+            c.type = Command::Type::Tick;
+            if (args != 1 || !parseInteger(w[1], 0, 3600000, c.a))
+                return fail("tick takes one whole number of milliseconds (0 to 3600000)");
+        } else if (verb == "press" || verb == "release") {
+            c.type = verb == "press" ? Command::Type::Press : Command::Type::Release;
+            if (args == 0)
+                return fail(verb + " takes one or more keys (W A S D Q E Escape)");
+            for (std::size_t i = 1; i < w.size(); ++i) {
+                const auto key = keyNamed(w[i]);
+                if (!key)
+                    return fail("unknown key '" + w[i] + "' (W A S D Q E Escape)");
+                c.keys.push_back(*key);
+            }
+        } else if (verb == "mouse") {
+            c.type = Command::Type::Mouse;
+            if (args != 2 || !parseInteger(w[1], -100000, 100000, c.a) || !parseInteger(w[2], -100000, 100000, c.b))
+                return fail("mouse takes two whole numbers of pixels, DX DY");
+        } else if (verb == "click" || verb == "close" || verb == "state") {
+            c.type = verb == "click" ? Command::Type::Click
+                   : verb == "close" ? Command::Type::Close
+                                     : Command::Type::State;
+            if (args != 0)
+                return fail(verb + " takes nothing");
+        } else if (verb == "run") {
+            c.type = Command::Type::Run;
+            if (args != 1 || !parseInteger(w[1], 0, 100000000, c.a))
+                return fail("run takes one whole number of frames");
+        } else if (verb == "screenshot") {
+            c.type = Command::Type::Screenshot;
+            if (args != 1)
+                return fail("screenshot takes one file name");
+            c.path = w[1];
+        } else {
+            return fail("unknown command '" + verb + "'");
+        }
+        commands.push_back(std::move(c));
+    }
+    return true;
+}
+
+nlohmann::json vec3(const Vector3& v) { return {v.x, v.y, v.z}; }
+
+nlohmann::json describe(const World& world, std::uint32_t startTicks, HeadlessPlatform& platform)
+{
+    const Player& p = world.player;
+    const WeaponState& weapon = world.weapon;
+    nlohmann::json state;
+    state["frame"] = world.framesRun;
+    state["timeMs"] = static_cast<std::uint32_t>(platform.ticks() - startTicks);
+    state["player"] = {
+        {"position", vec3(p.position)}, {"yaw", p.yaw},     {"pitch", p.pitch},
+        {"gait", p.gait},               {"inCar", p.inCar}, {"carIndex", p.carIndex},
+    };
+    nlohmann::json cars = nlohmann::json::array();
+    for (const Car& car : world.cars) {
+        nlohmann::json parts = nlohmann::json::array();
+        int wheelsAttached = 0;
+        for (int part = 0; part < kCarPartCount; ++part) {
+            if (!car.built())
+                break;
+            float pose[16];
+            car.partPose(part, pose);
+            // Rows of the rotation block, so that rotation[r][c] reads as written.
+            nlohmann::json rotation = {{pose[0], pose[4], pose[8]}, {pose[1], pose[5], pose[9]},
+                                       {pose[2], pose[6], pose[10]}};
+            parts.push_back({{"position", {pose[12], pose[13], pose[14]}}, {"rotation", rotation}});
+            if (part > 0 && !car.wheelDetached(part))
+                ++wheelsAttached;
+        }
+        cars.push_back({{"parts", parts},
+                        {"hits", car.hits},
+                        {"wheelsAttached", wheelsAttached},
+                        {"throttle", car.throttle},
+                        {"steer", car.steer},
+                        {"brake", car.brake}});
+    }
+    state["cars"] = cars;
+    state["weapon"] = {
+        {"fireRequested", weapon.fireRequested}, {"sinceShot", weapon.sinceShot},
+        {"shotTimer", weapon.shotTimer},         {"targetLocked", weapon.targetLocked},
+        {"targetCar", weapon.targetCar},         {"targetPart", weapon.targetPart},
+    };
+    return state;
+}
+
+bool writePng(const std::string& path, const FrameImage& image, std::string& error)
+{
+    if (image.width <= 0 || image.height <= 0) {
+        error = "no frame has been drawn yet";
+        return false;
+    }
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) {
+        error = std::string("cannot write ") + path + ": " + std::strerror(errno);
+        return false;
+    }
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
+    if (png == nullptr || info == nullptr || setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        std::fclose(file);
+        error = "cannot encode " + path;
+        return false;
+    }
+    png_init_io(png, file);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(image.width), static_cast<png_uint_32>(image.height), 8,
+                 PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    const std::size_t stride = static_cast<std::size_t>(image.width) * 3;
+    // GL rows run bottom up; a picture's run top down.
+    for (int row = image.height - 1; row >= 0; --row)
+        png_write_row(png, image.rgb.data() + static_cast<std::size_t>(row) * stride);
+    png_write_end(png, info);
+    png_destroy_write_struct(&png, &info);
+    if (std::fclose(file) != 0) {
+        error = std::string("cannot write ") + path + ": " + std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+// Runs one frame: the clock moves on, pending messages are handled first (as
+// the real loop does), then the frame. False once the game has ended.
+bool runOneFrame(World& world, HeadlessPlatform& platform, std::uint32_t tickMs)
+{
+    platform.advanceTicks(tickMs);
+    for (;;) {
+        if (world.quitRequested)
+            return false;
+        switch (runLoopPass(world)) {
+        case LoopPass::Quit:
+            return false;
+        case LoopPass::FrameRun:
+            return !world.quitRequested;
+        case LoopPass::MessageHandled:
+            break;
+        }
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    CLI::App app{"Runs Turfwar headless from a script of keys, mouse, clicks and clock ticks."};
+    std::string scriptPath;
+    std::string dataDir = TURFWAR_DEFAULT_DATA_DIR;
+    app.add_option("script", scriptPath, "Script file, or - for standard input")->required();
+    app.add_option("--data", dataDir, "Folder the game starts in (its data files)");
+    CLI11_PARSE(app, argc, argv);
+
+    std::vector<Command> commands;
+    std::string error;
+    {
+        std::ifstream file;
+        std::istream* in = &std::cin;
+        if (scriptPath != "-") {
+            file.open(scriptPath);
+            if (!file) {
+                std::cerr << "turfwar-replay: cannot read " << scriptPath << "\n";
+                return 2;
+            }
+            in = &file;
+        }
+        if (!parseScript(*in, commands, error)) {
+            std::cerr << "turfwar-replay: " << scriptPath << ": " << error << "\n";
+            return 2;
+        }
+    }
+
+    // Screenshots are named from where the tool was started, the game runs in its data folder.
+    bool wantsFrames = false;
+    for (Command& c : commands) {
+        if (c.type == Command::Type::Screenshot) {
+            c.path = std::filesystem::absolute(c.path).string();
+            wantsFrames = true;
+        }
+    }
+    std::error_code ec;
+    std::filesystem::current_path(dataDir, ec);
+    if (ec) {
+        std::cerr << "turfwar-replay: cannot enter data folder " << dataDir << ": " << ec.message() << "\n";
+        return 2;
+    }
+
+    HeadlessPlatform platform;
+    platform.queueAnswer(MessageBoxAnswer::No);
+    platform.setCaptureFrames(wantsFrames);
+    World world(platform);
+    const int status = startTurfwar(world);
+    if (status != kExitOk)
+        return status;
+    const std::uint32_t startTicks = platform.ticks();
+
+    std::uint32_t tickMs = 16;
+    bool running = true;
+    // Once the game has ended, runs do nothing; state and screenshots still
+    // describe how it ended.
+    for (const Command& c : commands) {
+        switch (c.type) {
+        case Command::Type::Tick:
+            tickMs = static_cast<std::uint32_t>(c.a);
+            break;
+        case Command::Type::Press:
+        case Command::Type::Release:
+            for (Key key : c.keys)
+                platform.setKeyDown(key, c.type == Command::Type::Press);
+            break;
+        case Command::Type::Mouse:
+            platform.moveMouse(static_cast<int>(-c.a), static_cast<int>(-c.b));
+            break;
+        case Command::Type::Click:
+            platform.click(1);
+            break;
+        case Command::Type::Close:
+            platform.requestClose();
+            break;
+        case Command::Type::Run:
+            for (long long i = 0; i < c.a && running; ++i)
+                running = runOneFrame(world, platform, tickMs);
+            break;
+        case Command::Type::State:
+            std::cout << describe(world, startTicks, platform).dump() << std::endl;
+            break;
+        case Command::Type::Screenshot:
+            if (!writePng(c.path, platform.lastFrame(), error)) {
+                std::cerr << "turfwar-replay: " << error << "\n";
+                finishTurfwar(world);
+                return 1;
+            }
+            break;
+        }
+    }
+    return finishTurfwar(world);
+}
