@@ -2,6 +2,7 @@
 // Debian's assimp-testmodels, and a skinned model built here (none of those
 // files has a skeleton).
 #include "assets/model_ms3d.h"
+#include "game_folder.h"
 #include "ms3d_builder.h"
 #include "offscreen_gl.h"
 
@@ -9,6 +10,7 @@
 #include <assimp/scene.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -195,6 +197,40 @@ TEST(Ms3dFiles, SkinnedModelAgreesWithAssimp)
     for (unsigned i = 0; i < scene->mMeshes[0]->mNumBones; ++i)
         bones.insert(scene->mMeshes[0]->mBones[i]->mName.C_Str());
     EXPECT_EQ(used, bones);
+}
+
+// The game's own models, loaded by the names start-up uses, from the folder
+// it starts in.
+TEST(Ms3dFiles, GameModelsLoadAndAnimate)
+{
+    GameFolder folder;
+    OffscreenGl gl;
+    for (const char* name : {"data\\model.ms3d", "data\\gun.ms3d", "sky.ms3d"}) {
+        ModelMs3d model;
+        ASSERT_TRUE(model.load(name)) << name;
+        std::string path = name;
+        std::replace(path.begin(), path.end(), '\\', '/');
+        Assimp::Importer importer;
+        const aiScene* scene = importer.ReadFile(path, 0);
+        ASSERT_NE(scene, nullptr) << importer.GetErrorString();
+        expectSameAsAssimp(model, *scene, name);
+    }
+
+    // The walk from 4200 ms moves the gun hand (joint 37) and wraps to 4200.
+    ModelMs3d player;
+    ASSERT_TRUE(player.load("data\\model.ms3d"));
+    ASSERT_GT(player.joints.size(), 37u);
+    ASSERT_GT(player.totalTimeMs, 4200.0);
+    player.setAnimationTimes(4200, -1);
+    player.restartAnimation();
+    float start[3] = {0, 0, 0};
+    player.transformByJoint(37, start, true);
+    player.advance(250.0);
+    float later[3] = {0, 0, 0};
+    player.transformByJoint(37, later, true);
+    EXPECT_NE(std::vector<float>(start, start + 3), std::vector<float>(later, later + 3));
+    player.advance(player.totalTimeMs);
+    EXPECT_EQ(player.currentTimeMs, 4200.0f);
 }
 
 }  // namespace
