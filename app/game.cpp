@@ -51,7 +51,12 @@ void loadVehicleMeshes(World& world)
     world.carMesh.load("car.3ds");
     world.wheelMesh.load("wheel.3ds");
 }
-void loadGunModel(World&) {}            // "data\gun.ms3d", then restart its animation
+// "data\\gun.ms3d"; the result is ignored, the gun draws whatever it holds.
+void loadGunModel(World& world)
+{
+    world.gunModel.load("data\\gun.ms3d");
+    world.gunModel.restartAnimation();
+}
 void createPhysics(World& world) { createPhysicsWorld(world.physics); }
 
 // The car file every car is built from, and where the second car stands
@@ -85,7 +90,6 @@ void loadFireTextures(World& world)
     }
 }
 
-void loadPlayerModel(World&) {}         // "data\model.ms3d", animation from 4200 ms
 // "grass14.bmp", "aasdf.tga". False when the marker cannot be read: the game
 // does not start without it (its box has been shown).
 bool loadGroundAndMarker(World& world)
@@ -96,7 +100,15 @@ bool loadGroundAndMarker(World& world)
     return !unreadable;
 }
 
-void loadSkyModel(World&) {}            // "sky.ms3d"
+// The walk cycle starts 4200 ms into the file's animation.
+void loadPlayerModel(World& world)
+{
+    if (world.playerModel.load("data\\model.ms3d")) {
+        world.playerModel.setAnimationTimes(4200, -1);
+        world.playerModel.restartAnimation();
+    }
+}
+void loadSkyModel(World& world) { world.skyModel.load("sky.ms3d"); }  // result ignored
 void initCamera(World&) {}              // chase camera: mode 1, height 20
 
 // --- Frame steps of the subsystems still to come, each at its place. ---

@@ -9,6 +9,7 @@
 #include "assets/model_3ds.h"
 #include "assets/texture.h"
 #include "game/fire_frames.h"
+#include "assets/model_ms3d.h"
 #include "game/player.h"
 #include "game/weapon.h"
 #include "physics/car.h"
@@ -38,6 +39,9 @@ struct World {
     TextureId fireTextures[kFireFrameCount] = {};  // the muzzle flash, frame 0 first
     TextureId groundTexture = 0;                   // "grass14.bmp"
     TextureId markerTexture = 0;                   // "aasdf.tga"
+    ModelMs3d gunModel;     // "data\gun.ms3d"
+    ModelMs3d playerModel;  // "data\model.ms3d", animated from 4200 ms
+    ModelMs3d skyModel;     // "sky.ms3d"
 
     // What the frame driver measured, for tools and tests to read.
     float lastFrameSeconds = 0.0f;  // dt of the most recent frame
