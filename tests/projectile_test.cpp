@@ -54,9 +54,11 @@ TEST(RenderHelpers, BillboardAndSkyKeepWhatTheyShould)
 
     beginBillboard();
     glGetFloatv(GL_MODELVIEW_MATRIX, m);
-    for (int i = 0; i < 11; ++i)
-        if (i % 4 != 3)
+    for (int i = 0; i < 11; ++i) {
+        if (i % 4 != 3) {
             EXPECT_EQ(m[i], (i % 5 == 0) ? 1.0f : 0.0f) << i;
+        }
+    }
     EXPECT_EQ(m[12], before[12]);
     EXPECT_EQ(m[14], before[14]);
     glPopMatrix();
