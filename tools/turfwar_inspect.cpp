@@ -8,6 +8,8 @@
 // The format is chosen by the file name's extension, as the game chooses it.
 // A file the loaders reject prints the reason on standard error and exits 1.
 
+#include "assets/image.h"
+#include "assets/model_ms3d.h"
 #include "assets/reader_3ds.h"
 
 #include <CLI/CLI.hpp>
@@ -91,6 +93,71 @@ bool describe3ds(const std::string& path, const std::vector<std::uint8_t>& bytes
     return true;
 }
 
+bool describeMs3d(const std::string& path, const std::vector<std::uint8_t>& bytes, Json& out, std::string& error)
+{
+    ModelMs3d model;
+    if (!model.loadFromMemory(bytes, path.c_str(), &error))
+        return false;
+    Json materials = Json::array();
+    for (const ModelMaterial& m : model.materials)
+        materials.push_back({{"textureFile", m.textureFile}});
+    Json joints = Json::array();
+    for (const ModelJoint& j : model.joints) {
+        joints.push_back({{"name", j.name},
+                          {"parent", j.parent},
+                          {"rotationKeys", j.rotationKeys.size()},
+                          {"translationKeys", j.translationKeys.size()}});
+    }
+    out = {{"format", "ms3d"},
+           {"vertices", model.vertices.size()},
+           {"triangles", model.triangles.size()},
+           {"groups", model.groups.size()},
+           {"materials", materials},
+           {"joints", joints},
+           {"totalTimeMs", model.totalTimeMs}};
+    return true;
+}
+
+// A decoded image: its description, and its pixels exactly as the decoder returns them.
+struct DecodedImage {
+    int width = 0;
+    int height = 0;
+    int bytesPerPixel = 0;
+    std::span<const std::uint8_t> pixels;
+    std::optional<RgbImage> bmp;
+    std::optional<TgaImage> tga;
+};
+
+bool decodeImage(const std::string& ext, const std::vector<std::uint8_t>& bytes, DecodedImage& image,
+                 std::string& error)
+{
+    DecodeFailure failure;
+    if (ext == "bmp") {
+        image.bmp = decodeDibImage(bytes, failure);
+        if (image.bmp) {
+            image.width = image.bmp->width;
+            image.height = image.bmp->height;
+            image.bytesPerPixel = 3;
+            image.pixels = image.bmp->pixels.bytes();
+        }
+    } else {
+        image.tga = decodeTgaImage(bytes, failure);
+        if (image.tga) {
+            image.width = image.tga->width;
+            image.height = image.tga->height;
+            image.bytesPerPixel = image.tga->bytesPerPixel;
+            image.pixels = image.tga->pixels.bytes();
+        }
+    }
+    if (!image.bmp && !image.tga) {
+        error = failure.reason.empty() ? "the image cannot be decoded" : failure.reason;
+        if (failure.quiet)
+            error += " (the game skips this texture without a message)";
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -115,8 +182,19 @@ int main(int argc, char** argv)
         std::cerr << "turfwar-inspect: --pixels takes a BMP or TGA file\n";
         return 1;
     }
-    if (ext == "3ds") {
+    if (ext == "bmp" || ext == "tga") {
+        DecodedImage image;
+        ok = decodeImage(ext, *bytes, image, error);
+        if (ok && pixels) {
+            std::cout.write(reinterpret_cast<const char*>(image.pixels.data()),
+                            static_cast<std::streamsize>(image.pixels.size()));
+            return std::cout ? 0 : 1;
+        }
+        out = {{"format", ext}, {"width", image.width}, {"height", image.height}, {"bytesPerPixel", image.bytesPerPixel}};
+    } else if (ext == "3ds") {
         ok = describe3ds(path, *bytes, out, error);
+    } else if (ext == "ms3d") {
+        ok = describeMs3d(path, *bytes, out, error);
     } else {
         std::cerr << "turfwar-inspect: " << path << ": not a file the game reads (.3ds, .ms3d, .bmp or .tga)\n";
         return 1;
