@@ -138,7 +138,8 @@ inline std::string writeTemp(const Bytes& bytes, const char* name)
 {
     const std::string path = std::string(TURFWAR_BINARY_DIR) + "/" + name;
     std::FILE* f = std::fopen(path.c_str(), "wb");
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    if (!bytes.empty())  // an empty vector's data() may be null, which fwrite must not get
+        std::fwrite(bytes.data(), 1, bytes.size(), f);
     std::fclose(f);
     return path;
 }
