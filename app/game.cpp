@@ -178,7 +178,13 @@ void feedCamera(World& world)
     if (player.inCar) {
         camera.followPoint = player.viewerPosition;
         camera.followDirection = player.viewerDirection;
-        camera.followVelocity = world.chassisVelocity;
+        // ODE's velocity is per simulated second, 12 of which pass in every
+        // real second; the spring runs on real time, so fed as it comes the
+        // eye would trail a moving car by hundreds of units instead of
+        // settling at its rest point behind it.
+        const float simulatedPerReal = kStepSeconds / static_cast<float>(kRealSecondsPerStep);
+        const Vector3 v = world.chassisVelocity;
+        camera.followVelocity = {v.x * simulatedPerReal, v.y * simulatedPerReal, v.z * simulatedPerReal};
         camera.setTarget(player.viewerPosition);
     } else {
         camera.followPoint = player.position;
