@@ -3,6 +3,7 @@
 #include "assets/model_ms3d.h"
 #include "car_rig.h"
 #include "game/player.h"
+#include "game/scene.h"
 #include "game/weapon.h"
 
 #include <gtest/gtest.h>
@@ -202,6 +203,23 @@ TEST(Weapon, MuzzlesFollowTheYawAndTheCarsVelocity)
     EXPECT_NEAR(velocity.y - stillVelocity.y, 20.0f, 1e-3f);
     EXPECT_NEAR(velocity.z - stillVelocity.z, -30.0f, 1e-3f);
     EXPECT_NEAR(magnitude(stillVelocity), std::sqrt(500.0f * 500.0f + 25.0f), 0.01f);
+}
+
+TEST(Weapon, TheFlashRunsFrames0To14OverHalfASecondAndNeverPastTheLast)
+{
+    EXPECT_EQ(fireFrameAt(0.5f), 0);
+    EXPECT_EQ(fireFrameAt(0.49f), 0);
+    EXPECT_EQ(fireFrameAt(0.25f), 7);
+    EXPECT_EQ(fireFrameAt(0.034f), 13);
+    EXPECT_EQ(fireFrameAt(0.033f), 14);
+    // So close to 0 that 1 - t / 0.5 rounds to 1 in floats.
+    EXPECT_EQ(fireFrameAt(1e-9f), 14);
+    int last = 0;
+    for (float t = 0.5f; t > 0.0f; t -= 0.016f) {
+        EXPECT_GE(fireFrameAt(t), last);
+        last = fireFrameAt(t);
+    }
+    EXPECT_EQ(last, 14);
 }
 
 }  // namespace
