@@ -108,6 +108,22 @@ TEST(Gameplay, BehindAMovingCarTheEyeKeepsPaceNearItsRestPoint)
     EXPECT_NEAR(at(eye, 2), at(c, 2) - 50.0f * forward[2], 3.0f);
 }
 
+TEST(Gameplay, OnTheFrameThatEntersACarTheViewAlreadyFollowsTheCar)
+{
+    // Movement ran on foot that frame, but the camera is fed from the viewer
+    // values of the last drive: all zero before the first one. The frame
+    // after, they are the new car's.
+    const auto s = play("tick 50\nrun 20\nstate\npress E\nrun 1\nstate\nrelease E\nrun 1\nstate\n");
+    ASSERT_EQ(s.size(), 3u);
+    EXPECT_EQ(s[1]["player"]["inCar"], true);
+    EXPECT_EQ(s[1]["camera"]["lookAt"], json({0.0, 10.0, 0.0}));
+    const auto& chassis = s[2]["cars"][0]["parts"][0]["position"];
+    const auto& lookAt = s[2]["camera"]["lookAt"];
+    EXPECT_NEAR(at(lookAt, 0), at(chassis, 0), 0.5f);
+    EXPECT_NEAR(at(lookAt, 1), at(chassis, 1) + 10.0f, 0.5f);
+    EXPECT_NEAR(at(lookAt, 2), at(chassis, 2), 0.5f);
+}
+
 // --- the weapon ---
 
 TEST(Gameplay, AClickWaitsForTheIntervalAndSeveralClicksGiveOneShot)
