@@ -1,7 +1,7 @@
 #include "app/game.h"
 
 #include "app/error_box.h"
-#include "physics/car_primitives.h"
+#include "game/scene.h"
 #include "physics/driving.h"
 
 #include <GL/gl.h>
@@ -15,7 +15,6 @@ namespace {
 const float kLightAmbient[4] = {0.2f, 0.2f, 0.2f, 1.0f};
 const float kLightDiffuse[4] = {0.8f, 0.8f, 0.8f, 1.0f};
 const float kLightSpecular[4] = {0.5f, 0.5f, 0.5f, 1.0f};
-const float kLightPosition[4] = {-400.0f, 300.0f, 0.0f, 1.0f};
 
 void setFixedRenderState(World& world)
 {
@@ -109,7 +108,7 @@ void loadPlayerModel(World& world)
     }
 }
 void loadSkyModel(World& world) { world.skyModel.load("sky.ms3d"); }  // result ignored
-void initCamera(World&) {}              // chase camera: mode 1, height 20
+void initCamera(World& world) { world.camera.init(1, 20.0f); }
 
 // --- Frame steps of the subsystems still to come, each at its place. ---
 void applyCarControls(World& world)
@@ -124,25 +123,128 @@ void applyCarControls(World& world)
 }
 
 void stepPhysics(World& world, float dt) { advancePhysics(world.physics, world.physicsAccumulator, dt); }
-void moveAndAimOnFoot(World&, float) {}          // walk, target search, hand gun
-void moveAndAimInCar(World& world, float)        // driving view, target search, car gun
+void moveAndAimOnFoot(World& world, float dt)
 {
-    updateDrivingView(world.cars[world.player.carIndex], world.player, world.chassisVelocity);
+    const Platform& platform = world.platform;
+    WalkKeys keys;
+    keys.forward = isKeyHeld(platform, Key::W);
+    keys.left = isKeyHeld(platform, Key::A);
+    keys.back = isKeyHeld(platform, Key::S);
+    keys.right = isKeyHeld(platform, Key::D);
+    keys.run = isKeyHeld(platform, Key::Q);
+    Player& player = world.player;
+    player.updateOnFoot(dt, keys, world.playerModel);
+
+    WeaponState& weapon = world.weapon;
+    weapon.targetLocked = findTarget(world.cars, player.position, player.facing, weapon.targetCar,
+                                     weapon.targetPart, weapon.targetPosition, -1);
+    weaponStep(
+        weapon, dt,
+        [&world](Vector3& muzzle, Vector3& velocity) {
+            handGunMuzzle(world.playerModel, world.player, muzzle, velocity);
+        },
+        world.projectiles, world.cars);
+}
+void moveAndAimInCar(World& world, float dt)
+{
+    Player& player = world.player;
+    Car& car = world.cars[static_cast<std::size_t>(player.carIndex)];
+    updateDrivingView(car, player, world.chassisVelocity);
+
+    WeaponState& weapon = world.weapon;
+    weapon.targetLocked = findTarget(world.cars, player.viewerPosition, player.viewerDirection,
+                                     weapon.targetCar, weapon.targetPart, weapon.targetPosition,
+                                     player.carIndex);
+    weaponStep(
+        weapon, dt,
+        [&world, &car](Vector3& muzzle, Vector3& velocity) {
+            carGunMuzzle(car, world.chassisVelocity, muzzle, velocity);
+        },
+        world.projectiles, world.cars);
+    applyRecoil(weapon, car);
 }
 void enterOrLeaveCar(World& world, float dt)
 {
     ::enterOrLeaveCar(world.cars, world.player, world.enterCooldown, isKeyHeld(world.platform, Key::E), dt);
 }
-void updateProjectiles(World&, float) {}         // the pool, then the shot timer
-void feedCamera(World&) {}                       // from the car or the player
-void updateAndApplyCamera(World&, float) { glPushMatrix(); }  // pushes the modelview
+void updateProjectiles(World& world, float dt) { ::updateProjectiles(world.weapon, world.projectiles, dt); }
+
+// In a car the camera follows the chassis, on foot the player; lookHeight
+// is only set on foot and keeps its last value in a car.
+void feedCamera(World& world)
+{
+    ChaseCamera& camera = world.camera;
+    const Player& player = world.player;
+    if (player.inCar) {
+        camera.followPoint = player.viewerPosition;
+        camera.followDirection = player.viewerDirection;
+        // ODE's velocity is per simulated second, 12 of which pass in every
+        // real second; the spring runs on real time, so fed as it comes the
+        // eye would trail a moving car by hundreds of units instead of
+        // settling at its rest point behind it.
+        const float simulatedPerReal = kStepSeconds / static_cast<float>(kRealSecondsPerStep);
+        const Vector3 v = world.chassisVelocity;
+        camera.followVelocity = {v.x * simulatedPerReal, v.y * simulatedPerReal, v.z * simulatedPerReal};
+        camera.setTarget(player.viewerPosition);
+    } else {
+        camera.followPoint = player.position;
+        camera.followDirection = player.facing;
+        camera.followVelocity = {};
+        camera.setLookHeight(kOnFootLookHeight);
+        camera.setTarget(player.position);
+    }
+}
+void updateAndApplyCamera(World& world, float dt)
+{
+    world.camera.update(dt, world.player.inCar);
+    world.camera.apply();
+}
 void drawScene(World& world)
 {
-    // Stand-ins of the cars' true sizes until the car and wheel meshes load.
-    drawCarsAsPrimitives(world.cars);
+    const SceneView scene{world.cars,        world.carMesh,    world.wheelMesh,     world.skyModel,
+                          world.playerModel, world.gunModel,   world.player,        world.weapon,
+                          world.projectiles, world.fireTextures, world.groundTexture, world.markerTexture};
+    ::drawScene(scene);
 }
-void endMainView(World&) {}
-void drawInsetView(World&) {}
+// A known state for the inset pass and the next frame: unlit, textured,
+// white, depth-tested, full-window perspective.
+void endMainView(World& world)
+{
+    glDisable(GL_LIGHTING);
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, world.groundTexture);
+    glColor3f(1.0f, 1.0f, 1.0f);
+    GameWindow& window = world.window;
+    window.usePerspective();
+    window.setViewport(static_cast<int>(static_cast<float>(window.width)),
+                       static_cast<int>(static_cast<float>(window.height)), 0, 0);
+    glEnable(GL_DEPTH_TEST);
+}
+// The top-left corner, 0.4 of the width and 0.35 of the height, products
+// truncated: 320 x 209 at (0, 390) in an 800 x 600 window. On foot nothing is
+// drawn and the main view shows through.
+void drawInsetView(World& world)
+{
+    // Single-precision constants, products taken in double: the float
+    // products would round 209.99999 up to 210 before the truncation.
+    constexpr double kInsetWidth = 0.4f;
+    constexpr double kInsetHeight = 0.35f;
+    const double w = world.viewWidth;
+    const double h = world.viewHeight;
+    world.window.setViewport(static_cast<int>(w * kInsetWidth), static_cast<int>(h * kInsetHeight), 0,
+                             static_cast<int>(h * (1.0 - kInsetHeight)));
+    glClear(GL_DEPTH_BUFFER_BIT);
+    if (!world.player.inCar)
+        return;
+    glLoadIdentity();
+    Vector3 unusedPoint;
+    Vector3 unusedDirection;
+    world.cars[static_cast<std::size_t>(world.player.carIndex)].partToWorld(
+        0, {-30.0f, 9.0f, 0.0f}, {1.0f, 0.0f, 0.0f}, unusedPoint, unusedDirection, true);
+    drawScene(world);
+    glPopMatrix();
+    glFlush();
+}
 
 }  // namespace
 
@@ -193,8 +295,10 @@ void runFrame(World& world)
 
     // Main view.
     GameWindow& window = world.window;
+    world.viewWidth = window.width;
+    world.viewHeight = window.height;
     window.usePerspective();
-    window.setViewport(window.width, window.height, 0, 0);
+    window.setViewport(world.viewWidth, world.viewHeight, 0, 0);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     feedCamera(world);
     glLoadIdentity();

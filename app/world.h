@@ -8,7 +8,9 @@
 #include "app/platform.h"
 #include "assets/model_3ds.h"
 #include "assets/texture.h"
+#include "game/chase_camera.h"
 #include "game/fire_frames.h"
+#include "game/projectile.h"
 #include "assets/model_ms3d.h"
 #include "game/player.h"
 #include "game/weapon.h"
@@ -34,6 +36,8 @@ struct World {
     Vector3 chassisVelocity;          // while driving: the driven chassis's, units per simulated second
     Player player;
     WeaponState weapon;
+    std::array<Projectile, kProjectileCount> projectiles;
+    ChaseCamera camera;
     Model3ds carMesh;    // "car.3ds", the body of both cars
     Model3ds wheelMesh;  // "wheel.3ds", drawn for each wheel
     TextureId fireTextures[kFireFrameCount] = {};  // the muzzle flash, frame 0 first
@@ -46,4 +50,6 @@ struct World {
     // What the frame driver measured, for tools and tests to read.
     float lastFrameSeconds = 0.0f;  // dt of the most recent frame
     std::uint64_t framesRun = 0;
+    int viewWidth = 0;   // the main view's window size, kept for the inset pass
+    int viewHeight = 0;
 };

@@ -5,6 +5,17 @@
 
 #include "math/vector3.h"
 
+class SkinnedModel;
+
+// The movement keys held this frame, read by the frame driver.
+struct WalkKeys {
+    bool forward = false;   // W
+    bool left = false;      // A
+    bool back = false;      // S
+    bool right = false;     // D
+    bool run = false;       // Q, only counts with W
+};
+
 struct Player {
     Vector3 position;          // world units, on foot
     Vector3 facing;            // horizontal unit vector, recomputed every frame on foot
@@ -16,7 +27,16 @@ struct Player {
     int carIndex = 0;          // the car driven now, or last
     Vector3 viewerPosition;    // while driving: the chassis centre
     Vector3 viewerDirection;   // while driving: the car's forward direction
+
+    // The on-foot step: facing and side from the yaw, each held key's own
+    // displacement (a diagonal is sqrt 2 faster), the gait, and the walk
+    // animation advanced by dt x 1000 x gait ms, or restarted when standing.
+    // Reads yaw and keys; writes position, facing, side, gait; animates model.
+    void updateOnFoot(float dt, const WalkKeys& keys, SkinnedModel& model);
 };
+
+inline constexpr float kWalkSpeed = 15.0f;  // units per second
+inline constexpr float kRunSpeed = 30.0f;   // units per second, Q with W
 
 // Yaw the game starts with, in degrees: the player faces -z.
 inline constexpr float kStartYawDegrees = 180.0f;

@@ -1,8 +1,20 @@
 #pragma once
 // The weapon state: the fire request that a left-button press sets between
-// frames, the shot timers and the target of the auto-aim.
+// frames, the shot timers and the target of the auto-aim; the target search,
+// firing into the projectile pool, the two muzzles and the car gun's recoil.
+//
+// A shot is rate-limited (more than 0.45 s of frame time since the last one),
+// takes the first free record of the pool (a full pool delays it, nothing
+// grows), and hits a locked target at once: the projectile is only a picture.
 
+#include "game/projectile.h"
 #include "math/vector3.h"
+
+#include <span>
+
+class Car;
+class SkinnedModel;
+struct Player;
 
 struct WeaponState {
     bool fireRequested = false;  // set by a left-button press, cleared when a shot is fired
@@ -20,3 +32,58 @@ struct WeaponState {
 void onMouseButton(WeaponState& weapon, int button, int x, int y);
 // Button releases do nothing.
 void onMouseButtonRelease(WeaponState& weapon, int button, int x, int y);
+
+inline constexpr float kShotInterval = 0.45f;     // seconds of frame time between shots, strictly more
+inline constexpr float kShotTimerStart = 0.5f;    // seconds the flash (and recoil) runs after a shot
+inline constexpr float kRecoilAbove = 0.48f;      // recoil while shotTimer is above this
+inline constexpr float kTargetCosine = 0.95f;     // cone of the auto-aim, strictly more
+inline constexpr float kTargetRange = 500.0f;     // units, strictly less
+inline constexpr float kLockedShotSpeed = 800.0f; // units per second
+inline constexpr float kModelScale = 0.25f;       // the player model and its gun
+inline constexpr int kGunJoint = 37;              // the player model's joint holding the gun
+inline constexpr Vector3 kPlayerModelLift = {0.0f, 35.0f, 0.0f};  // model units, before the scale
+
+// The auto-aim: the nearest body of any car but leaveOut (-1: none) within
+// the cone and range of the aim. The best distance is held as an integer, so a
+// later candidate must be nearer than the current one rounded down. On true
+// writes car, part and position; on false leaves them alone. Cars not built
+// are skipped.
+bool findTarget(std::span<const Car> cars, Vector3 viewer, Vector3 aim, int& car, int& part,
+                Vector3& position, int leaveOut);
+
+// Fires from muzzle with velocity into the first free projectile. With a lock
+// the velocity becomes 800 straight at the target and the target part is hit
+// now. A full pool returns false with nothing changed (the request stays).
+bool fireWeapon(WeaponState& weapon, std::span<Projectile> projectiles, std::span<Car> cars,
+                Vector3 muzzle, Vector3 velocity);
+
+// The hand gun's muzzle and shot velocity (speed 300): through joint 37's
+// current pose, the yaw, the model's lift and scale, to the player's position.
+void handGunMuzzle(const SkinnedModel& playerModel, const Player& player, Vector3& muzzle,
+                   Vector3& velocity);
+// The car gun's muzzle and shot velocity: a point and direction in the
+// chassis frame, plus 10 times the chassis's velocity.
+void carGunMuzzle(const Car& car, Vector3 chassisVelocity, Vector3& muzzle, Vector3& velocity);
+
+// The rate limit: fires when requested and more than 0.45 s have gathered,
+// otherwise adds dt to sinceShot. muzzle and velocity are only computed when
+// a shot goes out.
+template <typename MuzzleFn>
+void weaponStep(WeaponState& weapon, float dt, MuzzleFn computeMuzzle, std::span<Projectile> projectiles,
+                std::span<Car> cars)
+{
+    if (weapon.fireRequested && weapon.sinceShot > kShotInterval) {
+        Vector3 muzzle;
+        Vector3 velocity;
+        computeMuzzle(muzzle, velocity);
+        fireWeapon(weapon, projectiles, cars, muzzle, velocity);
+    } else {
+        weapon.sinceShot += dt;
+    }
+}
+
+// The car gun kicks the chassis for the first frames after a shot.
+void applyRecoil(const WeaponState& weapon, Car& car);
+
+// Every record in index order, then the shot timer runs down.
+void updateProjectiles(WeaponState& weapon, std::span<Projectile> projectiles, float dt);

@@ -280,11 +280,15 @@ void expectPerspective(const GlState& s, double aspect)
 
 TEST_F(StartedGame, ViewportAndProjectionInBothModes)
 {
+    // A frame ends with the inset's viewport in the top-left corner, with
+    // the perspective for its own size.
     runLoopPass(world);
     GlState s = readGlState();
-    EXPECT_EQ(s.viewport[2], 800);
-    EXPECT_EQ(s.viewport[3], 600);
-    expectPerspective(s, 800.0 / 600.0);
+    EXPECT_EQ(s.viewport[0], 0);
+    EXPECT_EQ(s.viewport[1], 390);
+    EXPECT_EQ(s.viewport[2], 320);
+    EXPECT_EQ(s.viewport[3], 209);
+    expectPerspective(s, 320.0 / 209.0);
 
     world.window.useOrtho();
     world.window.setViewport(200, 100, 10, 20);
@@ -317,10 +321,12 @@ TEST_F(StartedGame, ResizeChangesTheNextFramesViewportAndMinimiseDoesNot)
     }
     EXPECT_EQ(world.window.width, 1000);
     EXPECT_EQ(world.window.height, 500);
+    // Both passes follow the new size: the inset is 0.4 x 0.35 of it.
     GlState s = readGlState();
-    EXPECT_EQ(s.viewport[2], 1000);
-    EXPECT_EQ(s.viewport[3], 500);
-    expectPerspective(s, 2.0);
+    EXPECT_EQ(s.viewport[1], 325);
+    EXPECT_EQ(s.viewport[2], 400);
+    EXPECT_EQ(s.viewport[3], 174);
+    expectPerspective(s, 400.0 / 174.0);
 }
 
 TEST(ErrorBox, FormatsSafelyIntoAFixedBuffer)

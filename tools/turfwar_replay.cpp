@@ -179,6 +179,11 @@ nlohmann::json describe(const World& world, std::uint32_t startTicks, HeadlessPl
         {"shotTimer", weapon.shotTimer},         {"targetLocked", weapon.targetLocked},
         {"targetCar", weapon.targetCar},         {"targetPart", weapon.targetPart},
     };
+    int active = 0;
+    for (const Projectile& projectile : world.projectiles)
+        active += projectile.active ? 1 : 0;
+    state["projectiles"] = active;
+    state["camera"] = {{"eye", vec3(world.camera.eye())}, {"lookAt", vec3(world.camera.lookAtPoint())}};
     return state;
 }
 

@@ -1,0 +1,55 @@
+#include "game/player.h"
+
+#include "assets/skinned_model.h"
+#include "math/matrix4.h"
+
+namespace {
+
+Vector3 scaled(Vector3 v, float s) { return {v.x * s, v.y * s, v.z * s}; }
+
+Vector3 rotated(const Matrix4& m, Vector3 v)
+{
+    Vector4 r(v.data());
+    r.transformDirection(m);
+    return {r[0], r[1], r[2]};
+}
+
+}  // namespace
+
+void Player::updateOnFoot(float dt, const WalkKeys& keys, SkinnedModel& model)
+{
+    Matrix4 turn;
+    const float angles[3] = {0.0f, yaw, 0.0f};
+    turn.setEulerDegrees(angles);
+    facing = rotated(turn, {0.0f, 0.0f, 1.0f});
+    side = rotated(turn, {1.0f, 0.0f, 0.0f});
+
+    gait = 0;
+    if (keys.left) {
+        position = add(position, scaled(side, kWalkSpeed * dt));
+        gait = 1;
+    }
+    if (keys.right) {
+        position = subtract(position, scaled(side, kWalkSpeed * dt));
+        gait = 1;
+    }
+    if (keys.forward) {
+        if (keys.run) {
+            position = add(position, scaled(facing, kRunSpeed * dt));
+            gait = 2;
+        } else {
+            position = add(position, scaled(facing, kWalkSpeed * dt));
+            gait = 1;
+        }
+    } else if (keys.back) {
+        position = subtract(position, scaled(facing, kWalkSpeed * dt));
+        gait = 1;
+    }
+
+    if (gait > 0) {
+        const float frameMs = dt * 1000.0f;
+        model.advance(static_cast<double>(frameMs * static_cast<float>(gait)));
+    } else {
+        model.restartAnimation();
+    }
+}

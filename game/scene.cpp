@@ -1,0 +1,172 @@
+#include "game/scene.h"
+
+#include "assets/model_3ds.h"
+#include "assets/skinned_model.h"
+#include "game/player.h"
+#include "game/render_helpers.h"
+#include "game/weapon.h"
+#include "physics/car.h"
+#include "physics/car_primitives.h"
+
+#include <GL/gl.h>
+
+namespace {
+
+void drawSky(const SkinnedModel& sky)
+{
+    glColor3f(1.0f, 1.0f, 1.0f);
+    glDepthMask(GL_FALSE);
+    beginSkyTransform();
+    sky.draw();
+    glPopMatrix();
+    glDepthMask(GL_TRUE);
+}
+
+void drawCars(const SceneView& scene)
+{
+    // Without both meshes the cars show as solids of their true size, so a
+    // missing file still leaves them visible and drivable.
+    if (scene.carMesh.objects.empty() || scene.wheelMesh.objects.empty()) {
+        drawCarsAsPrimitives(scene.cars);
+        return;
+    }
+    for (const Car& car : scene.cars) {
+        if (!car.built())
+            continue;
+        car.pushPartPose(0);
+        scene.carMesh.draw();
+        glPopMatrix();
+        // Wheels 2 and 4 were built turned half round about x, so their
+        // pose turns the mesh with them.
+        for (int part = 1; part < kCarPartCount; ++part) {
+            car.pushPartPose(part);
+            scene.wheelMesh.draw();
+            glPopMatrix();
+        }
+    }
+}
+
+void drawGround(TextureId ground)
+{
+    glBindTexture(GL_TEXTURE_2D, ground);
+    glColor3f(0.7f, 0.7f, 0.7f);
+    glBegin(GL_QUADS);
+    glNormal3f(0.0f, 1.0f, 0.0f);
+    glTexCoord2f(0.0f, 0.0f);
+    glVertex3f(-1000.0f, 0.0f, -1000.0f);
+    glNormal3f(0.0f, 1.0f, 0.0f);
+    glTexCoord2f(0.0f, 20.0f);
+    glVertex3f(-1000.0f, 0.0f, 1000.0f);
+    glNormal3f(0.0f, 1.0f, 0.0f);
+    glTexCoord2f(20.0f, 20.0f);
+    glVertex3f(1000.0f, 0.0f, 1000.0f);
+    glNormal3f(0.0f, 1.0f, 0.0f);
+    glTexCoord2f(20.0f, 0.0f);
+    glVertex3f(1000.0f, 0.0f, -1000.0f);
+    glEnd();
+}
+
+// The same chain of transforms as the hand gun's muzzle.
+void drawPlayerAndGun(const SceneView& scene)
+{
+    glPushMatrix();
+    glTranslatef(scene.player.position.x, scene.player.position.y, scene.player.position.z);
+    glScalef(kModelScale, kModelScale, kModelScale);
+    glTranslatef(kPlayerModelLift.x, kPlayerModelLift.y, kPlayerModelLift.z);
+    glRotatef(scene.player.yaw, 0.0f, 1.0f, 0.0f);
+    scene.playerModel.draw();
+    scene.playerModel.pushJointMatrix(kGunJoint);
+    scene.gunModel.draw();
+    glPopMatrix();
+    glPopMatrix();
+}
+
+void drawFlashQuad()
+{
+    glBegin(GL_QUADS);
+    glTexCoord2f(0.0f, 0.0f);
+    glVertex3f(-2.0f, -2.0f, 0.0f);
+    glTexCoord2f(0.0f, 1.0f);
+    glVertex3f(-2.0f, 2.0f, 0.0f);
+    glTexCoord2f(1.0f, 1.0f);
+    glVertex3f(2.0f, 2.0f, 0.0f);
+    glTexCoord2f(1.0f, 0.0f);
+    glVertex3f(2.0f, -2.0f, 0.0f);
+    glEnd();
+}
+
+void drawMuzzleFlash(const SceneView& scene)
+{
+    const WeaponState& weapon = scene.weapon;
+    glPushMatrix();
+    glTranslatef(weapon.shotOrigin.x, weapon.shotOrigin.y, weapon.shotOrigin.z);
+    beginBillboard();
+    if (!scene.player.inCar)
+        glScalef(0.5f, 0.5f, 0.5f);
+    glColor3f(0.8f, 0.8f, 0.8f);
+    glEnable(GL_BLEND);
+    glDisable(GL_DEPTH_TEST);
+    // Darkens by the flash's own colour, then adds it: a bright core with a
+    // soft edge on any background.
+    glBlendFunc(GL_DST_COLOR, GL_ONE);
+    glBindTexture(GL_TEXTURE_2D, scene.fireTextures[static_cast<std::size_t>(fireFrameAt(weapon.shotTimer))]);
+    drawFlashQuad();
+    glBlendFunc(GL_ONE, GL_ONE);
+    drawFlashQuad();
+    glEnable(GL_DEPTH_TEST);
+    glDisable(GL_BLEND);
+    glPopMatrix();
+    glPopMatrix();
+}
+
+void drawTargetMarker(const SceneView& scene)
+{
+    glDisable(GL_LIGHTING);
+    glDisable(GL_DEPTH_TEST);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glEnable(GL_BLEND);
+    glBindTexture(GL_TEXTURE_2D, scene.markerTexture);
+    glColor4f(1.0f, 0.0f, 0.0f, 1.0f);
+    const WeaponState& weapon = scene.weapon;
+    if (weapon.targetLocked) {
+        scene.cars[static_cast<std::size_t>(weapon.targetCar)].pushPartPose(weapon.targetPart);
+        beginBillboard();
+        drawTexturedQuad(4, 4, 0.0f, 0.0f, 1.0f, 1.0f);
+        glPopMatrix();
+        glPopMatrix();
+    }
+    glEnable(GL_DEPTH_TEST);
+    glDisable(GL_BLEND);
+}
+
+}  // namespace
+
+int fireFrameAt(float shotTimer)
+{
+    // A timer a hair above 0 rounds 1 - t / 0.5 to exactly 1 in floats, which
+    // would name a sixteenth frame.
+    const int frame = static_cast<int>(static_cast<float>(kFireFrameCount) * (1.0f - shotTimer / kShotTimerStart));
+    if (frame < 0)
+        return 0;
+    return frame < kFireFrameCount ? frame : kFireFrameCount - 1;
+}
+
+void drawScene(const SceneView& scene)
+{
+    glLightfv(GL_LIGHT0, GL_POSITION, kLightPosition);
+    drawSky(scene.skyModel);
+    glEnable(GL_LIGHTING);
+    glEnable(GL_TEXTURE_2D);
+    drawCars(scene);
+    drawGround(scene.groundTexture);
+    if (!scene.player.inCar)
+        drawPlayerAndGun(scene);
+    glDisable(GL_LIGHTING);
+    if (scene.weapon.shotTimer > 0.0f)
+        drawMuzzleFlash(scene);
+    drawTargetMarker(scene);
+    // In the marker's state: red, unlit, the marker texture still bound.
+    for (const Projectile& p : scene.projectiles)
+        if (p.active)
+            p.draw();
+}

@@ -1,0 +1,46 @@
+#pragma once
+// The scene pass: the whole 3D world drawn under the view already on the
+// modelview stack, once for the main view and once more for the inset while
+// driving. Sky first without depth writes, then the lit and textured cars,
+// ground, player and gun, then unlit the muzzle flash, the target marker
+// (through everything in front of it) and the projectiles. Needs a current
+// GL context; changes lighting, texturing, blending, colour and the bound
+// texture, and leaves them as the view passes expect (see app/game.cpp).
+
+#include "assets/texture.h"
+#include "game/fire_frames.h"
+#include "game/projectile.h"
+
+#include <span>
+
+class Car;
+class Model3ds;
+class SkinnedModel;
+struct Player;
+struct WeaponState;
+
+// What the scene pass reads; nothing in it is changed.
+struct SceneView {
+    std::span<const Car> cars;
+    const Model3ds& carMesh;
+    const Model3ds& wheelMesh;
+    const SkinnedModel& skyModel;
+    const SkinnedModel& playerModel;
+    const SkinnedModel& gunModel;
+    const Player& player;
+    const WeaponState& weapon;
+    std::span<const Projectile> projectiles;
+    std::span<const TextureId, kFireFrameCount> fireTextures;
+    TextureId groundTexture = 0;
+    TextureId markerTexture = 0;
+};
+
+void drawScene(const SceneView& scene);
+
+// The flash frame shown shotTimer seconds before the flash ends: 0 at the
+// shot, 14 at the end, never past the last frame.
+int fireFrameAt(float shotTimer);
+
+// Light 0's position, given again at every scene pass so it stays fixed in
+// the world under the current view.
+inline constexpr float kLightPosition[4] = {-400.0f, 300.0f, 0.0f, 1.0f};
