@@ -454,13 +454,13 @@ bool Reader3ds::import3ds(Scene3ds& scene, const char* fileName)
         std::fclose(file);
     }
     if (!readable) {
-        showErrorBox("Unable to find the file: %s!", fileName);
+        showCaptionedErrorBox("Error", "Unable to find the file: %s!", fileName);
         return false;
     }
     const bool ok = importBytes(scene, bytes, fileName);
     if (versionWarning_)
-        showErrorBox("%s", kVersionWarning);
+        showCaptionedErrorBox("Warning", "%s", kVersionWarning);
     if (!ok)
-        showErrorBox("%s", error_.c_str());
+        showCaptionedErrorBox("Error", "%s", error_.c_str());
     return ok;
 }

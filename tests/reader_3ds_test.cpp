@@ -89,6 +89,7 @@ TEST(Reader3dsFile, VersionWarningAndPrimaryChunk)
     EXPECT_TRUE(Reader3ds().import3ds(scene, v4.c_str()));
     ASSERT_EQ(gl.platform.messageBoxes().size(), 1u);
     EXPECT_EQ(gl.platform.messageBoxes()[0].text, "This 3DS file is over version 3 so it may load incorrectly");
+    EXPECT_EQ(gl.platform.messageBoxes()[0].caption, "Warning");
 
     for (const Bytes& bad : {Bytes{}, Bytes{0x4D, 0x4D, 6, 0}, chunk(0x3D3D, Bytes{}), Bytes{0x4D, 0x4C, 6, 0, 0, 0}}) {
         const Parsed p = parse(bad);
@@ -101,6 +102,8 @@ TEST(Reader3dsFile, VersionWarningAndPrimaryChunk)
     ASSERT_EQ(gl.platform.messageBoxes().size(), 3u);
     EXPECT_EQ(gl.platform.messageBoxes()[1].text, "Unable to load PRIMARY chuck from file: " + empty + "!");
     EXPECT_EQ(gl.platform.messageBoxes()[2].text, "Unable to find the file: no-such-file.3ds!");
+    EXPECT_EQ(gl.platform.messageBoxes()[1].caption, "Error");
+    EXPECT_EQ(gl.platform.messageBoxes()[2].caption, "Error");
 }
 
 TEST(Reader3dsFile, EditorChunkLosesItsFirstSubChunkUnseen)
