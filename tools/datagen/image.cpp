@@ -67,7 +67,7 @@ std::vector<std::uint8_t> writeTga32(const Image& image, bool runLength)
     out.u8(0);                          // no colour map
     out.u8(runLength ? 10 : 2);         // true colour
     for (int i = 0; i < 5; ++i)
-        out.u8(0);                      // colour-map specification
+        out.u8(0);                      // colour-map fields: no colour map
     out.u16(0);                         // x origin
     out.u16(0);                         // y origin
     out.u16(static_cast<std::uint16_t>(image.width));
