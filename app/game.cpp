@@ -43,7 +43,7 @@ void setUpLight()
     glMateriali(GL_FRONT, GL_SHININESS, 96);
 }
 
-// --- Start-up steps of the subsystems still to come, each at its place. ---
+// --- Start-up steps, in the order initGame runs them. ---
 // The car before the wheel; a missing file leaves that mesh empty.
 void loadVehicleMeshes(World& world)
 {
@@ -110,7 +110,7 @@ void loadPlayerModel(World& world)
 void loadSkyModel(World& world) { world.skyModel.load("sky.ms3d"); }  // result ignored
 void initCamera(World& world) { world.camera.init(1, 20.0f); }
 
-// --- Frame steps of the subsystems still to come, each at its place. ---
+// --- Frame steps, in the order runFrame runs them. ---
 void applyCarControls(World& world)
 {
     const Platform& platform = world.platform;

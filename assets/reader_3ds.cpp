@@ -272,15 +272,26 @@ bool Reader3ds::readColour(Material3ds& material, Chunk3ds& chunk)
     return true;
 }
 
-bool Reader3ds::readVertices(Object3ds& object, Chunk3ds& chunk)
+// The 16-bit count that opens a list, checked against the bytes its chunk
+// still holds for elementSize-byte elements before anything is allocated.
+bool Reader3ds::readCount(Chunk3ds& chunk, std::size_t elementSize, const char* list, const char* elements,
+                          std::uint16_t& count)
 {
     if (remainingIn(chunk) < 2)
-        return fail("a vertex list has no count");
-    const std::uint16_t count = readU16(bytes_.data() + position_);
+        return fail((std::string(list) + " has no count").c_str());
+    count = readU16(bytes_.data() + position_);
     position_ += 2;
     chunk.bytesRead += 2;
-    if (std::size_t{count} * 12 > remainingIn(chunk))
-        return fail("a vertex list holds fewer vertices than its count");
+    if (std::size_t{count} * elementSize > remainingIn(chunk))
+        return fail((std::string(list) + " holds fewer " + elements + " than its count").c_str());
+    return true;
+}
+
+bool Reader3ds::readVertices(Object3ds& object, Chunk3ds& chunk)
+{
+    std::uint16_t count = 0;
+    if (!readCount(chunk, 12, "a vertex list", "vertices", count))
+        return false;
     object.vertexCount = count;
     object.vertices.assign(count, Vector3{});
     const std::uint8_t* p = bytes_.data() + position_;
@@ -298,13 +309,9 @@ bool Reader3ds::readVertices(Object3ds& object, Chunk3ds& chunk)
 // met by the parent's walk at its own level.
 bool Reader3ds::readFaces(Object3ds& object, Chunk3ds& chunk)
 {
-    if (remainingIn(chunk) < 2)
-        return fail("a face list has no count");
-    const std::uint16_t count = readU16(bytes_.data() + position_);
-    position_ += 2;
-    chunk.bytesRead += 2;
-    if (std::size_t{count} * 8 > remainingIn(chunk))
-        return fail("a face list holds fewer faces than its count");
+    std::uint16_t count = 0;
+    if (!readCount(chunk, 8, "a face list", "faces", count))
+        return false;
     object.faceCount = count;
     object.faces.assign(count, Face3ds{});
     const std::uint8_t* p = bytes_.data() + position_;
@@ -321,13 +328,9 @@ bool Reader3ds::readFaces(Object3ds& object, Chunk3ds& chunk)
 
 bool Reader3ds::readTexCoords(Object3ds& object, Chunk3ds& chunk)
 {
-    if (remainingIn(chunk) < 2)
-        return fail("a texture coordinate list has no count");
-    const std::uint16_t count = readU16(bytes_.data() + position_);
-    position_ += 2;
-    chunk.bytesRead += 2;
-    if (std::size_t{count} * 8 > remainingIn(chunk))
-        return fail("a texture coordinate list holds fewer pairs than its count");
+    std::uint16_t count = 0;
+    if (!readCount(chunk, 8, "a texture coordinate list", "pairs", count))
+        return false;
     object.texCoordCount = count;
     object.texCoords.assign(count, TexCoord3ds{});
     const std::uint8_t* p = bytes_.data() + position_;

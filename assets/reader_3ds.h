@@ -101,6 +101,8 @@ private:
     bool processNextMaterialChunk(Scene3ds& scene, Chunk3ds& parent, int depth);
     bool processNextObjectChunk(Scene3ds& scene, Object3ds& object, Chunk3ds& parent, int depth);
     bool readColour(Material3ds& material, Chunk3ds& chunk);
+    bool readCount(Chunk3ds& chunk, std::size_t elementSize, const char* list, const char* elements,
+                   std::uint16_t& count);
     bool readVertices(Object3ds& object, Chunk3ds& chunk);
     bool readFaces(Object3ds& object, Chunk3ds& chunk);
     bool readTexCoords(Object3ds& object, Chunk3ds& chunk);
