@@ -14,6 +14,8 @@
 //   run N                run N frames (fewer if the game ends)
 //   state                print one line of JSON describing the game
 //   screenshot FILE.png  save what the window shows after the last frame
+//   memory               print one line of JSON: the game time and the process's
+//                        resident and peak resident memory in KiB (for soak runs)
 //
 // Exit status: 0 when the script ran to its end or the game ended normally;
 // 2 for a malformed script (nothing runs); the game's own status when it
@@ -29,6 +31,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -45,7 +48,7 @@
 namespace {
 
 struct Command {
-    enum class Type { Tick, Press, Release, Mouse, Click, Close, Run, State, Screenshot };
+    enum class Type { Tick, Press, Release, Mouse, Click, Close, Run, State, Screenshot, Memory };
     Type type = Type::State;
     long long a = 0;  // tick MS, run N, mouse DX
     long long b = 0;  // mouse DY
@@ -114,10 +117,11 @@ bool parseScript(std::istream& in, std::vector<Command>& commands, std::string& 
             c.type = Command::Type::Mouse;
             if (args != 2 || !parseInteger(w[1], -100000, 100000, c.a) || !parseInteger(w[2], -100000, 100000, c.b))
                 return fail("mouse takes two whole numbers of pixels, DX DY");
-        } else if (verb == "click" || verb == "close" || verb == "state") {
-            c.type = verb == "click" ? Command::Type::Click
-                   : verb == "close" ? Command::Type::Close
-                                     : Command::Type::State;
+        } else if (verb == "click" || verb == "close" || verb == "state" || verb == "memory") {
+            c.type = verb == "click"   ? Command::Type::Click
+                   : verb == "close"   ? Command::Type::Close
+                   : verb == "memory"  ? Command::Type::Memory
+                                       : Command::Type::State;
             if (args != 0)
                 return fail(verb + " takes nothing");
         } else if (verb == "run") {
@@ -185,6 +189,19 @@ nlohmann::json describe(const World& world, std::uint32_t startTicks, HeadlessPl
     state["projectiles"] = active;
     state["camera"] = {{"eye", vec3(world.camera.eye())}, {"lookAt", vec3(world.camera.lookAtPoint())}};
     return state;
+}
+
+// VmRSS and VmHWM from /proc/self/status, in KiB (0 where unreadable).
+nlohmann::json memoryUse(std::uint32_t timeMs)
+{
+    long long rss = 0, peak = 0;
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        long long* field = line.rfind("VmRSS:", 0) == 0 ? &rss : line.rfind("VmHWM:", 0) == 0 ? &peak : nullptr;
+        if (field != nullptr)
+            *field = std::atoll(line.c_str() + 6);
+    }
+    return {{"timeMs", timeMs}, {"memory", {{"rssKiB", rss}, {"peakRssKiB", peak}}}};
 }
 
 bool writePng(const std::string& path, const FrameImage& image, std::string& error)
@@ -325,6 +342,9 @@ int main(int argc, char** argv)
             break;
         case Command::Type::State:
             std::cout << describe(world, startTicks, platform).dump() << std::endl;
+            break;
+        case Command::Type::Memory:
+            std::cout << memoryUse(static_cast<std::uint32_t>(platform.ticks() - startTicks)).dump() << std::endl;
             break;
         case Command::Type::Screenshot:
             if (!writePng(c.path, platform.lastFrame(), error)) {
