@@ -151,7 +151,7 @@ public:
         case 4:
         case 5: drive(); break;
         case 6: rampage(); break;
-        case 7: fillThePool(); break;
+        case 7: burst(); break;
         case 8: hitch(); break;
         case 9: lookAround(); break;
         }
@@ -213,14 +213,14 @@ private:
         s_.seconds(secondsBetween(2.0, 20.0));
         s_.release("W");
     }
-    // Shots aimed well above every car never hit anything and take minutes to
-    // fall back to the floor, so the pool of 200 fills up; then the clicks go on.
-    void fillThePool()
+    // A long burst at the gun's full rate, clicks coming faster than shots
+    // can go, while looking about: as many projectiles in flight as play gets.
+    void burst()
     {
-        const int up = 35 - s_.pitch();
-        s_.mouse(0, up);
-        s_.shots(between(60, 240), 0.46);
-        s_.mouse(0, -s_.pitch());
+        for (int i = between(20, 120); i > 0 && !s_.finished(); --i) {
+            s_.mouse(between(-10, 10), 0);
+            s_.shots(1, 0.2);
+        }
     }
     // One long frame, as when the machine stalls: the physics catches up in one go.
     void hitch()
