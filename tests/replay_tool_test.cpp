@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <cstdint>
 #include <filesystem>
 #include <sstream>
 #include <vector>
@@ -72,12 +73,34 @@ TEST(ReplayTool, EndsWithTheGameAndStillDescribesIt)
 TEST(ReplayTool, RejectsAMalformedScriptBeforeRunningAnything)
 {
     for (const char* bad : {"run 1\nstate\njump 3\n", "run 1\nstate\nrun -2\n", "run 1\nstate\npress X\n",
-                            "run 1\nstate\nmouse 1\n", "run 1\nstate\ntick 5 6\n"}) {
+                            "run 1\nstate\nmouse 1\n", "run 1\nstate\ntick 5 6\n",
+                            "run 1\nstate\nresize 0 10\n", "run 1\nstate\nminimize now\n"}) {
         const ToolResult r = runTool("turfwar-replay", "-", bad);
         EXPECT_EQ(r.status, 2) << bad;
         EXPECT_EQ(r.out, "") << bad;
         EXPECT_NE(r.err.find("line 3"), std::string::npos) << r.err;
     }
+}
+
+// Width and height sit big-endian in a PNG's header chunk.
+std::uint32_t be32At(const std::string& bytes, std::size_t at)
+{
+    std::uint32_t v = 0;
+    for (std::size_t i = 0; i < 4; ++i)
+        v = (v << 8) | static_cast<unsigned char>(bytes[at + i]);
+    return v;
+}
+
+TEST(ReplayTool, ReportsMemoryUse)
+{
+    const ToolResult r = runTool("turfwar-replay", "-", "run 3\nmemory\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto lines = stateLines(r.out);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0]["timeMs"], 48);
+    const long long rss = lines[0]["memory"]["rssKiB"], peak = lines[0]["memory"]["peakRssKiB"];
+    EXPECT_GT(rss, 1000);
+    EXPECT_GE(peak, rss);
 }
 
 TEST(ReplayTool, SavesWhatTheWindowShows)
@@ -90,13 +113,18 @@ TEST(ReplayTool, SavesWhatTheWindowShows)
     const std::string bytes = readWholeFile(png);
     ASSERT_GT(bytes.size(), 24u);
     EXPECT_EQ(bytes.substr(1, 3), "PNG");
-    // Width and height, big-endian, in the header chunk.
-    auto be32 = [&](std::size_t at) {
-        return (static_cast<unsigned char>(bytes[at]) << 24) | (static_cast<unsigned char>(bytes[at + 1]) << 16) |
-               (static_cast<unsigned char>(bytes[at + 2]) << 8) | static_cast<unsigned char>(bytes[at + 3]);
-    };
-    EXPECT_EQ(be32(16), 800);
-    EXPECT_EQ(be32(20), 600);
+    EXPECT_EQ(be32At(bytes, 16), 800u);
+    EXPECT_EQ(be32At(bytes, 20), 600u);
+    fs::remove(png);
+
+    // A minimised window draws on; a resized one draws at its new size.
+    const ToolResult resized =
+        runTool("turfwar-replay", "-", "run 1\nminimize\nrun 1\nresize 200 150\nrun 1\nscreenshot " + png.string() + "\n");
+    ASSERT_EQ(resized.status, 0) << resized.err;
+    const std::string small = readWholeFile(png);
+    ASSERT_GT(small.size(), 24u);
+    EXPECT_EQ(be32At(small, 16), 200u);
+    EXPECT_EQ(be32At(small, 20), 150u);
     fs::remove(png);
 
     const ToolResult early = runTool("turfwar-replay", "-", "screenshot " + png.string() + "\n");

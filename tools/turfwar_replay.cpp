@@ -11,6 +11,8 @@
 //   mouse DX DY          the next frame's mouse look (left and up positive)
 //   click                a left-button press before the next frame
 //   close                a window-close request
+//   resize W H           the window restored or maximised to W x H pixels
+//   minimize             the window minimised
 //   run N                run N frames (fewer if the game ends)
 //   state                print one line of JSON describing the game
 //   screenshot FILE.png  save what the window shows after the last frame
@@ -48,10 +50,10 @@
 namespace {
 
 struct Command {
-    enum class Type { Tick, Press, Release, Mouse, Click, Close, Run, State, Screenshot, Memory };
+    enum class Type { Tick, Press, Release, Mouse, Click, Close, Run, State, Screenshot, Memory, Resize, Minimize };
     Type type = Type::State;
-    long long a = 0;  // tick MS, run N, mouse DX
-    long long b = 0;  // mouse DY
+    long long a = 0;  // tick MS, run N, mouse DX, resize W
+    long long b = 0;  // mouse DY, resize H
     std::vector<Key> keys;
     std::string path;
 };
@@ -117,11 +119,17 @@ bool parseScript(std::istream& in, std::vector<Command>& commands, std::string& 
             c.type = Command::Type::Mouse;
             if (args != 2 || !parseInteger(w[1], -100000, 100000, c.a) || !parseInteger(w[2], -100000, 100000, c.b))
                 return fail("mouse takes two whole numbers of pixels, DX DY");
-        } else if (verb == "click" || verb == "close" || verb == "state" || verb == "memory") {
-            c.type = verb == "click"   ? Command::Type::Click
-                   : verb == "close"   ? Command::Type::Close
-                   : verb == "memory"  ? Command::Type::Memory
-                                       : Command::Type::State;
+        } else if (verb == "resize") {
+            c.type = Command::Type::Resize;
+            if (args != 2 || !parseInteger(w[1], 1, 16384, c.a) || !parseInteger(w[2], 1, 16384, c.b))
+                return fail("resize takes two whole numbers of pixels (1 to 16384), W H");
+        } else if (verb == "click" || verb == "close" || verb == "state" || verb == "memory" ||
+                   verb == "minimize") {
+            c.type = verb == "click"    ? Command::Type::Click
+                   : verb == "close"    ? Command::Type::Close
+                   : verb == "memory"   ? Command::Type::Memory
+                   : verb == "minimize" ? Command::Type::Minimize
+                                        : Command::Type::State;
             if (args != 0)
                 return fail(verb + " takes nothing");
         } else if (verb == "run") {
@@ -335,6 +343,12 @@ int main(int argc, char** argv)
             break;
         case Command::Type::Close:
             platform.requestClose();
+            break;
+        case Command::Type::Resize:
+            platform.resize(static_cast<int>(c.a), static_cast<int>(c.b));
+            break;
+        case Command::Type::Minimize:
+            platform.minimize();
             break;
         case Command::Type::Run:
             for (long long i = 0; i < c.a && running; ++i)
