@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs the whole test suite twice: an optimised build, and
-# a build under AddressSanitizer and UndefinedBehaviorSanitizer. Warnings are
-# errors in CI.
+# a build under AddressSanitizer and UndefinedBehaviorSanitizer; then a short
+# game under valgrind. Warnings are errors in CI.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${TURFWAR_BUILD_DIR:-$root/build}
@@ -23,11 +23,15 @@ fi
 (cd "$build" && ctest --output-on-failure --timeout 300 -j "$(nproc)")
 
 # Mesa's software driver leaks by design on every context it makes, so leak
-# checking is left to the whole-game memory runs; every other ASan and UBSan
-# report fails the test.
+# checking is left to valgrind below, which can tell Mesa's losses from ours;
+# every other ASan and UBSan report fails the test.
 cmake -S "$root" -B "$build-sanitize" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTURFWAR_SANITIZE=ON \
   -DTURFWAR_WERROR=$werror >/dev/null
 cmake --build "$build-sanitize"
 (cd "$build-sanitize" &&
   ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     ctest --output-on-failure --timeout 600 -j "$(nproc)")
+
+# A short scripted game under valgrind: invalid accesses, uninitialised values
+# and definite leaks anywhere in the game (scripts/memcheck.sh runs longer ones).
+bash "$root/scripts/memcheck.sh" "$root/tests/replays/quick_tour.txt"
