@@ -72,7 +72,7 @@ void carSizes(float& chassis, float& wheel)
 
 TEST(Soak, RandomPlayStaysFiniteInsideTheArenaWithFlatMemory)
 {
-    const double minutes = std::stod(fromEnvironment("TURFWAR_SOAK_MINUTES", kSanitized ? "0.5" : "2"));
+    const double minutes = std::stod(fromEnvironment("TURFWAR_SOAK_MINUTES", kSanitized ? "1" : "2"));
     const std::string seed = fromEnvironment("TURFWAR_SOAK_SEED", "1");
     const std::filesystem::path script =
         std::filesystem::temp_directory_path() / ("turfwar-soak-" + std::to_string(::getpid()) + ".txt");
