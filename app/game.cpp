@@ -58,10 +58,8 @@ void loadGunModel(World& world)
 }
 void createPhysics(World& world) { createPhysicsWorld(world.physics); }
 
-// The car file every car is built from, and where the second car stands
-// relative to the first.
+// The car file every car is built from.
 constexpr const char* kCarFileName = "car.txt";
-constexpr Vector3 kSecondCarOffset = {400.0f, 14.0f, 200.0f};
 
 // Both cars from the same file. Every later step needs both, so a file that
 // cannot give them ends the start: the box says what is wrong and where.

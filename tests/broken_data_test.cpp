@@ -10,6 +10,7 @@
 #include "app/headless_platform.h"
 
 #include "game_folder.h"
+#include "tool_runner.h"
 
 #include <gtest/gtest.h>
 
@@ -19,8 +20,6 @@
 #include <cctype>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -58,12 +57,6 @@ const char* variantName(Variant v)
     return "?";
 }
 
-std::string readFile(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 // Seeded by the name, so a file added later changes no other file's noise.
 std::string noise(const std::string& name, std::size_t size)
 {
@@ -87,7 +80,7 @@ std::string noise(const std::string& name, std::size_t size)
 // info header and past the others' into their first records.
 void breakFile(const GameFolder& folder, const std::string& name, Variant variant)
 {
-    const std::string original = readFile(folder.path() / name);
+    const std::string original = readWholeFile(folder.path() / name);
     ASSERT_GT(original.size(), 80u) << name;
     switch (variant) {
     case Variant::Missing: folder.remove(name); return;

@@ -11,6 +11,11 @@
 // gets in and out of both cars; after that the play is random, with no
 // knowledge of where anything went.
 
+#include "app/game.h"
+#include "game/player.h"
+#include "game/weapon.h"
+#include "physics/driving.h"
+
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
@@ -65,8 +70,9 @@ public:
     }
     void seconds(double s) { frames(std::max(1LL, std::llround(s * 1000.0 / std::max(tickMs_, 1)))); }
 
-    // Clicks every `every` seconds for `count` shots; the gun fires at most
-    // one shot per 0.45 s, so 0.5 s apart each click can fire.
+    // Clicks every `every` seconds for `count` shots; by default just slower
+    // than the gun's rate, so that each click can fire.
+    static_assert(kShotInterval < 0.5f);
     void shots(int count, double every = 0.5)
     {
         for (int i = 0; i < count && !finished(); ++i) {
@@ -74,13 +80,13 @@ public:
             seconds(every);
         }
     }
-    // E for one frame, then long enough for its 0.5 s cooldown to run out.
+    // E for one frame, then long enough for its cooldown to run out.
     void enterOrLeave()
     {
         press("E");
         frames(1);
         release("E");
-        seconds(0.6);
+        seconds(kEnterCooldown + 0.1);
     }
 
 private:
@@ -93,11 +99,11 @@ private:
     int pitch_ = 0;
 };
 
-// The default start, in the game's units: the player stands at the origin
-// facing yaw 180 (facing is (sin yaw, 0, cos yaw)); the first car's chassis is
-// at the origin, the second 400 along x and 200 along z, both square to the
-// axes; getting out of a car puts the player at (-5, 0, -20) from its chassis.
-// The mouse turns a degree a pixel; running covers 30 units a second.
+// The default start: the player stands at the origin facing kStartYawDegrees
+// (facing is (sin yaw, 0, cos yaw)); the first car's chassis is at the
+// origin, the second kSecondCarOffset from it, both square to the axes;
+// getting out of a car puts the player at kLeavePoint from its chassis. The
+// mouse turns a degree a pixel.
 void runTo(ScriptWriter& s, double& yaw, double fromX, double fromZ, double toX, double toZ)
 {
     const double dx = toX - fromX, dz = toZ - fromZ;
@@ -107,7 +113,7 @@ void runTo(ScriptWriter& s, double& yaw, double fromX, double fromZ, double toX,
     yaw += static_cast<double>(std::lround(turn));
     s.frames(1);
     s.press("W Q");
-    s.seconds((std::hypot(dx, dz) - 4.0) / 30.0);
+    s.seconds((std::hypot(dx, dz) - 4.0) / kRunSpeed);
     s.release("W Q");
     s.frames(1);
 }
@@ -121,12 +127,14 @@ void openingTour(ScriptWriter& s)
     s.enterOrLeave();  // into the first car: its chassis is 8 units away
     s.seconds(1.0);
     s.enterOrLeave();  // and out again, beside it
-    double yaw = 180.0;
-    runTo(s, yaw, -5.0, -20.0, 400.0, 200.0);
+    const double leaveX = kLeavePoint.x, leaveZ = kLeavePoint.z;
+    const double secondX = kSecondCarOffset.x, secondZ = kSecondCarOffset.z;
+    double yaw = kStartYawDegrees;
+    runTo(s, yaw, leaveX, leaveZ, secondX, secondZ);
     s.enterOrLeave();
     s.seconds(1.0);
     s.enterOrLeave();
-    runTo(s, yaw, 395.0, 180.0, 0.0, 0.0);
+    runTo(s, yaw, secondX + leaveX, secondZ + leaveZ, 0.0, 0.0);
     s.enterOrLeave();
     s.press("W D");
     s.seconds(3.0);
