@@ -24,23 +24,28 @@ void drawSky(const SkinnedModel& sky)
 
 void drawCars(const SceneView& scene)
 {
-    // Without both meshes the cars show as solids of their true size, so a
-    // missing file still leaves them visible and drivable.
-    if (scene.carMesh.objects.empty() || scene.wheelMesh.objects.empty()) {
-        drawCarsAsPrimitives(scene.cars);
-        return;
-    }
+    // A part whose mesh has nothing to draw shows as a solid of its true
+    // size, so a missing or broken file still leaves the cars visible and
+    // drivable, and a good mesh still shows beside a bad one.
+    const bool bodyMesh = !scene.carMesh.objects.empty();
+    const bool wheelMesh = !scene.wheelMesh.objects.empty();
     for (const Car& car : scene.cars) {
         if (!car.built())
             continue;
         car.pushPartPose(0);
-        scene.carMesh.draw();
+        if (bodyMesh)
+            scene.carMesh.draw();
+        else
+            drawStandInChassis(car);
         glPopMatrix();
         // Wheels 2 and 4 were built turned half round about x, so their
         // pose turns the mesh with them.
         for (int part = 1; part < kCarPartCount; ++part) {
             car.pushPartPose(part);
-            scene.wheelMesh.draw();
+            if (wheelMesh)
+                scene.wheelMesh.draw();
+            else
+                drawStandInWheel(car);
             glPopMatrix();
         }
     }

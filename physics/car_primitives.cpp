@@ -56,21 +56,35 @@ void drawSphere(float radius)
     }
 }
 
+// Untextured, whatever texture the sky or a mesh drawn before left bound
+// (the solid would take that texture's colour at a stray coordinate), and
+// with the current colour put back, so that a mesh drawn next is not tinted
+// by the solid's colour.
+template <typename Draw>
+void drawUntextured(Draw draw)
+{
+    // The colour is set again rather than popped: only glColor moves the
+    // material that colour tracking feeds from it.
+    float colour[4];
+    glGetFloatv(GL_CURRENT_COLOR, colour);
+    glPushAttrib(GL_ENABLE_BIT);
+    glDisable(GL_TEXTURE_2D);
+    draw();
+    glPopAttrib();
+    glColor4fv(colour);
+}
+
 }  // namespace
 
-void drawCarsAsPrimitives(std::span<const Car> cars)
+void drawStandInChassis(const Car& car)
 {
-    for (const Car& car : cars) {
-        if (!car.built())
-            continue;
-        car.pushPartPose(0);
+    drawUntextured([&car] {
         glColor3f(0.7f, 0.15f, 0.1f);
         drawBox(car.params.chassisSizeX, car.params.chassisSizeY, car.params.chassisSizeZ);
-        glPopMatrix();
-        for (int part = 1; part < kCarPartCount; ++part) {
-            car.pushPartPose(part);
-            drawSphere(car.params.wheelRadius);
-            glPopMatrix();
-        }
-    }
+    });
+}
+
+void drawStandInWheel(const Car& car)
+{
+    drawUntextured([&car] { drawSphere(car.params.wheelRadius); });
 }

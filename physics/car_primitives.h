@@ -1,10 +1,11 @@
 #pragma once
-// Stand-in drawing of the cars until their meshes load: every part as a lit
-// solid of its true size (the chassis a box, each wheel a sphere) in its
-// pose. Uses the current GL modelview; needs lighting set up by the caller.
+// Stand-in drawing of a car part whose mesh did not load: the part as a lit
+// solid of its true size (the chassis a box, a wheel a sphere), in the
+// current GL modelview, which the caller has set to the part's pose. Each
+// draws untextured in its own colours and leaves the current colour and
+// texturing as it found them; lighting is the caller's.
 
 #include "physics/car.h"
 
-#include <span>
-
-void drawCarsAsPrimitives(std::span<const Car> cars);
+void drawStandInChassis(const Car& car);
+void drawStandInWheel(const Car& car);

@@ -8,12 +8,15 @@
 #include "game/weapon.h"
 #include "physics/car.h"
 
+#include "car_rig.h"
+#include "game_folder.h"
 #include "offscreen_gl.h"
 
 #include <GL/gl.h>
 #include <GL/glu.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <vector>
 
@@ -74,6 +77,123 @@ TEST(ScenePass, TheMuzzleFlashIsHalfSizeOnFoot)
     // A 4 x 4 quad 50 units away covers about 19 x 19 pixels of this view.
     EXPECT_GT(fromCar, 250);
     EXPECT_NEAR(static_cast<double>(onFoot) / fromCar, 0.25, 0.06);
+}
+
+// A 1 x 1 texture of one colour.
+GLuint solidTexture(unsigned char r, unsigned char g, unsigned char b)
+{
+    GLuint id = 0;
+    glGenTextures(1, &id);
+    glBindTexture(GL_TEXTURE_2D, id);
+    const unsigned char texel[3] = {r, g, b};
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 1, 1, 0, GL_RGB, GL_UNSIGNED_BYTE, texel);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    return id;
+}
+
+// Pixels of each kind in a view of car 0 from its side.
+struct CarPixels {
+    int blue = 0;   // the body mesh, painted blue here
+    int green = 0;  // the wheel mesh, painted green here
+    int red = 0;    // the stand-in chassis
+    int grey = 0;   // the stand-in wheels (the ground is magenta here)
+};
+
+CarPixels drawCarZero(const Model3ds& carMesh, const Model3ds& wheelMesh)
+{
+    const GLuint magenta = solidTexture(255, 0, 255);
+    const CarRig rig;
+    ModelMs3d sky, playerModel, gun;
+    Player player;
+    player.position = {0.0f, -1000.0f, 0.0f};  // out of sight
+    const WeaponState weapon;
+    std::array<TextureId, kFireFrameCount> fire{};
+    const std::vector<Projectile> projectiles(kProjectileCount);
+    const SceneView view{rig.cars, carMesh, wheelMesh, sky,         playerModel, gun,
+                         player,   weapon,  projectiles, fire, magenta, 0};
+
+    // The game's light.
+    const float ambient[4] = {0.2f, 0.2f, 0.2f, 1.0f};
+    const float diffuse[4] = {0.8f, 0.8f, 0.8f, 1.0f};
+    glLightfv(GL_LIGHT0, GL_AMBIENT, ambient);
+    glLightfv(GL_LIGHT0, GL_DIFFUSE, diffuse);
+    glEnable(GL_LIGHT0);
+    glEnable(GL_COLOR_MATERIAL);
+    glColorMaterial(GL_FRONT, GL_AMBIENT_AND_DIFFUSE);
+    glEnable(GL_DEPTH_TEST);
+
+    glViewport(0, 0, 200, 200);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(45.0, 1.0, 10.0, 2400.0);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    gluLookAt(0.0, 20.0, 60.0, 0.0, 6.0, 0.0, 0.0, 1.0, 0.0);
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    drawScene(view);
+
+    std::vector<unsigned char> rgb(200 * 200 * 3);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, 200, 200, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+    CarPixels count;
+    for (std::size_t i = 0; i < rgb.size(); i += 3) {
+        const int r = rgb[i], g = rgb[i + 1], b = rgb[i + 2];
+        count.blue += b > 40 && b > 2 * r && b > 2 * g;
+        count.green += g > 40 && g > 2 * r && g > 2 * b;
+        count.red += r > 40 && r > 2 * g && r > 2 * b;
+        count.grey += r > 25 && std::max({r, g, b}) - std::min({r, g, b}) < 12;
+    }
+    glDeleteTextures(1, &magenta);
+    return count;
+}
+
+// Each part of a car is drawn with its own mesh when that mesh loaded, and as
+// a plain solid only when it did not: a broken wheel file must not hide a
+// good body, nor the reverse.
+TEST(ScenePass, EachCarPartFallsBackToItsStandInOnItsOwn)
+{
+    OffscreenGl gl(200, 200);
+    ASSERT_TRUE(gl.ok());
+    GameFolder folder;
+    Model3ds body, wheel, none;
+    body.load("car.3ds");
+    wheel.load("wheel.3ds");
+    ASSERT_FALSE(body.objects.empty());
+    ASSERT_FALSE(wheel.objects.empty());
+    const GLuint blue = solidTexture(0, 0, 255);
+    const GLuint green = solidTexture(0, 255, 0);
+    for (Model3dsMaterial& m : body.materials)
+        m.texture = blue;
+    for (Model3dsMaterial& m : wheel.materials)
+        m.texture = green;
+
+    const CarPixels meshes = drawCarZero(body, wheel);
+    EXPECT_GT(meshes.blue, 500);
+    EXPECT_GT(meshes.green, 100);
+    EXPECT_EQ(meshes.red, 0);
+
+    const CarPixels goodBody = drawCarZero(body, none);
+    EXPECT_GT(goodBody.blue, 500);
+    EXPECT_EQ(goodBody.green, 0);
+    EXPECT_EQ(goodBody.red, 0);
+    EXPECT_GT(goodBody.grey, 100);
+
+    const CarPixels goodWheels = drawCarZero(none, wheel);
+    EXPECT_EQ(goodWheels.blue, 0);
+    EXPECT_GT(goodWheels.red, 500);
+    // Drawn after the red box, and not tinted by it.
+    EXPECT_NEAR(goodWheels.green, meshes.green, meshes.green / 4);
+
+    const CarPixels neither = drawCarZero(none, none);
+    EXPECT_EQ(neither.blue + neither.green, 0);
+    EXPECT_GT(neither.red, 500);
+    EXPECT_GT(neither.grey, 100);
+
+    const GLuint textures[2] = {blue, green};
+    glDeleteTextures(2, textures);
 }
 
 }  // namespace
