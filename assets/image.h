@@ -87,7 +87,3 @@ std::optional<TgaImage> decodeTgaImage(std::span<const std::uint8_t> file, Decod
 // an unsupported depth).
 std::optional<RgbImage> loadDibImage(const char* fileName);
 std::optional<TgaImage> loadTgaImage(const char* fileName);
-
-// The name with every '\' turned into '/': data files name folders the
-// Windows way ("data\gun.ms3d").
-std::string localFileName(const char* fileName);

@@ -1,12 +1,11 @@
 #include "assets/model_ms3d.h"
 
+#include "assets/data_file.h"
+
 #include <bit>
 #include <cfloat>
 #include <cmath>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <new>
 #include <string_view>
 #include <unordered_map>
 #include <utility>
@@ -153,32 +152,10 @@ std::string ms3dDirectoryPrefix(const char* fileName)
 
 bool ModelMs3d::load(const char* fileName)
 {
-    std::string path = fileName;
-    for (char& c : path)
-        if (c == '\\')
-            c = '/';
-    // A directory opens as a stream too, and reports an absurd size.
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error))
+    const std::optional<std::vector<std::uint8_t>> bytes = readDataFile(fileName);
+    if (!bytes)
         return false;
-    std::ifstream file(path, std::ios::binary | std::ios::ate);
-    if (!file)
-        return false;
-    const std::streamoff size = file.tellg();
-    if (size < 0)
-        return false;
-    std::vector<std::uint8_t> bytes;
-    try {
-        bytes.resize(static_cast<std::size_t>(size));
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
-    file.seekg(0);
-    if (!file.read(reinterpret_cast<char*>(bytes.data()), size))
-        return false;
-    file.close();
-
-    const ParseResult result = parse(bytes, fileName, nullptr);
+    const ParseResult result = parse(*bytes, fileName, nullptr);
     if (result == ParseResult::Rejected)
         return false;
     loadMaterialTextures();

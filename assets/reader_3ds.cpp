@@ -1,6 +1,7 @@
 #include "assets/reader_3ds.h"
 
 #include "app/error_box.h"
+#include "assets/data_file.h"
 
 #include <algorithm>
 #include <bit>
@@ -438,29 +439,12 @@ bool Reader3ds::importBytes(Scene3ds& scene, std::span<const std::uint8_t> bytes
 
 bool Reader3ds::import3ds(Scene3ds& scene, const char* fileName)
 {
-    std::vector<std::uint8_t> bytes;
-    bool readable = false;
-    if (std::FILE* file = std::fopen(fileName, "rb")) {
-        // One read of the size the file reports, then whatever it may have grown by.
-        if (std::fseek(file, 0, SEEK_END) == 0) {
-            const long size = std::ftell(file);
-            if (size > 0)
-                bytes.resize(static_cast<std::size_t>(size));
-            std::rewind(file);
-        }
-        std::size_t got = std::fread(bytes.data(), 1, bytes.size(), file);
-        bytes.resize(got);
-        std::uint8_t block[4096];
-        while ((got = std::fread(block, 1, sizeof block, file)) > 0)
-            bytes.insert(bytes.end(), block, block + got);
-        readable = std::ferror(file) == 0;
-        std::fclose(file);
-    }
-    if (!readable) {
+    const std::optional<std::vector<std::uint8_t>> bytes = readDataFile(fileName);
+    if (!bytes) {
         showCaptionedErrorBox("Error", "Unable to find the file: %s!", fileName);
         return false;
     }
-    const bool ok = importBytes(scene, bytes, fileName);
+    const bool ok = importBytes(scene, *bytes, fileName);
     if (versionWarning_)
         showCaptionedErrorBox("Warning", "%s", kVersionWarning);
     if (!ok)

@@ -1,11 +1,11 @@
 #include "assets/texture.h"
 
+#include "assets/data_file.h"
 #include "assets/image.h"
 
 #include <GL/gl.h>
 #include <GL/glu.h>
 
-#include <cstdio>
 #include <cstring>
 
 TextureId loadTexture(const char* fileName, bool* unreadableTga)
@@ -34,10 +34,9 @@ TextureId loadBmpTexture(const char* fileName)
     if (fileName == nullptr)
         return 0;
     // A missing BMP is not worth a message: the caller draws with texture 0.
-    std::FILE* probe = std::fopen(localFileName(fileName).c_str(), "r");
-    if (probe == nullptr)
+    // Neither is a folder or a device standing where the file should be.
+    if (!isDataFile(fileName))
         return 0;
-    std::fclose(probe);
 
     const std::optional<RgbImage> image = loadDibImage(fileName);
     if (!image)

@@ -1,11 +1,9 @@
 #include "physics/car_file.h"
 
-#include <cerrno>
+#include "assets/data_file.h"
+
 #include <charconv>
 #include <cstdio>
-#include <cstring>
-#include <fstream>
-#include <iterator>
 #include <system_error>
 
 namespace {
@@ -150,14 +148,9 @@ CarFileResult parseCarParams(std::string_view bytes, std::string_view fileName)
 
 CarFileResult readCarFile(const char* fileName)
 {
-    std::ifstream in(fileName, std::ios::binary);
-    if (!in) {
-        const int error = errno;
-        return {std::nullopt, format("Cannot open the car file \"%s\": %s.", fileName,
-                                     error ? std::strerror(error) : "unknown error")};
-    }
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad())
-        return {std::nullopt, format("Cannot read the car file \"%s\".", fileName)};
-    return parseCarParams(bytes, fileName);
+    std::string why;
+    const std::optional<std::vector<std::uint8_t>> bytes = readDataFile(fileName, &why);
+    if (!bytes)
+        return {std::nullopt, format("Cannot open the car file \"%s\": %s.", fileName, why.c_str())};
+    return parseCarParams({reinterpret_cast<const char*>(bytes->data()), bytes->size()}, fileName);
 }

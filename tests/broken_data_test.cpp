@@ -1,6 +1,7 @@
 // The whole game started on the default data with one file broken at a time:
-// missing, empty, cut short at four points, or replaced by noise of its own
-// size. Each case checks the exact message boxes after the start-up question
+// missing, empty, cut short at four points, replaced by noise of its own size,
+// or by something that is not a file (a folder, a named pipe, a link to
+// /dev/zero). Each case checks the exact message boxes after the start-up question
 // and then the outcome: either a scripted run that draws every asset in both
 // views (walk, shoot, get in, drive, shoot, get out) and ends with status 0,
 // or the documented early end with no frame run.
@@ -15,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <GL/gl.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cctype>
@@ -38,10 +40,22 @@ const char* const kGameFiles[] = {
     "sky.bmp",
 };
 
-enum class Variant { Missing, Empty, First5Bytes, First40Bytes, FirstHalf, AllButLastByte, Noise };
-const Variant kVariants[] = {Variant::Missing,      Variant::Empty,     Variant::First5Bytes,
-                             Variant::First40Bytes, Variant::FirstHalf, Variant::AllButLastByte,
-                             Variant::Noise};
+enum class Variant {
+    Missing,
+    Empty,
+    First5Bytes,
+    First40Bytes,
+    FirstHalf,
+    AllButLastByte,
+    Noise,
+    Directory,
+    NamedPipe,
+    LinkToDevZero,
+};
+const Variant kVariants[] = {Variant::Missing,   Variant::Empty,         Variant::First5Bytes,
+                             Variant::First40Bytes, Variant::FirstHalf,  Variant::AllButLastByte,
+                             Variant::Noise,     Variant::Directory,     Variant::NamedPipe,
+                             Variant::LinkToDevZero};
 
 const char* variantName(Variant v)
 {
@@ -53,6 +67,9 @@ const char* variantName(Variant v)
     case Variant::FirstHalf: return "first half";
     case Variant::AllButLastByte: return "all but the last byte";
     case Variant::Noise: return "noise";
+    case Variant::Directory: return "a directory";
+    case Variant::NamedPipe: return "a named pipe";
+    case Variant::LinkToDevZero: return "a link to /dev/zero";
     }
     return "?";
 }
@@ -90,6 +107,18 @@ void breakFile(const GameFolder& folder, const std::string& name, Variant varian
     case Variant::FirstHalf: folder.write(name, original.substr(0, original.size() / 2)); return;
     case Variant::AllButLastByte: folder.write(name, original.substr(0, original.size() - 1)); return;
     case Variant::Noise: folder.write(name, noise(name, original.size())); return;
+    case Variant::Directory:
+        folder.remove(name);
+        fs::create_directory(folder.path() / name);
+        return;
+    case Variant::NamedPipe:
+        folder.remove(name);
+        ASSERT_EQ(::mkfifo((folder.path() / name).c_str(), 0600), 0) << name;
+        return;
+    case Variant::LinkToDevZero:
+        folder.remove(name);
+        fs::create_symlink("/dev/zero", folder.path() / name);
+        return;
     }
 }
 
@@ -133,6 +162,11 @@ Expected carFileExpectation(Variant v)
         // The first 24 bytes of the noise, unprintable ones as '?'.
         return endsWith({{t, "The car file \"car.txt\" has \"\?\?9\?\?\?O\?\?\?\?P\?>\?\?\?C\?iyg\?\?\" where "
                              "number 1 of 11 (chassisSizeX) should be."}});
+    case Variant::Directory:
+        return endsWith({{t, "Cannot open the car file \"car.txt\": Is a directory."}});
+    case Variant::NamedPipe:
+    case Variant::LinkToDevZero:
+        return endsWith({{t, "Cannot open the car file \"car.txt\": Not a regular file."}});
     }
     return {};
 }
@@ -146,7 +180,10 @@ Expected meshExpectation(const std::string& name, Variant v)
     const std::string pastEnd =
         "The 3DS file " + name + " is damaged: a chunk runs past its parent or the end of the file!";
     switch (v) {
-    case Variant::Missing: return runsOn({{"Error", "Unable to find the file: " + name + "!"}, model});
+    case Variant::Missing:
+    case Variant::Directory:
+    case Variant::NamedPipe:
+    case Variant::LinkToDevZero: return runsOn({{"Error", "Unable to find the file: " + name + "!"}, model});
     case Variant::Empty:
     case Variant::First5Bytes:
     case Variant::Noise: return runsOn({{"Error", noPrimary}, model});
@@ -157,13 +194,16 @@ Expected meshExpectation(const std::string& name, Variant v)
     return {};
 }
 
-// A BMP, whoever loads it: a missing one draws untextured without a word; one
-// that cannot be decoded gives the decoder's box (captioned "Error") once and
-// draws untextured.
+// A BMP, whoever loads it: a missing one (or anything but a file in its
+// place) draws untextured without a word; one that cannot be decoded gives the
+// decoder's box (captioned "Error") once and draws untextured.
 Expected bitmapExpectation(Variant v)
 {
     switch (v) {
-    case Variant::Missing: return runsOn();
+    case Variant::Missing:
+    case Variant::Directory:
+    case Variant::NamedPipe:
+    case Variant::LinkToDevZero: return runsOn();
     case Variant::Empty:
     case Variant::First5Bytes:
     case Variant::First40Bytes:  // the info header is cut

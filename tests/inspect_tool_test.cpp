@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -101,6 +103,33 @@ TEST(InspectTool, ABrokenOrForeignFileGetsItsReasonAndAFailureStatus)
     EXPECT_NE(missing.err.find("cannot read"), std::string::npos);
     const ToolResult notAnImage = runTool("turfwar-inspect", "--pixels " + kGameDir + "car.3ds");
     EXPECT_EQ(notAnImage.status, 1);
+    fs::remove_all(dir);
+}
+
+// What stands where a file should be is refused unread: a pipe with no
+// writer would block the tool and /dev/zero would never end.
+TEST(InspectTool, AFolderAPipeOrADeviceIsRefusedWithItsReason)
+{
+    const fs::path dir = fs::temp_directory_path() / "turfwar-inspect-not-files";
+    fs::remove_all(dir);
+    fs::create_directories(dir / "folder.3ds");
+    ASSERT_EQ(::mkfifo((dir / "pipe.ms3d").c_str(), 0600), 0);
+    fs::create_symlink("/dev/zero", dir / "zero.bmp");
+    fs::create_symlink("/dev/zero", dir / "zero.tga");
+    const std::pair<const char*, const char*> cases[] = {
+        {"folder.3ds", "Is a directory"},
+        {"pipe.ms3d", "Not a regular file"},
+        {"zero.bmp", "Not a regular file"},
+        {"zero.tga", "Not a regular file"},
+    };
+    for (const auto& [name, reason] : cases) {
+        for (const char* option : {"", "--pixels "}) {
+            const ToolResult r = runTool("turfwar-inspect", option + (dir / name).string());
+            EXPECT_EQ(r.status, 1) << name;
+            EXPECT_EQ(r.out, "") << name;
+            EXPECT_EQ(r.err, "turfwar-inspect: cannot read " + (dir / name).string() + ": " + reason + "\n");
+        }
+    }
     fs::remove_all(dir);
 }
 

@@ -10,6 +10,7 @@
 // Exit status: 0 on success, 1 when the car file is unusable or a file cannot
 // be written, 2 for bad arguments.
 
+#include "assets/data_file.h"
 #include "tools/datagen/datagen.h"
 
 #include <CLI/CLI.hpp>
@@ -17,7 +18,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <sstream>
 
 #ifndef TURFWAR_SOURCE_DIR
 #define TURFWAR_SOURCE_DIR "."
@@ -38,15 +38,14 @@ int main(int argc, char** argv)
         return app.exit(e) == 0 ? 0 : 2;
     }
 
-    std::ifstream in(carFile, std::ios::binary);
-    if (!in) {
-        std::cerr << "turfwar-datagen: cannot read the car file " << carFile << "\n";
+    std::string reason;
+    const std::optional<std::vector<std::uint8_t>> carBytes = readDataFile(carFile.c_str(), &reason);
+    if (!carBytes) {
+        std::cerr << "turfwar-datagen: cannot read the car file " << carFile << ": " << reason << "\n";
         return 1;
     }
-    std::ostringstream text;
-    text << in.rdbuf();
-    std::string reason;
-    const std::optional<datagen::CarShape> car = datagen::parseCarShape(text.str(), reason);
+    const std::string carText(carBytes->begin(), carBytes->end());
+    const std::optional<datagen::CarShape> car = datagen::parseCarShape(carText, reason);
     if (!car) {
         std::cerr << "turfwar-datagen: " << carFile << ": " << reason << "\n";
         return 1;
@@ -54,7 +53,7 @@ int main(int argc, char** argv)
 
     namespace fs = std::filesystem;
     std::size_t totalBytes = 0;
-    const std::vector<datagen::GeneratedFile> files = datagen::generateGameData(*car, text.str());
+    const std::vector<datagen::GeneratedFile> files = datagen::generateGameData(*car, carText);
     for (const datagen::GeneratedFile& file : files) {
         const fs::path path = fs::path(outDir) / file.path;
         std::error_code error;

@@ -8,6 +8,7 @@
 // The format is chosen by the file name's extension, as the game chooses it.
 // A file the loaders reject prints the reason on standard error and exits 1.
 
+#include "assets/data_file.h"
 #include "assets/image.h"
 #include "assets/model_ms3d.h"
 #include "assets/reader_3ds.h"
@@ -18,9 +19,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
-#include <fstream>
 #include <iostream>
-#include <iterator>
 #include <limits>
 #include <optional>
 #include <string>
@@ -38,14 +37,6 @@ std::string extensionOf(const std::string& path)
     std::string ext = path.substr(dot + 1);
     std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
     return ext;
-}
-
-std::optional<std::vector<std::uint8_t>> readBytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 Json boundsOf(const std::vector<Vector3>& points)
@@ -169,9 +160,10 @@ int main(int argc, char** argv)
     app.add_option("file", path, "The file to read")->required();
     CLI11_PARSE(app, argc, argv);
 
-    const auto bytes = readBytes(path);
+    std::string reason;
+    const auto bytes = readDataFile(path.c_str(), &reason);
     if (!bytes) {
-        std::cerr << "turfwar-inspect: cannot read " << path << "\n";
+        std::cerr << "turfwar-inspect: cannot read " << path << ": " << reason << "\n";
         return 1;
     }
     const std::string ext = extensionOf(path);

@@ -1,0 +1,110 @@
+#include "assets/data_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace {
+
+constexpr const char* kTooLarge = "Larger than 256 MiB";
+
+void setReason(std::string* reason, const char* text)
+{
+    if (reason != nullptr)
+        *reason = text;
+}
+
+// Closes the descriptor on every way out.
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    ~FileDescriptor()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+std::string localFileName(const char* fileName)
+{
+    std::string name = fileName;
+    for (char& c : name) {
+        if (c == '\\')
+            c = '/';
+    }
+    return name;
+}
+
+}  // namespace
+
+bool isDataFile(const char* fileName)
+{
+    struct stat info {};
+    return ::stat(localFileName(fileName).c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+std::optional<std::vector<std::uint8_t>> readDataFile(const char* fileName, std::string* reason)
+{
+    // Without O_NONBLOCK, opening a named pipe waits for a writer for ever;
+    // a regular file ignores the flag.
+    const FileDescriptor file(::open(localFileName(fileName).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (file.get() < 0) {
+        setReason(reason, std::strerror(errno));
+        return std::nullopt;
+    }
+    struct stat info {};
+    if (::fstat(file.get(), &info) != 0) {
+        setReason(reason, std::strerror(errno));
+        return std::nullopt;
+    }
+    if (S_ISDIR(info.st_mode)) {
+        setReason(reason, std::strerror(EISDIR));
+        return std::nullopt;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        setReason(reason, "Not a regular file");
+        return std::nullopt;
+    }
+    if (info.st_size < 0 || static_cast<std::uint64_t>(info.st_size) > kMaxDataFileBytes) {
+        setReason(reason, kTooLarge);
+        return std::nullopt;
+    }
+
+    // One read of the size the file reports, then whatever it has grown by
+    // since, up to the limit.
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(info.st_size));
+    std::size_t used = 0;
+    std::uint8_t block[4096];
+    for (;;) {
+        const bool inPlace = used < bytes.size();
+        const ssize_t got = inPlace ? ::read(file.get(), bytes.data() + used, bytes.size() - used)
+                                    : ::read(file.get(), block, sizeof block);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            setReason(reason, std::strerror(errno));
+            return std::nullopt;
+        }
+        if (got == 0)
+            break;
+        if (!inPlace) {
+            if (bytes.size() + static_cast<std::size_t>(got) > kMaxDataFileBytes) {
+                setReason(reason, kTooLarge);
+                return std::nullopt;
+            }
+            bytes.insert(bytes.end(), block, block + got);
+        }
+        used += static_cast<std::size_t>(got);
+    }
+    bytes.resize(used);
+    return bytes;
+}

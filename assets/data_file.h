@@ -1,0 +1,29 @@
+#pragma once
+// Reading a data file whole. Every file the game and its tools read goes
+// through here, so the rules for what may be read live in one place:
+// - a '\' in a name is taken as '/' (data files name folders the Windows way,
+//   "data\gun.ms3d");
+// - only a regular file is read (symbolic links are followed): a folder, a
+//   named pipe, a socket or a device such as /dev/zero is refused before a
+//   byte is read, so nothing can block the start or fill the memory;
+// - a file larger than kMaxDataFileBytes is refused unread.
+// Anything refused reads as a file that cannot be opened; the reason says why
+// in the words strerror would use.
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+// Far beyond any model, texture or script the game uses (the largest default
+// file is under 1 MiB), and small enough to allocate at once.
+inline constexpr std::size_t kMaxDataFileBytes = std::size_t{256} << 20;
+
+// The file's bytes, or empty with reason (when given) saying why, e.g.
+// "No such file or directory", "Is a directory", "Not a regular file".
+std::optional<std::vector<std::uint8_t>> readDataFile(const char* fileName, std::string* reason = nullptr);
+
+// Whether the name is a regular file that readDataFile would open: a cheap
+// test of existence that neither opens nor reads it.
+bool isDataFile(const char* fileName);
