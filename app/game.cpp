@@ -44,17 +44,26 @@ void setUpLight()
 }
 
 // --- Start-up steps, in the order initGame runs them. ---
+// A step that loads textures answers false when one of them is a TGA that
+// cannot be read: the game does not start without it (its box has been
+// shown), so the start ends there.
+
 // The car before the wheel; a missing file leaves that mesh empty.
-void loadVehicleMeshes(World& world)
+bool loadVehicleMeshes(World& world)
 {
-    world.carMesh.load("car.3ds");
-    world.wheelMesh.load("wheel.3ds");
+    bool unreadableTga = false;
+    world.carMesh.load("car.3ds", &unreadableTga);
+    if (!unreadableTga)
+        world.wheelMesh.load("wheel.3ds", &unreadableTga);
+    return !unreadableTga;
 }
 // "data\\gun.ms3d"; the result is ignored, the gun draws whatever it holds.
-void loadGunModel(World& world)
+bool loadGunModel(World& world)
 {
-    world.gunModel.load("data\\gun.ms3d");
+    bool unreadableTga = false;
+    world.gunModel.load("data\\gun.ms3d", &unreadableTga);
     world.gunModel.restartAnimation();
+    return !unreadableTga;
 }
 void createPhysics(World& world) { createPhysicsWorld(world.physics); }
 
@@ -87,8 +96,7 @@ void loadFireTextures(World& world)
     }
 }
 
-// "grass14.bmp", "aasdf.tga". False when the marker cannot be read: the game
-// does not start without it (its box has been shown).
+// "grass14.bmp", "aasdf.tga".
 bool loadGroundAndMarker(World& world)
 {
     world.groundTexture = loadTexture("grass14.bmp");
@@ -98,14 +106,22 @@ bool loadGroundAndMarker(World& world)
 }
 
 // The walk cycle starts 4200 ms into the file's animation.
-void loadPlayerModel(World& world)
+bool loadPlayerModel(World& world)
 {
-    if (world.playerModel.load("data\\model.ms3d")) {
+    bool unreadableTga = false;
+    if (world.playerModel.load("data\\model.ms3d", &unreadableTga) && !unreadableTga) {
         world.playerModel.setAnimationTimes(4200, -1);
         world.playerModel.restartAnimation();
     }
+    return !unreadableTga;
 }
-void loadSkyModel(World& world) { world.skyModel.load("sky.ms3d"); }  // result ignored
+// The result is ignored.
+bool loadSkyModel(World& world)
+{
+    bool unreadableTga = false;
+    world.skyModel.load("sky.ms3d", &unreadableTga);
+    return !unreadableTga;
+}
 void initCamera(World& world) { world.camera.init(1, 20.0f); }
 
 // --- Frame steps, in the order runFrame runs them. ---
@@ -249,18 +265,18 @@ void drawInsetView(World& world)
 bool initGame(World& world)
 {
     setFixedRenderState(world);
-    loadVehicleMeshes(world);
-    loadGunModel(world);
+    if (!loadVehicleMeshes(world) || !loadGunModel(world))
+        return false;
     setUpLight();
     createPhysics(world);
     if (!buildCars(world))
         return false;
     loadFireTextures(world);
-    loadPlayerModel(world);
-    world.player.yaw = kStartYawDegrees;
-    if (!loadGroundAndMarker(world))
+    if (!loadPlayerModel(world))
         return false;
-    loadSkyModel(world);
+    world.player.yaw = kStartYawDegrees;
+    if (!loadGroundAndMarker(world) || !loadSkyModel(world))
+        return false;
     initCamera(world);
     world.mouseCentre = {250, 250};
     readMouseLook(world.platform, 0.0f, nullptr);
@@ -340,6 +356,7 @@ int startTurfwar(World& world)
 
     if (!world.window.create(kWindowBitsPerPixel, kWindowWidth, kWindowHeight, kWindowTitle, fullscreen)) {
         showErrorBox("couldnt load window");
+        setErrorBoxPlatform(nullptr);
         return kExitNoWindow;
     }
     world.window.onButtonPress = [&world](int button, int x, int y) {

@@ -7,7 +7,7 @@
 
 #include <cassert>
 
-void Model3ds::load(const char* fileName)
+void Model3ds::load(const char* fileName, bool* unreadableTga)
 {
     glEnable(GL_TEXTURE_2D);
 
@@ -57,9 +57,15 @@ void Model3ds::load(const char* fileName)
     for (std::size_t i = 0; i < scene.materials.size(); ++i) {
         const Material3ds& from = scene.materials[i];
         Model3dsMaterial& to = materials[i];
-        to.texture = loadTexture(from.textureFile);
+        bool unreadable = false;
+        to.texture = loadTexture(from.textureFile, &unreadable);
         for (int c = 0; c < 3; ++c)
             to.diffuse[c] = static_cast<float>(from.colour[c]);
+        if (unreadable) {
+            if (unreadableTga != nullptr)
+                *unreadableTga = true;
+            return;
+        }
     }
 }
 

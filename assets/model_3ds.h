@@ -49,8 +49,10 @@ public:
     Model3ds& operator=(Model3ds&&) = default;
 
     // Reads the file and converts it; on failure the model is empty. Loads
-    // one texture per material, in material order, after the objects.
-    void load(const char* fileName);
+    // one texture per material, in material order, after the objects, and
+    // stops at a TGA that cannot be read: unreadableTga, when given, is then
+    // set to true (the game does not run without it).
+    void load(const char* fileName, bool* unreadableTga = nullptr);
     // Every object in order.
     void draw() const;
     // One object, 0 to objectCount - 1. Leaves the three client arrays

@@ -150,7 +150,7 @@ std::string ms3dDirectoryPrefix(const char* fileName)
     return std::string(fileName, i) + '/';
 }
 
-bool ModelMs3d::load(const char* fileName)
+bool ModelMs3d::load(const char* fileName, bool* unreadableTga)
 {
     const std::optional<std::vector<std::uint8_t>> bytes = readDataFile(fileName);
     if (!bytes)
@@ -158,7 +158,8 @@ bool ModelMs3d::load(const char* fileName)
     const ParseResult result = parse(*bytes, fileName, nullptr);
     if (result == ParseResult::Rejected)
         return false;
-    loadMaterialTextures();
+    if (!loadMaterialTextures() && unreadableTga != nullptr)
+        *unreadableTga = true;
     return result == ParseResult::Loaded;
 }
 

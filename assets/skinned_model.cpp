@@ -50,7 +50,7 @@ SkinnedModel::SkinnedModel() { restartAnimation(); }
 
 SkinnedModel::~SkinnedModel() = default;
 
-void SkinnedModel::loadMaterialTextures()
+bool SkinnedModel::loadMaterialTextures()
 {
     for (ModelMaterial& material : materials) {
         if (material.textureFile.empty()) {
@@ -62,8 +62,12 @@ void SkinnedModel::loadMaterialTextures()
         for (char& c : path)
             if (c == '\\')
                 c = '/';
-        material.texture = loadTexture(path.c_str());
+        bool unreadableTga = false;
+        material.texture = loadTexture(path.c_str(), &unreadableTga);
+        if (unreadableTga)
+            return false;
     }
+    return true;
 }
 
 void SkinnedModel::buildBindPose()

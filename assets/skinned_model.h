@@ -90,12 +90,15 @@ public:
     SkinnedModel& operator=(const SkinnedModel&) = delete;
 
     // Reads the model from a file; false when it cannot be read. See the
-    // derived class for what a failed load leaves behind.
-    virtual bool load(const char* fileName) = 0;
+    // derived class for what a failed load leaves behind. unreadableTga, when
+    // given, is set to true when a material names a TGA that cannot be read
+    // (the game does not run without it) and left alone otherwise.
+    virtual bool load(const char* fileName, bool* unreadableTga = nullptr) = 0;
 
     // For each material with a texture file name: texture = loadTexture(name).
+    // Stops with false at a TGA that cannot be read, as the game stops there.
     // Needs a current GL context.
-    void loadMaterialTextures();
+    bool loadMaterialTextures();
 
     // Moves every attached vertex and corner normal into its joint's bind
     // space. Called once by load, after the joints are read.

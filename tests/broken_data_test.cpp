@@ -409,6 +409,50 @@ INSTANTIATE_TEST_SUITE_P(DefaultData, BrokenGameFile, ::testing::ValuesIn(kGameF
                              return name;
                          });
 
+// A model's material may name a TGA as well as a BMP, and the game does not
+// start without any TGA it names, as without the marker. Each model here has
+// its first texture's name turned from .bmp to .tga (same length, so the file
+// stays whole), with the marker's picture as that TGA.
+struct MaterialTga {
+    const char* model;
+    std::string bmpName;  // as the model names it
+    std::string tgaName;
+    const char* tgaFile;  // where the game looks for it
+};
+
+void useTgaForMaterial(const GameFolder& folder, const MaterialTga& m)
+{
+    std::string bytes = readWholeFile(folder.path() / m.model);
+    const std::size_t at = bytes.find(m.bmpName);
+    ASSERT_NE(at, std::string::npos) << m.model;
+    bytes.replace(at, m.tgaName.size(), m.tgaName);
+    folder.write(m.model, bytes);
+    folder.write(m.tgaFile, readWholeFile(folder.path() / "aasdf.tga"));
+}
+
+TEST(BrokenGameData, ATgaNamedByAModelIsNeededLikeTheMarker)
+{
+    const MaterialTga cases[] = {
+        {"car.3ds", "carpaint.bmp", "carpaint.tga", "carpaint.tga"},
+        {"data/gun.ms3d", ".\\gun.bmp", ".\\gun.tga", "data/gun.tga"},
+    };
+    for (const MaterialTga& m : cases) {
+        {
+            SCOPED_TRACE(std::string(m.tgaFile) + ", intact");
+            GameFolder folder;
+            useTgaForMaterial(folder, m);
+            expectOutcome(runGame(), runsOn());
+        }
+        for (Variant variant : kVariants) {
+            SCOPED_TRACE(std::string(m.tgaFile) + ", " + variantName(variant));
+            GameFolder folder;
+            useTgaForMaterial(folder, m);
+            breakFile(folder, m.tgaFile, variant);
+            expectOutcome(runGame(), markerExpectation(variant));
+        }
+    }
+}
+
 TEST(BrokenGameData, IntactDataRunsTheWholeScriptWithoutAMessage)
 {
     GameFolder folder;
