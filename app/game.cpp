@@ -368,6 +368,7 @@ int startTurfwar(World& world)
 
     if (!initGame(world)) {
         world.window.destroy();
+        setErrorBoxPlatform(nullptr);
         return kExitBadGameData;
     }
 
@@ -381,6 +382,9 @@ int finishTurfwar(World& world)
     shutdownGame(world);
     world.platform.setCursorVisible(true);
     world.window.destroy();
+    // The platform may go before the process does (a test runs many games):
+    // a box shown after this goes to standard error, as before the start.
+    setErrorBoxPlatform(nullptr);
     return kExitOk;
 }
 

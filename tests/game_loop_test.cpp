@@ -13,6 +13,7 @@
 #include <GL/glu.h>
 
 #include <cmath>
+#include <functional>
 #include <string>
 
 namespace {
@@ -327,6 +328,39 @@ TEST_F(StartedGame, ResizeChangesTheNextFramesViewportAndMinimiseDoesNot)
     EXPECT_EQ(s.viewport[2], 400);
     EXPECT_EQ(s.viewport[3], 174);
     expectPerspective(s, 400.0 / 174.0);
+}
+
+// A game's platform may go before the process does: once the game has ended,
+// however it ended, a box goes to standard error and not to that platform.
+TEST(ErrorBox, AfterTheGameEndsBoxesGoToStandardError)
+{
+    GameFolder folder;
+    const auto boxAfter = [](const std::function<int(World&)>& run, HeadlessPlatform& platform) {
+        World world(platform);
+        platform.queueAnswer(MessageBoxAnswer::No);
+        platform.setKeyDown(Key::Escape, true);
+        run(world);
+        const std::size_t shown = platform.messageBoxes().size();
+        ::testing::internal::CaptureStderr();
+        showErrorBox("after %s", "the end");
+        EXPECT_EQ(::testing::internal::GetCapturedStderr(), std::string(kErrorBoxCaption) + ": after the end\n");
+        EXPECT_EQ(platform.messageBoxes().size(), shown);
+    };
+    {
+        HeadlessPlatform platform;
+        boxAfter(runTurfwar, platform);
+    }
+    {
+        HeadlessPlatform platform;
+        platform.setWindowCreationFails(true);
+        boxAfter(runTurfwar, platform);
+    }
+    {
+        // The start ends early on a marker it cannot read.
+        folder.remove("aasdf.tga");
+        HeadlessPlatform platform;
+        boxAfter(startTurfwar, platform);
+    }
 }
 
 TEST(ErrorBox, FormatsSafelyIntoAFixedBuffer)
