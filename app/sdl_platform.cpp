@@ -71,8 +71,10 @@ MessageBoxAnswer SdlPlatform::showMessageBox(const std::string& text, const std:
     data.buttons = buttons;
     int pressed = -1;
     if (SDL_ShowMessageBox(&data, &pressed) != 0) {
-        std::fprintf(stderr, "%s: %s\n(no dialog could be shown: answering No)\n", caption.c_str(),
-                     text.c_str());
+        // SDL's reason says what is missing (no display, no fonts for its X11
+        // box, no zenity), so a player can mend it.
+        std::fprintf(stderr, "%s: %s\n(no dialog could be shown: %s; answering No)\n", caption.c_str(),
+                     text.c_str(), SDL_GetError());
         return MessageBoxAnswer::No;
     }
     return pressed == 1 ? MessageBoxAnswer::Yes : MessageBoxAnswer::No;

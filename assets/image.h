@@ -14,7 +14,8 @@
 // decodeTgaImage reads uncompressed and run-length encoded (image type 10)
 // true-colour TGA files of 16, 24 or 32 bits per pixel. 16-bit pixels become
 // R G B (each 5-bit channel times 8); 32-bit pixels keep their alpha. Rows
-// stay in the file's order whatever the descriptor's origin bits say.
+// stay in the file's order whatever the descriptor's origin bits say. A colour
+// map that a true-colour file (image type 2 or 10) carries is skipped unread.
 //
 // Every count and offset is checked against the bytes present before anything
 // is read or allocated, and the output is never larger than the file can

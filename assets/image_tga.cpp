@@ -11,7 +11,9 @@
 namespace {
 
 constexpr std::size_t kHeaderSize = 18;
+constexpr unsigned kTrueColourType = 2;
 constexpr unsigned kRunLengthType = 10;
+constexpr unsigned kColourMapPresent = 1;
 constexpr std::uint64_t kMaxPixelsPerPacket = 128;
 
 std::optional<TgaImage> fail(DecodeFailure& failure, const char* reason, bool quiet = false)
@@ -104,7 +106,8 @@ std::optional<TgaImage> decodeTgaImage(std::span<const std::uint8_t> bytes, Deco
     if (!file.has(0, kHeaderSize))
         return fail(failure, "the file is shorter than a TGA header");
     const std::size_t idLength = file.u8(0);
-    const bool runLength = file.u8(2) == kRunLengthType;
+    const unsigned imageType = file.u8(2);
+    const bool runLength = imageType == kRunLengthType;
     const std::uint32_t width = file.u16(12);
     const std::uint32_t height = file.u16(14);
     const unsigned bits = file.u8(16);
@@ -112,9 +115,19 @@ std::optional<TgaImage> decodeTgaImage(std::span<const std::uint8_t> bytes, Deco
         return fail(failure, "only 16, 24 and 32 bits per pixel are supported", true);
     if (width == 0 || height == 0)
         return fail(failure, "the image has no pixels");
-    const std::size_t dataAt = kHeaderSize + idLength;
+    std::size_t dataAt = kHeaderSize + idLength;
     if (!file.has(dataAt, 0))
         return fail(failure, "the file ends inside its ID field");
+    // A true-colour file may still carry a colour map (for programs that
+    // show it on a paletted display); its pixels follow the map. The map
+    // fields mean nothing when the map type says there is none.
+    if (file.u8(1) == kColourMapPresent && (imageType == kTrueColourType || imageType == kRunLengthType)) {
+        const std::size_t entries = file.u16(5);
+        const std::size_t entryBytes = (file.u8(7) + 7u) / 8u;
+        if (!file.has(dataAt, entries * entryBytes))
+            return fail(failure, "the file ends inside its colour map");
+        dataAt += entries * entryBytes;
+    }
     const ByteReader data(bytes.subspan(dataAt));
 
     const unsigned fileBytes = bits / 8;

@@ -10,6 +10,9 @@ packages=(
   nlohmann-json3-dev libcli11-dev libpng-dev
   assimp-testmodels libassimp-dev imagemagick libstb-dev
   clang libclang-rt-14-dev valgrind
+  # SDL draws its X11 message boxes (the start question) with X core fonts;
+  # without them the box cannot open. Xvfb and xdotool let a test answer it.
+  xfonts-base xvfb xdotool
 )
 
 missing=()

@@ -444,6 +444,67 @@ TEST(TgaEdges, RlePacketLengthsAndOverrunsStopAtTheLastPixel)
     EXPECT_EQ(pixelsOf(image->pixels), (Bytes{3, 2, 1, 6, 5, 4}));
 }
 
+// Declares a colour map in an 18-byte TGA header: its type, the index of its
+// first entry, its number of entries and each entry's size in bits.
+void declareColourMap(Bytes& header, unsigned mapType, unsigned firstEntry, unsigned entries, unsigned entryBits)
+{
+    header[1] = static_cast<std::uint8_t>(mapType);
+    header[3] = static_cast<std::uint8_t>(firstEntry);
+    header[4] = static_cast<std::uint8_t>(firstEntry >> 8);
+    header[5] = static_cast<std::uint8_t>(entries);
+    header[6] = static_cast<std::uint8_t>(entries >> 8);
+    header[7] = static_cast<std::uint8_t>(entryBits);
+}
+
+TEST(TgaEdges, AColourMapInATrueColourFileIsSkippedBeforeThePixels)
+{
+    // Two 24-bit pixels, raw and as one RLE raw packet, after a 3-byte ID field.
+    const Bytes id{'i', 'd', '!'};
+    const Bytes raw{10, 20, 30, 40, 50, 60};
+    const Bytes rle{0x01, 10, 20, 30, 40, 50, 60};
+    const Bytes expected{30, 20, 10, 60, 50, 40};
+    struct Map {
+        unsigned entries, entryBits, bytes;  // bytes: what the entries take in the file
+    };
+    // 15-bit entries take two bytes each; the first entry's index does not
+    // change how many are stored.
+    const Map maps[] = {{5, 24, 15}, {3, 15, 6}, {2, 32, 8}, {1, 16, 2}, {0, 24, 0}, {4, 0, 0}};
+    for (const unsigned type : {2u, 10u}) {
+        for (const Map& m : maps) {
+            SCOPED_TRACE(std::to_string(type) + ": " + std::to_string(m.entries) + " entries of " +
+                         std::to_string(m.entryBits) + " bits");
+            Bytes file = tgaHeader(type, 2, 1, 24, static_cast<unsigned>(id.size()));
+            declareColourMap(file, 1, 7, m.entries, m.entryBits);
+            file.insert(file.end(), id.begin(), id.end());
+            for (unsigned i = 0; i < m.bytes; ++i)
+                file.push_back(static_cast<std::uint8_t>(0xC0 + i));  // nothing like the pixels
+            const Bytes& pixels = type == 10 ? rle : raw;
+            file.insert(file.end(), pixels.begin(), pixels.end());
+            const std::optional<TgaImage> image = decodeTga(file);
+            ASSERT_TRUE(image.has_value());
+            EXPECT_EQ(pixelsOf(image->pixels), expected);
+
+            // The same file cut inside its map is refused like any short file.
+            if (m.bytes > 0) {
+                Bytes cut(file.begin(), file.begin() + 18 + static_cast<std::ptrdiff_t>(id.size() + m.bytes - 1));
+                DecodeFailure failure;
+                EXPECT_FALSE(decodeTga(cut, &failure).has_value());
+                EXPECT_FALSE(failure.reason.empty());
+                EXPECT_FALSE(failure.quiet);
+            }
+        }
+    }
+
+    // Without a map (type 0) the map fields are ignored, as ImageMagick
+    // ignores them: the pixels start right after the ID field.
+    Bytes noMap = tgaHeader(2, 2, 1, 24);
+    declareColourMap(noMap, 0, 0, 5, 24);
+    noMap.insert(noMap.end(), raw.begin(), raw.end());
+    const std::optional<TgaImage> image = decodeTga(noMap);
+    ASSERT_TRUE(image.has_value());
+    EXPECT_EQ(pixelsOf(image->pixels), expected);
+}
+
 TEST(TgaEdges, UnreadableFilesFailAndOnlyAnUnknownDepthIsQuiet)
 {
     struct Case {

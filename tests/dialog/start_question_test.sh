@@ -1,0 +1,137 @@
+#!/usr/bin/env bash
+# The start question through the real SDL backend.
+#
+#   start_question_test.sh dialog PROBE      on a virtual X display (Xvfb) the
+#       box titled "Start FullScreen?" appears, and Return in it answers Yes.
+#       Exits 77 (skipped) when Xvfb or xdotool is missing.
+#   start_question_test.sh no-display PROBE   with the X11 driver and no display
+#       the question goes to stderr and the answer is No.
+#
+# Every wait is bounded and the X server and the probe are killed on every
+# path, so a box that never appears fails the test instead of hanging it.
+set -u
+
+mode=${1:?usage: start_question_test.sh dialog|no-display PROBE}
+probe=${2:?usage: start_question_test.sh dialog|no-display PROBE}
+caption="Start FullScreen?"
+
+fail() {
+  echo "FAIL: $*" >&2
+  for f in probe.out probe.err xvfb.log xdotool.log; do
+    if [ -s "$tmp/$f" ]; then
+      echo "--- $f" >&2
+      cat "$tmp/$f" >&2
+    fi
+  done
+  exit 1
+}
+
+tmp=$(mktemp -d "${TMPDIR:-/tmp}/turfwar-dialog.XXXXXX")
+xvfb_pid=""
+probe_pid=""
+cleanup() {
+  # timeout leads its own process group: killing the group also ends the
+  # child SDL forks to run the box in.
+  [ -n "$probe_pid" ] && kill -KILL -- "-$probe_pid" 2>/dev/null
+  if [ -n "$xvfb_pid" ]; then
+    kill -TERM "$xvfb_pid" 2>/dev/null
+    wait "$xvfb_pid" 2>/dev/null
+  fi
+  rm -rf "$tmp"
+}
+trap cleanup EXIT
+
+# Runs the probe in the background with the environment changes given as
+# env(1) arguments. SDL turns SIGTERM into a quit event, which a modal box
+# ignores: the probe gets SIGKILL when its time is up.
+start_probe() {
+  timeout -s KILL 60 env "$@" "$probe" >"$tmp/probe.out" 2>"$tmp/probe.err" &
+  probe_pid=$!
+}
+
+probe_running() {
+  kill -0 "$probe_pid" 2>/dev/null
+}
+
+finish_probe() {
+  wait "$probe_pid"
+  local status=$?
+  probe_pid=""
+  [ "$status" -eq 0 ] || fail "the probe ended with status $status"
+}
+
+case "$mode" in
+no-display)
+  start_probe -u DISPLAY -u WAYLAND_DISPLAY SDL_VIDEODRIVER=x11
+  finish_probe
+  [ "$(cat "$tmp/probe.out")" = "No" ] || fail "expected the answer No without a display"
+  grep -qF "$caption" "$tmp/probe.err" || fail "the question did not reach stderr"
+  grep -qF "answering No" "$tmp/probe.err" || fail "stderr does not say the answer is No"
+  echo "no display: the question went to stderr and the answer was No"
+  exit 0
+  ;;
+dialog) ;;
+*) echo "unknown mode $mode" >&2; exit 2 ;;
+esac
+
+for tool in Xvfb xdotool; do
+  if ! command -v "$tool" >/dev/null; then
+    echo "SKIP: $tool is not installed (scripts/setup.sh installs it)"
+    exit 77
+  fi
+done
+
+# Xvfb picks a free display itself and writes its number once it accepts
+# clients, so parallel runs and other X servers on the machine do not clash.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$tmp/display" >"$tmp/xvfb.log" 2>&1 &
+xvfb_pid=$!
+display=""
+for _ in $(seq 100); do
+  display=$(head -n 1 "$tmp/display" 2>/dev/null)
+  [ -n "$display" ] && break
+  kill -0 "$xvfb_pid" 2>/dev/null || fail "Xvfb did not start"
+  sleep 0.1
+done
+[ -n "$display" ] || fail "Xvfb gave no display number within 10 seconds"
+export DISPLAY=":$display"
+unset WAYLAND_DISPLAY
+
+# The suite runs with the offscreen driver; the box needs the real one.
+start_probe SDL_VIDEODRIVER=x11
+
+xdo() {
+  timeout -s KILL 5 xdotool "$@" 2>>"$tmp/xdotool.log"
+}
+
+# xdotool's --name search does not match SDL's UTF8_STRING title, so list
+# every window and compare the names it reads from _NET_WM_NAME.
+window=""
+deadline=$((SECONDS + 20))
+while [ "$SECONDS" -lt "$deadline" ]; do
+  for w in $(xdo search --class ''); do
+    if [ "$(xdo getwindowname "$w")" = "$caption" ]; then
+      window=$w
+    fi
+  done
+  [ -n "$window" ] && break
+  probe_running || fail "the probe ended without showing a box titled \"$caption\""
+  sleep 0.1
+done
+[ -n "$window" ] || fail "no window titled \"$caption\" within 20 seconds"
+
+# The key goes straight to the box's window (no window manager gives it the
+# focus). Pressed again if the box missed it, for a key sent the moment the
+# window appeared.
+for _ in 1 2 3 4; do
+  xdo key --window "$window" Return
+  deadline=$((SECONDS + 3))
+  while [ "$SECONDS" -lt "$deadline" ]; do
+    probe_running || break 2
+    sleep 0.1
+  done
+done
+probe_running && fail "the box did not close on Return"
+finish_probe
+answer=$(cat "$tmp/probe.out")
+[ "$answer" = "Yes" ] || fail "Return answered \"$answer\", expected Yes"
+echo "the box \"$caption\" appeared on $DISPLAY and Return answered Yes"
