@@ -46,10 +46,10 @@ std::string localFileName(const char* fileName)
 
 }  // namespace
 
-bool isDataFile(const char* fileName)
+bool dataFileExists(const char* fileName)
 {
     struct stat info {};
-    return ::stat(localFileName(fileName).c_str(), &info) == 0 && S_ISREG(info.st_mode);
+    return ::stat(localFileName(fileName).c_str(), &info) == 0;
 }
 
 std::optional<std::vector<std::uint8_t>> readDataFile(const char* fileName, std::string* reason)

@@ -24,6 +24,6 @@ inline constexpr std::size_t kMaxDataFileBytes = std::size_t{256} << 20;
 // "No such file or directory", "Is a directory", "Not a regular file".
 std::optional<std::vector<std::uint8_t>> readDataFile(const char* fileName, std::string* reason = nullptr);
 
-// Whether the name is a regular file that readDataFile would open: a cheap
-// test of existence that neither opens nor reads it.
-bool isDataFile(const char* fileName);
+// Whether anything stands under the name (a file, a folder, a pipe, a
+// device), found without opening it, so that a pipe cannot block the test.
+bool dataFileExists(const char* fileName);

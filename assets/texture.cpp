@@ -34,8 +34,8 @@ TextureId loadBmpTexture(const char* fileName)
     if (fileName == nullptr)
         return 0;
     // A missing BMP is not worth a message: the caller draws with texture 0.
-    // Neither is a folder or a device standing where the file should be.
-    if (!isDataFile(fileName))
+    // Anything else standing under its name is a file that cannot be read.
+    if (!dataFileExists(fileName))
         return 0;
 
     const std::optional<RgbImage> image = loadDibImage(fileName);

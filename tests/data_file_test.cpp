@@ -45,7 +45,7 @@ TEST_F(DataFileFolder, ARegularFileIsReadWholeAndABackslashNamesAFolder)
     const auto read = readDataFile(path("data\\model.ms3d").c_str(), &reason);
     ASSERT_TRUE(read) << reason;
     EXPECT_EQ(std::string(read->begin(), read->end()), bytes);
-    EXPECT_TRUE(isDataFile(path("data\\model.ms3d").c_str()));
+    EXPECT_TRUE(dataFileExists(path("data\\model.ms3d").c_str()));
 
     write("empty.bmp", "");
     const auto empty = readDataFile(path("empty.bmp").c_str());
@@ -62,24 +62,25 @@ TEST_F(DataFileFolder, AnythingButARegularFileIsRefusedUnreadWithItsReason)
     struct Case {
         const char* name;
         const char* reason;
+        bool exists;
     };
     fs::create_directory(dir_ / "folder.3ds");
     ASSERT_EQ(::mkfifo(path("pipe.tga").c_str(), 0600), 0);
     fs::create_symlink("/dev/zero", dir_ / "zero.bmp");
     fs::create_symlink(dir_ / "nothing", dir_ / "dangling.txt");
     const Case cases[] = {
-        {"missing.3ds", "No such file or directory"},
-        {"folder.3ds", "Is a directory"},
-        {"pipe.tga", "Not a regular file"},  // with no writer: opening it would wait for one
-        {"zero.bmp", "Not a regular file"},  // reading it would never end
-        {"dangling.txt", "No such file or directory"},
+        {"missing.3ds", "No such file or directory", false},
+        {"folder.3ds", "Is a directory", true},
+        {"pipe.tga", "Not a regular file", true},  // with no writer: opening it would wait for one
+        {"zero.bmp", "Not a regular file", true},  // reading it would never end
+        {"dangling.txt", "No such file or directory", false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         std::string reason;
         EXPECT_FALSE(readDataFile(path(c.name).c_str(), &reason));
         EXPECT_EQ(reason, c.reason);
-        EXPECT_FALSE(isDataFile(path(c.name).c_str()));
+        EXPECT_EQ(dataFileExists(path(c.name).c_str()), c.exists);
     }
 }
 
