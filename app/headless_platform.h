@@ -27,9 +27,9 @@ struct RecordedMessageBox {
 };
 
 // The largest window side the headless backend draws, in pixels. Frames are
-// real offscreen surfaces and read back whole: 4096 x 4096 costs about 200 MB
-// with its depth buffer and a captured frame, beyond any common display
-// (4K is 3840 x 2160) and still affordable on a test machine.
+// real offscreen surfaces and read back whole: at 4096 x 4096 the replay tool
+// takes about 250 MB with a screenshot (100 MB at 800 x 600), beyond any
+// common display (4K is 3840 x 2160) and still affordable on a test machine.
 inline constexpr int kMaxHeadlessWindowSide = 4096;
 
 // RGB rows, bottom row first (as glReadPixels gives them).
