@@ -3,9 +3,19 @@
 #include <SDL.h>
 #include <SDL_opengl.h>
 
+#include <algorithm>
+#include <cassert>
+#include <cstdio>
+
 namespace {
 
 unsigned bitOf(Key key) { return 1u << static_cast<unsigned>(key); }
+
+int saturatedSum(int a, int b)
+{
+    const long long sum = static_cast<long long>(a) + b;
+    return static_cast<int>(std::clamp<long long>(sum, INT_MIN, INT_MAX));
+}
 
 }  // namespace
 
@@ -13,6 +23,9 @@ HeadlessPlatform::HeadlessPlatform()
 {
     // Real GL without a display server: EGL on Mesa behind SDL's offscreen driver.
     SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
+    // SDL would turn SIGINT and SIGTERM into quit events, which nothing here
+    // reads: a script could then be neither interrupted nor timed out.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
 }
 
 HeadlessPlatform::~HeadlessPlatform()
@@ -34,8 +47,8 @@ void HeadlessPlatform::releaseAllKeys() { keysDown_ = 0; }
 
 void HeadlessPlatform::moveMouse(int dx, int dy)
 {
-    mouseDx_ += dx;
-    mouseDy_ += dy;
+    mouseDx_ = saturatedSum(mouseDx_, dx);
+    mouseDy_ = saturatedSum(mouseDy_, dy);
 }
 
 void HeadlessPlatform::requestClose()
@@ -59,6 +72,8 @@ void HeadlessPlatform::click(int button, int x, int y)
 
 void HeadlessPlatform::resize(int width, int height)
 {
+    assert(width >= 1 && width <= kMaxHeadlessWindowSide && height >= 1 && height <= kMaxHeadlessWindowSide &&
+           "headless window sides run from 1 to kMaxHeadlessWindowSide pixels");
     WindowEvent event;
     event.type = WindowEvent::Type::Resized;
     event.width = width;
@@ -76,13 +91,17 @@ void HeadlessPlatform::minimize()
 MessageBoxAnswer HeadlessPlatform::showMessageBox(const std::string& text, const std::string& caption,
                                                   MessageBoxStyle style)
 {
-    messageBoxes_.push_back({text, caption, style});
-    if (style == MessageBoxStyle::OkError)
-        return MessageBoxAnswer::Ok;
-    if (answers_.empty())
-        return MessageBoxAnswer::No;
-    const MessageBoxAnswer answer = answers_.front();
-    answers_.pop_front();
+    MessageBoxAnswer answer = MessageBoxAnswer::Ok;
+    if (style != MessageBoxStyle::OkError) {
+        answer = MessageBoxAnswer::No;
+        if (!answers_.empty()) {
+            answer = answers_.front();
+            answers_.pop_front();
+        }
+    }
+    messageBoxes_.push_back({text, caption, style, answer});
+    if (onMessageBox)
+        onMessageBox(messageBoxes_.back());
     return answer;
 }
 
@@ -103,8 +122,8 @@ bool HeadlessPlatform::createWindow(const WindowRequest& request)
     }
     if (!openSdlGlWindow(request, 0, gl_))
         return false;
-    width_ = request.width;
-    height_ = request.height;
+    width_ = surfaceWidth_ = request.width;
+    height_ = surfaceHeight_ = request.height;
     return true;
 }
 
@@ -128,10 +147,22 @@ bool HeadlessPlatform::pollEvent(WindowEvent& event)
     event = events_.front();
     events_.pop_front();
     if (event.type == WindowEvent::Type::Resized && gl_.window != nullptr) {
-        // Keep the real surface the size the game is told about.
-        SDL_SetWindowSize(gl_.window, event.width, event.height);
-        width_ = event.width;
-        height_ = event.height;
+        // The offscreen driver sizes a window's surface once, when it is
+        // made, so a window that outgrows its surface moves the context to a
+        // new window large enough for it. A smaller window draws into the
+        // bottom-left corner of the surface it has: Mesa rounds a few pixels
+        // differently on a surface of another size, and pictures of a
+        // shrunken window stay as they were.
+        const int needWidth = std::max(event.width, surfaceWidth_), needHeight = std::max(event.height, surfaceHeight_);
+        if (needWidth == surfaceWidth_ && needHeight == surfaceHeight_) {
+            width_ = event.width;
+            height_ = event.height;
+        } else if (resizeSdlGlSurface(gl_, needWidth, needHeight)) {
+            surfaceWidth_ = needWidth;
+            surfaceHeight_ = needHeight;
+            width_ = event.width;
+            height_ = event.height;
+        }
     }
     return true;
 }

@@ -4,11 +4,15 @@
 // and the answers to message boxes, and reads back what the game showed:
 // every message box with its text and caption, and (on request) the pixels
 // of the last frame. OpenGL is real: an SDL window on the offscreen video
-// driver with Mesa behind it.
+// driver with Mesa behind it, its surface remade whenever the driver resizes
+// the window beyond it (up to kMaxHeadlessWindowSide a side). SDL installs
+// no signal handlers here: nothing would read the quit events they make, so
+// SIGINT and SIGTERM keep their default effect unless the driver handles them.
 
 #include "app/platform.h"
 #include "app/sdl_gl.h"
 
+#include <climits>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -19,7 +23,14 @@ struct RecordedMessageBox {
     std::string text;
     std::string caption;
     MessageBoxStyle style = MessageBoxStyle::OkError;
+    MessageBoxAnswer answer = MessageBoxAnswer::Ok;  // what the box was answered (Ok for an error box)
 };
+
+// The largest window side the headless backend draws, in pixels. Frames are
+// real offscreen surfaces and read back whole: at 4096 x 4096 the replay tool
+// takes about 250 MB with a screenshot (100 MB at 800 x 600), beyond any
+// common display (4K is 3840 x 2160) and still affordable on a test machine.
+inline constexpr int kMaxHeadlessWindowSide = 4096;
 
 // RGB rows, bottom row first (as glReadPixels gives them).
 struct FrameImage {
@@ -40,12 +51,14 @@ public:
     void advanceTicks(std::uint32_t ms) { ticks_ += ms; }
     void setKeyDown(Key key, bool down);
     void releaseAllKeys();
-    // Right and down positive, like a real mouse; it adds up until the game reads it.
+    // Right and down positive, like a real mouse; it adds up until the game
+    // reads it, stopping at INT_MAX and INT_MIN rather than wrapping.
     void moveMouse(int dx, int dy);
     void queueEvent(const WindowEvent& event) { events_.push_back(event); }
     void requestClose();
     void click(int button = 1, int x = 0, int y = 0);  // a press and its release
-    void resize(int width, int height);                 // as a restore or maximise would
+    // As a restore or maximise would; each side 1 to kMaxHeadlessWindowSide.
+    void resize(int width, int height);
     void minimize();
     // Answers for the coming questions, in order; with none left a question is answered No.
     void queueAnswer(MessageBoxAnswer answer) { answers_.push_back(answer); }
@@ -54,6 +67,8 @@ public:
     // Called after every swap with the number of swaps so far, so a test can
     // script what happens between frames while the real loop runs.
     std::function<void(int swaps)> onSwap;
+    // Called as each message box is shown, once it has been answered.
+    std::function<void(const RecordedMessageBox&)> onMessageBox;
     // Keep a copy of each frame as it is swapped (off by default: it costs a read-back).
     void setCaptureFrames(bool capture) { captureFrames_ = capture; }
 
@@ -97,8 +112,10 @@ private:
     bool windowCreationFails_ = false;
     bool videoStarted_ = false;
     SdlGlWindow gl_;
-    int width_ = 0;
+    int width_ = 0;          // the window, as the game is told
     int height_ = 0;
+    int surfaceWidth_ = 0;   // what GL draws to: never smaller than the window
+    int surfaceHeight_ = 0;
     bool visible_ = false;
     bool cursorVisible_ = true;
     int swaps_ = 0;

@@ -23,6 +23,8 @@ void readMouseLook(Platform& platform, float frameSeconds, float* look)
     platform.takeMouseMotion(dx, dy);
     if (look == nullptr)
         return;
-    look[0] = static_cast<float>(-dx);
-    look[1] = static_cast<float>(-dy);
+    // Negated as floats: -INT_MIN does not fit an int, and rounding is
+    // symmetric, so every other value comes out as before.
+    look[0] = -static_cast<float>(dx);
+    look[1] = -static_cast<float>(dy);
 }

@@ -70,3 +70,24 @@ void closeSdlGlWindow(SdlGlWindow& window)
         window.window = nullptr;
     }
 }
+
+bool resizeSdlGlSurface(SdlGlWindow& window, int width, int height)
+{
+    const Uint32 keptFlags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_SHOWN | SDL_WINDOW_BORDERLESS;
+    SDL_Window* resized =
+        SDL_CreateWindow(SDL_GetWindowTitle(window.window), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width,
+                         height, SDL_GetWindowFlags(window.window) & keptFlags);
+    if (resized == nullptr) {
+        std::fprintf(stderr, "turfwar: cannot make a %d x %d window: %s\n", width, height, SDL_GetError());
+        return false;
+    }
+    if (SDL_GL_MakeCurrent(resized, window.context) != 0) {
+        std::fprintf(stderr, "turfwar: cannot draw to a %d x %d window: %s\n", width, height, SDL_GetError());
+        SDL_DestroyWindow(resized);
+        SDL_GL_MakeCurrent(window.window, window.context);
+        return false;
+    }
+    SDL_DestroyWindow(window.window);
+    window.window = resized;
+    return true;
+}

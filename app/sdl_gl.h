@@ -20,3 +20,8 @@ void stopSdlVideo();
 // flags. On failure nothing is left open and the reason is on standard error.
 bool openSdlGlWindow(const WindowRequest& request, unsigned extraFlags, SdlGlWindow& out);
 void closeSdlGlWindow(SdlGlWindow& window);
+// Gives the context a drawing surface of this size (for drivers whose surface
+// keeps the size the window was made with) by moving it to a new window like
+// the old one. The context and all its objects stay. False, with the reason
+// on standard error and the old window kept, when the new one cannot be made.
+bool resizeSdlGlSurface(SdlGlWindow& window, int width, int height);

@@ -11,11 +11,18 @@
 // anchor along the heading and `height` above it, integrated with
 // semi-implicit Euler and damped relative to the anchor's own velocity, so the
 // eye keeps pace with a moving car instead of lagging ever further behind.
+// Any finite frame length is safe: frames longer than kMaxStepSeconds are
+// integrated in equal sub-steps no longer than that.
 class CameraSpring {
 public:
+    static constexpr float kMaxStepSeconds = 0.1f;  // the longest single integration step
+
     CameraSpring() = default;
     CameraSpring(float distance, float height, float stiffness);
 
+    // Moves the eye on by dt seconds toward the rest point of the anchor as it
+    // is now (during a sub-stepped frame the anchor is taken to have arrived
+    // along anchorVelocity).
     void update(float dt);
 
     Vector3 anchor;           // the followed point
@@ -27,6 +34,10 @@ public:
     float height = 0.0f;      // units above the anchor at rest
     float stiffness = 0.0f;   // per second squared
     float damping = 0.0f;     // 2 sqrt(stiffness): critical for unit mass
+
+private:
+    // One semi-implicit Euler step of dt seconds toward the rest point of `at`.
+    void step(float dt, const Vector3& at);
 };
 
 class ChaseCamera {

@@ -116,6 +116,87 @@ TEST(ChaseCamera, AFrameOfNoTimeLeavesTheEyeWhereItIs)
     EXPECT_EQ(camera.eye().z, 20.0f);
 }
 
+bool finite(Vector3 v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
+
+// A long frame is the same spring as a run of tenth-of-a-second frames: on
+// foot to the last bit; in a car, with the chassis moving through the frame,
+// to rounding.
+TEST(ChaseCamera, ALongFrameStepsLikeTenthOfASecondFrames)
+{
+    for (const float seconds : {1.0f, 10.0f}) {
+        SCOPED_TRACE(seconds);
+        const Vector3 player{120.0f, 0.0f, -300.0f};
+        const Vector3 facing{0.6f, 0.0f, 0.8f};
+        ChaseCamera once = startedCamera(), tenths = startedCamera();
+        feedOnFoot(once, player, facing);
+        once.update(seconds, false);
+        const int frames = static_cast<int>(std::lround(seconds / 0.1f));
+        for (int i = 0; i < frames; ++i) {
+            feedOnFoot(tenths, player, facing);
+            tenths.update(0.1f, false);
+        }
+        EXPECT_EQ(once.eye().x, tenths.eye().x);
+        EXPECT_EQ(once.eye().y, tenths.eye().y);
+        EXPECT_EQ(once.eye().z, tenths.eye().z);
+
+        const Vector3 velocity{-40.0f, 0.0f, 25.0f};
+        auto feedCar = [&](ChaseCamera& camera, float t) {
+            camera.followPoint = {velocity.x * t, 5.0f, velocity.z * t};
+            camera.followDirection = {1.0f, 0.0f, 0.0f};
+            camera.followVelocity = velocity;
+        };
+        ChaseCamera carOnce = startedCamera(), carTenths = startedCamera();
+        feedCar(carOnce, seconds);
+        carOnce.update(seconds, true);
+        for (int i = 1; i <= frames; ++i) {
+            feedCar(carTenths, 0.1f * static_cast<float>(i));
+            carTenths.update(0.1f, true);
+        }
+        for (int axis = 0; axis < 3; ++axis)
+            EXPECT_NEAR(carOnce.eye()[axis], carTenths.eye()[axis], 1e-3f) << "axis " << axis;
+    }
+}
+
+// Single steps of a second or more used to throw the eye out (NaN after about
+// 45 one-second frames; 1,700 units off after one 2 s frame in a car).
+TEST(ChaseCamera, LongFramesKeepTheEyeNearItsRestPoint)
+{
+    for (const float seconds : {0.5f, 1.0f, 2.0f, 10.0f}) {
+        SCOPED_TRACE(seconds);
+        // On foot, turning a quarter and walking 30 units every long frame.
+        ChaseCamera camera = startedCamera();
+        Vector3 player{};
+        for (int frame = 0; frame < 100; ++frame) {
+            const float yaw = static_cast<float>(frame % 4) * static_cast<float>(M_PI / 2.0);
+            const Vector3 facing{std::sin(yaw), 0.0f, std::cos(yaw)};
+            player = {player.x + 30.0f * facing.x, 0.0f, player.z + 30.0f * facing.z};
+            feedOnFoot(camera, player, facing);
+            camera.update(seconds, false);
+            ASSERT_TRUE(finite(camera.eye())) << "frame " << frame;
+            EXPECT_LT(std::hypot(camera.eye().x - player.x, camera.eye().z - player.z), 150.0f) << "frame " << frame;
+            EXPECT_GT(camera.eye().y, 0.0f) << "frame " << frame;
+        }
+
+        // Driving at 200 units a second along +x: the eye keeps its place behind.
+        ChaseCamera car = startedCamera();
+        const Vector3 velocity{200.0f, 0.0f, 0.0f};
+        float t = 0.0f;
+        for (int frame = 0; frame < 20; ++frame) {
+            t += seconds;
+            car.followPoint = {velocity.x * t, 5.0f, 0.0f};
+            car.followDirection = {1.0f, 0.0f, 0.0f};
+            car.followVelocity = velocity;
+            car.update(seconds, true);
+            ASSERT_TRUE(finite(car.eye())) << "frame " << frame;
+        }
+        // Where ten frames a second keep it: semi-implicit Euler holds the eye
+        // one step's travel (200 x 0.1 units) ahead of the rest point.
+        EXPECT_NEAR(car.eye().x - velocity.x * t, -50.0f + 20.0f, 1e-2f);
+        EXPECT_NEAR(car.eye().y, 25.0f, 1.0f);
+        EXPECT_NEAR(car.eye().z, 0.0f, 1e-3f);
+    }
+}
+
 TEST(ChaseCamera, ApplyPushesTheViewFromTheEye)
 {
     OffscreenGl gl;

@@ -155,6 +155,49 @@ TEST_F(DrivingGame, EnterDriveAndLeave)
     EXPECT_EQ(world.cars[0].throttle, 0);
 }
 
+// Frames of a second and of ten (a stall, a machine waking from sleep), on
+// foot and driving: the eye stays finite and, after a second of ordinary
+// frames, hangs behind the player or the car again, about 50 back and 20 up.
+TEST_F(DrivingGame, LongFramesLeaveTheCameraBehind)
+{
+    auto expectBehind = [this](const char* when) {
+        SCOPED_TRACE(when);
+        const Vector3 eye = world.camera.eye();
+        ASSERT_TRUE(std::isfinite(eye.x) && std::isfinite(eye.y) && std::isfinite(eye.z));
+        // A second at 40 frames a second, standing or coasting (a walking
+        // player is followed with a lag, by design).
+        platform.releaseAllKeys();
+        frames(40);
+        const ChaseCamera& camera = world.camera;
+        const Vector3 offset = subtract(camera.eye(), camera.followPoint);
+        const float headingX = camera.followDirection.x, headingZ = camera.followDirection.z;
+        const float headingLength = std::hypot(headingX, headingZ);
+        const float along = (offset.x * headingX + offset.z * headingZ) / headingLength;
+        const float aside = (offset.x * headingZ - offset.z * headingX) / headingLength;
+        EXPECT_GT(along, -60.0f);
+        EXPECT_LT(along, -30.0f);  // a coasting car is still catching up on the eye
+        EXPECT_LT(std::fabs(aside), 5.0f);
+        EXPECT_NEAR(offset.y, 20.0f, 2.0f);
+    };
+    hold(Key::W);
+    frames(3, 1000);
+    expectBehind("walking in one-second frames");
+    world.player.yaw += 90.0f;
+    frames(1, 10000);
+    expectBehind("turned during a ten-second frame");
+
+    world.player.position = {0.0f, 0.0f, -15.0f};
+    pressE();
+    ASSERT_TRUE(world.player.inCar);
+    hold(Key::W);
+    frames(20);
+    frames(2, 1000);
+    expectBehind("driving in one-second frames");
+    hold(Key::W);
+    frames(1, 10000);
+    expectBehind("driving through a ten-second frame");
+}
+
 // E counts once per half second, near a car or not.
 TEST_F(DrivingGame, EnterCooldown)
 {

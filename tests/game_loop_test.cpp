@@ -12,6 +12,8 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
+#include <array>
+#include <climits>
 #include <cmath>
 #include <functional>
 #include <string>
@@ -206,6 +208,18 @@ TEST_F(StartedGame, MouseLookTurnsByPixelsWhateverTheFrameTime)
     EXPECT_FLOAT_EQ(world.player.pitch, -7.0f);
 }
 
+// Moves that add up past the int range stop at its ends instead of wrapping
+// round to a turn the other way.
+TEST_F(StartedGame, SummedMouseMovesStopAtTheIntRange)
+{
+    platform.moveMouse(INT_MAX, INT_MIN);
+    platform.moveMouse(1000, -1000);
+    platform.advanceTicks(16);
+    runLoopPass(world);
+    EXPECT_EQ(world.player.yaw, 180.0f - static_cast<float>(INT_MAX));
+    EXPECT_EQ(world.player.pitch, 2147483648.0f);
+}
+
 TEST_F(StartedGame, MouseMovedBeforeTheGameTookItDoesNotTurn)
 {
     HeadlessPlatform other;
@@ -328,6 +342,33 @@ TEST_F(StartedGame, ResizeChangesTheNextFramesViewportAndMinimiseDoesNot)
     EXPECT_EQ(s.viewport[2], 400);
     EXPECT_EQ(s.viewport[3], 174);
     expectPerspective(s, 400.0 / 174.0);
+}
+
+// A window grown past its first size is drawn whole, up to its top-right
+// corner (the sky there), not only its first 800 x 600; shrunk again, it
+// reads back at its own size.
+TEST_F(StartedGame, AGrownWindowIsDrawnWhole)
+{
+    platform.resize(1024, 768);
+    while (runLoopPass(world) != LoopPass::FrameRun) {
+    }
+    const FrameImage big = platform.readFrame();
+    ASSERT_EQ(big.width, 1024);
+    ASSERT_EQ(big.height, 768);
+    auto pixel = [](const FrameImage& image, int x, int y) {
+        const std::size_t at = (static_cast<std::size_t>(y) * static_cast<std::size_t>(image.width) + x) * 3;
+        return std::array<int, 3>{image.rgb[at], image.rgb[at + 1], image.rgb[at + 2]};
+    };
+    for (const int x : {0, 1023})
+        EXPECT_GT(pixel(big, x, 767)[2], 150) << "not the sky at x " << x;
+
+    platform.resize(300, 200);
+    while (runLoopPass(world) != LoopPass::FrameRun) {
+    }
+    const FrameImage small = platform.readFrame();
+    EXPECT_EQ(small.width, 300);
+    EXPECT_EQ(small.height, 200);
+    EXPECT_EQ(small.rgb.size(), 300u * 200u * 3u);
 }
 
 // A game's platform may go before the process does: once the game has ended,

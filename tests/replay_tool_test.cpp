@@ -1,13 +1,26 @@
 // turfwar-replay, run as a user runs it: a script in, JSON and pictures out.
 
+#include "app/error_box.h"
+#include "app/game.h"
+
+#include "game_folder.h"
 #include "tool_runner.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
 #include <cstdint>
 #include <filesystem>
 #include <sstream>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -74,7 +87,8 @@ TEST(ReplayTool, RejectsAMalformedScriptBeforeRunningAnything)
 {
     for (const char* bad : {"run 1\nstate\njump 3\n", "run 1\nstate\nrun -2\n", "run 1\nstate\npress X\n",
                             "run 1\nstate\nmouse 1\n", "run 1\nstate\ntick 5 6\n",
-                            "run 1\nstate\nresize 0 10\n", "run 1\nstate\nminimize now\n"}) {
+                            "run 1\nstate\nresize 0 10\n", "run 1\nstate\nresize 800 4097\n",
+                            "run 1\nstate\nminimize now\n"}) {
         const ToolResult r = runTool("turfwar-replay", "-", bad);
         EXPECT_EQ(r.status, 2) << bad;
         EXPECT_EQ(r.out, "") << bad;
@@ -130,6 +144,104 @@ TEST(ReplayTool, SavesWhatTheWindowShows)
     const ToolResult early = runTool("turfwar-replay", "-", "screenshot " + png.string() + "\n");
     EXPECT_NE(early.status, 0);
     EXPECT_FALSE(fs::exists(png));
+}
+
+// The start question comes first, with the tool's answer; a broken mesh adds
+// the reader's box and the model's, in the order the game showed them.
+TEST(ReplayTool, PrintsEveryMessageBoxTheGameShows)
+{
+    const std::string question = std::string(kStartQuestionCaption) +
+                                 ": Controls: \\nMove: WASD, Run: Q, Enter/Exit Vehicle: E\\nShoot: Left Click, "
+                                 "Look: Mouse\\n\\nWould You Like To Run In Fullscreen Mode? -> No\n";
+    const ToolResult sound = runTool("turfwar-replay", "-", "run 1\n");
+    ASSERT_EQ(sound.status, 0) << sound.err;
+    EXPECT_EQ(sound.err, question);
+
+    GameFolder broken;
+    broken.write("car.3ds", "");
+    const ToolResult r = runTool("turfwar-replay", "- --data " + broken.path().string(), "run 1\nstate\n");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, question + "Error: Unable to load PRIMARY chuck from file: car.3ds!\n" + kErrorBoxCaption +
+                         ": culdnt load model\n");
+    EXPECT_EQ(stateLines(r.out).size(), 1u);
+}
+
+TEST(ReplayTool, RefusesAScriptPathThatIsNotAFile)
+{
+    GameFolder scratch(GameFolder::Contents::Empty);
+    const std::string directory = scratch.path().string();
+    const ToolResult r = runTool("turfwar-replay", directory);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "turfwar-replay: cannot read " + directory + ": is a directory\n");
+
+    const ToolResult missing = runTool("turfwar-replay", directory + "/none.txt");
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_NE(missing.err.find("cannot read " + directory + "/none.txt: "), std::string::npos) << missing.err;
+}
+
+// Starts the tool on a script file, stdout and stderr into files.
+pid_t startTool(const std::string& script, const std::filesystem::path& out, const std::filesystem::path& err)
+{
+    posix_spawn_file_actions_t files;
+    posix_spawn_file_actions_init(&files);
+    posix_spawn_file_actions_addopen(&files, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&files, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    // Whatever the test runner blocks or ignores, the tool starts as from a shell.
+    sigset_t none, stops;
+    sigemptyset(&none);
+    sigemptyset(&stops);
+    sigaddset(&stops, SIGINT);
+    sigaddset(&stops, SIGTERM);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setsigdefault(&attributes, &stops);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    const std::string tool = TURFWAR_BINARY_DIR "/turfwar-replay";
+    char* argv[] = {const_cast<char*>(tool.c_str()), const_cast<char*>(script.c_str()), nullptr};
+    pid_t pid = -1;
+    if (posix_spawn(&pid, tool.c_str(), &files, &attributes, argv, environ) != 0)
+        pid = -1;
+    posix_spawn_file_actions_destroy(&files);
+    posix_spawnattr_destroy(&attributes);
+    return pid;
+}
+
+// Ctrl-C and timeout(1) stop a script of a hundred million frames.
+TEST(ReplayTool, SigintAndSigtermEndALongScript)
+{
+    GameFolder scratch(GameFolder::Contents::Empty);
+    const std::filesystem::path script = scratch.path() / "long.txt", out = scratch.path() / "out",
+                                err = scratch.path() / "err";
+    scratch.write("long.txt", "run 1\nstate\nrun 100000000\n");
+    for (const int signo : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(signo);
+        const pid_t pid = startTool(script.string(), out, err);
+        ASSERT_GT(pid, 0);
+        // The state line says the frames are running.
+        using namespace std::chrono_literals;
+        const auto deadline = std::chrono::steady_clock::now() + 60s;
+        while (readWholeFile(out).empty() && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(20ms);
+        kill(pid, signo);
+        int raw = 0;
+        bool ended = false;
+        while (!ended && std::chrono::steady_clock::now() < deadline + 30s) {
+            ended = waitpid(pid, &raw, WNOHANG) == pid;
+            std::this_thread::sleep_for(20ms);
+        }
+        if (!ended) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &raw, 0);
+        }
+        ASSERT_TRUE(ended) << "still running after the signal";
+        ASSERT_TRUE(WIFEXITED(raw));
+        EXPECT_EQ(WEXITSTATUS(raw), 128 + signo);
+        EXPECT_EQ(stateLines(readWholeFile(out)).size(), 1u);
+        EXPECT_NE(readWholeFile(err).find(signo == SIGINT ? "stopped by SIGINT" : "stopped by SIGTERM"),
+                  std::string::npos);
+    }
 }
 
 }  // namespace

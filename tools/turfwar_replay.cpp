@@ -11,7 +11,8 @@
 //   mouse DX DY          the next frame's mouse look (left and up positive)
 //   click                a left-button press before the next frame
 //   close                a window-close request
-//   resize W H           the window restored or maximised to W x H pixels
+//   resize W H           the window restored or maximised to W x H pixels (each
+//                        side 1 to 4096: every frame is a real offscreen picture)
 //   minimize             the window minimised
 //   run N                run N frames (fewer if the game ends)
 //   state                print one line of JSON describing the game
@@ -19,9 +20,14 @@
 //   memory               print one line of JSON: the game time and the process's
 //                        resident and peak resident memory in KiB (for soak runs)
 //
+// Every message box the game shows goes to standard error as it is shown, one
+// line each: "CAPTION: text", line breaks in the text written as \n, and for a
+// question the answer the tool gave, as in "Start FullScreen?: ... -> No".
+//
 // Exit status: 0 when the script ran to its end or the game ended normally;
-// 2 for a malformed script (nothing runs); the game's own status when it
-// cannot start.
+// 1 when a screenshot cannot be saved; 2 for a script that cannot be read or is
+// malformed (nothing runs); the game's own status when it cannot start;
+// 130 or 143 when stopped by SIGINT or SIGTERM (checked between frames).
 
 #include "app/game.h"
 #include "app/headless_platform.h"
@@ -32,6 +38,7 @@
 
 #include <cerrno>
 #include <charconv>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -48,6 +55,54 @@
 #endif
 
 namespace {
+
+volatile std::sig_atomic_t stopSignal = 0;
+
+extern "C" void onStopSignal(int signo) { stopSignal = signo; }
+
+// SIGINT and SIGTERM end the run between frames, with the window closed as
+// at a normal end: a long script can be interrupted or timed out.
+void catchStopSignals()
+{
+    struct sigaction action = {};
+    action.sa_handler = onStopSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+// Why the path cannot be read as a script, or nothing when it can. Pipes and
+// terminals read like files ("turfwar-replay <(make-script)" works).
+std::string scriptFileProblem(const std::string& path)
+{
+    std::error_code ec;
+    const std::filesystem::file_status status = std::filesystem::status(path, ec);
+    if (ec)
+        return ec.message();
+    if (std::filesystem::is_directory(status))
+        return "is a directory";
+    if (!std::filesystem::is_regular_file(status) && !std::filesystem::is_fifo(status) &&
+        !std::filesystem::is_character_file(status))
+        return "not a file";
+    return {};
+}
+
+// One line per box, so a broken data folder shows what the game said.
+std::string messageBoxLine(const RecordedMessageBox& box)
+{
+    std::string line = box.caption + ": ";
+    for (char c : box.text) {
+        if (c == '\n')
+            line += "\\n";
+        else if (c == '\r')
+            line += "\\r";
+        else
+            line += c;
+    }
+    if (box.style == MessageBoxStyle::YesNoQuestion)
+        line += box.answer == MessageBoxAnswer::Yes ? " -> Yes" : " -> No";
+    return line;
+}
 
 struct Command {
     enum class Type { Tick, Press, Release, Mouse, Click, Close, Run, State, Screenshot, Memory, Resize, Minimize };
@@ -121,8 +176,10 @@ bool parseScript(std::istream& in, std::vector<Command>& commands, std::string& 
                 return fail("mouse takes two whole numbers of pixels, DX DY");
         } else if (verb == "resize") {
             c.type = Command::Type::Resize;
-            if (args != 2 || !parseInteger(w[1], 1, 16384, c.a) || !parseInteger(w[2], 1, 16384, c.b))
-                return fail("resize takes two whole numbers of pixels (1 to 16384), W H");
+            if (args != 2 || !parseInteger(w[1], 1, kMaxHeadlessWindowSide, c.a) ||
+                !parseInteger(w[2], 1, kMaxHeadlessWindowSide, c.b))
+                return fail("resize takes two whole numbers of pixels (1 to " +
+                            std::to_string(kMaxHeadlessWindowSide) + "), W H");
         } else if (verb == "click" || verb == "close" || verb == "state" || verb == "memory" ||
                    verb == "minimize") {
             c.type = verb == "click"    ? Command::Type::Click
@@ -284,15 +341,26 @@ int main(int argc, char** argv)
         std::ifstream file;
         std::istream* in = &std::cin;
         if (scriptPath != "-") {
+            if (const std::string problem = scriptFileProblem(scriptPath); !problem.empty()) {
+                std::cerr << "turfwar-replay: cannot read " << scriptPath << ": " << problem << "\n";
+                return 2;
+            }
             file.open(scriptPath);
             if (!file) {
-                std::cerr << "turfwar-replay: cannot read " << scriptPath << "\n";
+                std::cerr << "turfwar-replay: cannot read " << scriptPath << ": " << std::strerror(errno) << "\n";
                 return 2;
             }
             in = &file;
         }
+        errno = 0;
         if (!parseScript(*in, commands, error)) {
             std::cerr << "turfwar-replay: " << scriptPath << ": " << error << "\n";
+            return 2;
+        }
+        if (in->bad()) {
+            // A read that fails part way must not pass for a shorter script.
+            std::cerr << "turfwar-replay: cannot read " << scriptPath << ": "
+                      << (errno != 0 ? std::strerror(errno) : "read error") << "\n";
             return 2;
         }
     }
@@ -315,6 +383,8 @@ int main(int argc, char** argv)
     HeadlessPlatform platform;
     platform.queueAnswer(MessageBoxAnswer::No);
     platform.setCaptureFrames(wantsFrames);
+    platform.onMessageBox = [](const RecordedMessageBox& box) { std::cerr << messageBoxLine(box) << std::endl; };
+    catchStopSignals();
     World world(platform);
     const int status = startTurfwar(world);
     if (status != kExitOk)
@@ -326,6 +396,8 @@ int main(int argc, char** argv)
     // Once the game has ended, runs do nothing; state and screenshots still
     // describe how it ended.
     for (const Command& c : commands) {
+        if (stopSignal != 0)
+            break;
         switch (c.type) {
         case Command::Type::Tick:
             tickMs = static_cast<std::uint32_t>(c.a);
@@ -351,7 +423,7 @@ int main(int argc, char** argv)
             platform.minimize();
             break;
         case Command::Type::Run:
-            for (long long i = 0; i < c.a && running; ++i)
+            for (long long i = 0; i < c.a && running && stopSignal == 0; ++i)
                 running = runOneFrame(world, platform, tickMs);
             break;
         case Command::Type::State:
@@ -368,6 +440,11 @@ int main(int argc, char** argv)
             }
             break;
         }
+    }
+    if (const int signo = stopSignal; signo != 0) {
+        std::cerr << "turfwar-replay: stopped by " << (signo == SIGINT ? "SIGINT" : "SIGTERM") << "\n";
+        finishTurfwar(world);
+        return 128 + signo;
     }
     return finishTurfwar(world);
 }
