@@ -1,6 +1,6 @@
 // The car file parser on arbitrary bytes: it never reads past the end, and
-// whatever it accepts can be built into a car (sizes and radius positive and
-// finite, every number finite).
+// whatever it accepts can be built into a car (every number finite and in
+// its range, sizes and radius positive).
 
 #include "physics/car_file.h"
 
@@ -21,8 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const CarParams& p = *result.params;
     const float all[] = {p.chassisSizeX, p.chassisSizeY, p.chassisSizeZ, p.chassisX,  p.chassisY, p.chassisZ,
                          p.wheelRadius,  p.rearTrack,    p.frontTrack,   p.rearAxleX, p.frontAxleX};
-    for (float v : all)
-        if (!std::isfinite(v))
+    for (int i = 0; i < kCarParamCount; ++i)
+        if (!std::isfinite(all[i]) || all[i] < kCarParamRanges[i].min || all[i] > kCarParamRanges[i].max)
             std::abort();
     if (!(p.chassisSizeX > 0 && p.chassisSizeY > 0 && p.chassisSizeZ > 0 && p.wheelRadius > 0))
         std::abort();

@@ -1,5 +1,7 @@
 #include "physics/car.h"
 
+#include "physics/ode_float.h"
+
 #include <GL/gl.h>
 #include <GL/glu.h>
 
@@ -11,7 +13,7 @@ namespace {
 
 Vector3 toVector3(const dReal* v)
 {
-    return {static_cast<float>(v[0]), static_cast<float>(v[1]), static_cast<float>(v[2])};
+    return {odeToFloat(v[0]), odeToFloat(v[1]), odeToFloat(v[2])};
 }
 
 void setJointParam(dJointID joint, int parameter, float value)
@@ -123,7 +125,7 @@ void Car::drive()
 
     // The steering motor runs toward the lock at most 1 radian per second;
     // both front wheels follow the error of the +z one.
-    const float angle = static_cast<float>(dJointGetHinge2Angle1(joints[2]));
+    const float angle = odeToFloat(dJointGetHinge2Angle1(joints[2]));
     const float error = std::clamp(steer - angle, -kSteerErrorLimit, kSteerErrorLimit);
     const float speed = kSteerGain * error;
     for (int k = 2; k < kCarJointCount; ++k) {
@@ -178,12 +180,12 @@ void Car::partPose(int part, float matrix[16]) const
     const dReal* p = dBodyGetPosition(bodies[part]);
     for (int column = 0; column < 3; ++column) {
         for (int row = 0; row < 3; ++row)
-            matrix[4 * column + row] = static_cast<float>(r[4 * row + column]);
+            matrix[4 * column + row] = odeToFloat(r[4 * row + column]);
         matrix[4 * column + 3] = 0.0f;
     }
-    matrix[12] = static_cast<float>(p[0]);
-    matrix[13] = static_cast<float>(p[1]);
-    matrix[14] = static_cast<float>(p[2]);
+    matrix[12] = odeToFloat(p[0]);
+    matrix[13] = odeToFloat(p[1]);
+    matrix[14] = odeToFloat(p[2]);
     matrix[15] = 1.0f;
 }
 

@@ -2,6 +2,7 @@
 
 #include "assets/data_file.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <system_error>
@@ -14,6 +15,43 @@ bool isSpace(char c)
 }
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Whether a number, given as its mantissa ("12.5") and exponent part
+// ("e-60", or empty), is less than 1 in magnitude. Decides, for a number a
+// float cannot hold, between too small and too large, however many digits
+// either part has.
+bool belowOne(std::string_view mantissa, std::string_view exponentPart)
+{
+    long long integerDigits = 0;
+    long long digitIndex = 0;
+    long long firstNonZero = -1;  // index among all the mantissa's digits
+    bool inFraction = false;
+    for (char c : mantissa) {
+        if (c == '.') {
+            inFraction = true;
+            continue;
+        }
+        if (firstNonZero < 0 && c != '0')
+            firstNonZero = digitIndex;
+        ++digitIndex;
+        if (!inFraction)
+            ++integerDigits;
+    }
+    if (firstNonZero < 0)
+        return true;  // all zeros
+    // The power of ten of the first digit that is not 0: 1 for "12.5", -2 for "0.05".
+    const long long leadingPower = integerDigits - 1 - firstNonZero;
+
+    long long exponent = 0;
+    bool negativeExponent = false;
+    for (char c : exponentPart) {
+        if (c == '-')
+            negativeExponent = true;
+        else if (isDigit(c))  // held beyond any mantissa's length, without overflow
+            exponent = std::min(exponent * 10 + (c - '0'), 1'000'000'000'000'000LL);
+    }
+    return leadingPower + (negativeExponent ? -exponent : exponent) < 0;
+}
 
 enum class TokenStatus { Ok, Missing, NotANumber, OutOfRange };
 
@@ -36,6 +74,7 @@ TokenStatus readNumber(std::string_view bytes, std::size_t& pos, float& value, s
     }
     const std::size_t digitsStart = end;
     std::size_t digits = 0;
+    std::size_t exponentStart = std::string_view::npos;
     while (end < bytes.size() && isDigit(bytes[end])) {
         ++end;
         ++digits;
@@ -51,6 +90,7 @@ TokenStatus readNumber(std::string_view bytes, std::size_t& pos, float& value, s
     // An exponent mark is taken as part of the number, so "2e" or "2e+" is
     // malformed as a whole, as it is for a stream.
     if (ok && end < bytes.size() && (bytes[end] == 'e' || bytes[end] == 'E')) {
+        exponentStart = end;
         ++end;
         if (end < bytes.size() && (bytes[end] == '+' || bytes[end] == '-'))
             ++end;
@@ -73,9 +113,18 @@ TokenStatus readNumber(std::string_view bytes, std::size_t& pos, float& value, s
     float magnitudeValue = 0.0f;
     const auto [ptr, ec] = std::from_chars(bytes.data() + digitsStart, bytes.data() + end, magnitudeValue,
                                            std::chars_format::general);
-    if (ec == std::errc::result_out_of_range)
-        return TokenStatus::OutOfRange;
-    if (ec != std::errc() || ptr != bytes.data() + end)
+    if (ec == std::errc::result_out_of_range) {
+        const std::string_view number = bytes.substr(digitsStart, end - digitsStart);
+        const std::size_t mantissaLength = exponentStart == std::string_view::npos ? number.size()
+                                                                                   : exponentStart - digitsStart;
+        if (!belowOne(number.substr(0, mantissaLength), number.substr(mantissaLength)))
+            return TokenStatus::OutOfRange;
+        // Too small for a float: it reads as 0, as it does for a stream.
+        magnitudeValue = 0.0f;
+    } else if (ec != std::errc()) {
+        return TokenStatus::NotANumber;
+    }
+    if (ptr != bytes.data() + end)
         return TokenStatus::NotANumber;
     value = negative ? -magnitudeValue : magnitudeValue;
     pos = end;
@@ -134,14 +183,21 @@ CarFileResult parseCarParams(std::string_view bytes, std::string_view fileName)
     for (int i = 0; i < kCarParamCount; ++i)
         *fields[i] = values[i];
 
-    // Sizes and the radius give the bodies their masses: they must be positive.
-    const int mustBePositive[] = {0, 1, 2, 6};
-    for (int i : mustBePositive) {
-        if (!(values[i] > 0.0f))
+    // Sizes and the radius give the bodies their masses: they must be positive,
+    // and get their own message. Every number must then lie in its range.
+    for (int i = 0; i < kCarParamCount; ++i) {
+        const bool mustBePositive = i <= 2 || i == 6;
+        const double value = values[i];
+        if (mustBePositive && !(value > 0.0))
             return {std::nullopt, format("In the car file \"%s\", number %d of %d (%s) is %g; it must be greater "
                                          "than 0.",
-                                         file.c_str(), i + 1, kCarParamCount, kCarParamNames[i],
-                                         static_cast<double>(values[i]))};
+                                         file.c_str(), i + 1, kCarParamCount, kCarParamNames[i], value)};
+        const CarParamRange range = kCarParamRanges[i];
+        if (!(value >= range.min && value <= range.max))
+            return {std::nullopt, format("In the car file \"%s\", number %d of %d (%s) is %g; it must lie between "
+                                         "%g and %g.",
+                                         file.c_str(), i + 1, kCarParamCount, kCarParamNames[i], value,
+                                         static_cast<double>(range.min), static_cast<double>(range.max))};
     }
     return {params, {}};
 }

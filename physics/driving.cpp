@@ -1,5 +1,7 @@
 #include "physics/driving.h"
 
+#include "physics/ode_float.h"
+
 #include <cassert>
 
 void applyDriverControls(std::span<Car> cars, const Player& player, const DriverKeys& keys)
@@ -32,8 +34,7 @@ void applyDriverControls(std::span<Car> cars, const Player& player, const Driver
 void updateDrivingView(const Car& car, Player& player, Vector3& chassisVelocity)
 {
     const dReal* velocity = dBodyGetLinearVel(car.bodies[0]);
-    chassisVelocity = {static_cast<float>(velocity[0]), static_cast<float>(velocity[1]),
-                       static_cast<float>(velocity[2])};
+    chassisVelocity = {odeToFloat(velocity[0]), odeToFloat(velocity[1]), odeToFloat(velocity[2])};
     car.partToWorld(0, Vector3{0.0f, 0.0f, 0.0f}, Vector3{1.0f, 0.0f, 0.0f}, player.viewerPosition,
                     player.viewerDirection);
 }

@@ -4,7 +4,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <limits>
 #include <numbers>
+#include <string>
 
 namespace {
 
@@ -369,6 +372,88 @@ TEST(CarStability, TenMinutesOfRammingStaysSound)
     EXPECT_LT(nearestXWall, 20.0f);
     EXPECT_LT(nearestZWall, 20.0f);
     EXPECT_GT(otherPushed, 20.0f);
+}
+
+// --- Limits of the car file ---
+
+// Whether every number of every body's state is finite and a float can hold it.
+bool stateHoldsInFloats(const Car& car, std::string& what)
+{
+    constexpr double kLargest = std::numeric_limits<float>::max();
+    for (int part = 0; part < kCarPartCount; ++part) {
+        const dBodyID body = car.bodies[part];
+        const dReal* vectors[] = {dBodyGetPosition(body), dBodyGetQuaternion(body), dBodyGetLinearVel(body),
+                                  dBodyGetAngularVel(body)};
+        for (const dReal* v : vectors) {
+            for (int i = 0; i < 3; ++i) {
+                if (!(std::abs(v[i]) < kLargest)) {
+                    what = "part " + std::to_string(part) + ": " + std::to_string(v[i]);
+                    return false;
+                }
+            }
+        }
+    }
+    return true;
+}
+
+// Cars at the ends of the car file's ranges, read from text as the game reads
+// them and placed as the game places both: full throttle with the wheel held
+// over for 2000 frames of 16 ms, the driven car and the other one alike. Each
+// end of every range is in one of the first two cars; the other two pair a
+// tiny chassis with big wheels far out, and the other way round.
+TEST(CarLimits, CarsAtTheEndsOfTheRangesDriveWithAFiniteState)
+{
+    // One letter per number: l its least, h its greatest, s the shipped value.
+    const char* cars[] = {"lllllllllll", "hhhhhhhhhhh", "lllssshhhhh", "hhhssslllll"};
+    const char* shipped[kCarParamCount] = {"30", "8", "16", "0", "7", "0", "4.5", "20", "20", "10", "10"};
+    for (int c = 0; c < static_cast<int>(std::size(cars)); ++c) {
+        std::string text;
+        for (int i = 0; i < kCarParamCount; ++i) {
+            char number[32];
+            const char pick = cars[c][i];
+            std::snprintf(number, sizeof number, "%.9g ",
+                          static_cast<double>(pick == 'l' ? kCarParamRanges[i].min : kCarParamRanges[i].max));
+            text += pick == 'l' || pick == 'h' ? number : std::string(shipped[i]) + " ";
+        }
+        const CarFileResult file = parseCarParams(text, "car.txt");
+        ASSERT_TRUE(file.params) << text << ": " << file.reason;
+        CarRig rig(*file.params);
+        rig.player.inCar = true;
+        rig.player.carIndex = c % 2;
+        DriverKeys keys;
+        keys.throttle = true;
+        keys.left = c % 4 < 2;
+        keys.right = !keys.left;
+        for (int frame = 0; frame < 2000; ++frame) {
+            rig.run(1, keys, 0.016f);  // the replay tool's frame
+            for (const Car& car : rig.cars) {
+                std::string what;
+                ASSERT_TRUE(stateHoldsInFloats(car, what)) << text << " frame " << frame << " " << what;
+            }
+        }
+    }
+}
+
+// A body's numbers beyond a float's range read back as the largest float of
+// their sign; a NaN stays a NaN.
+TEST(CarLimits, ReadingsBeyondAFloatAreHeldAtTheLargestFloat)
+{
+    CarRig rig;
+    Car& car = rig.cars[0];
+    constexpr float kLargest = std::numeric_limits<float>::max();
+    dBodySetPosition(car.bodies[0], 1e300, -1e39, 12.5);
+    expectAt(car.partPosition(0), kLargest, -kLargest, 12.5f, 0.0f);
+    float pose[16];
+    car.partPose(0, pose);
+    EXPECT_EQ(pose[12], kLargest);
+    EXPECT_EQ(pose[13], -kLargest);
+    dBodySetLinearVel(car.bodies[0], std::numeric_limits<double>::quiet_NaN(), 1e40, 0.0);
+    rig.player.inCar = true;
+    Vector3 velocity;
+    updateDrivingView(car, rig.player, velocity);
+    EXPECT_TRUE(std::isnan(velocity.x));
+    EXPECT_EQ(velocity.y, kLargest);
+    EXPECT_EQ(rig.player.viewerPosition.x, kLargest);
 }
 
 }  // namespace

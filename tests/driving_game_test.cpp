@@ -282,6 +282,7 @@ TEST(CarFileAtStartUp, UnusableFilesStopTheGame)
         {"30 8 16 0 7 0 4.5 20 x 10 10", {"\"car.txt\"", "number 9 "}},
         {"30 8 16 0 7 0 0 20 20 10 10", {"\"car.txt\"", "number 7 "}},
         {"30 8 -16 0 7 0 4.5 20 20 10 10", {"\"car.txt\"", "number 3 "}},
+        {"30 8 16 0 7 0 4.5 20 20 1e10 1e10", {"\"car.txt\"", "number 10 "}},  // ODE would abort on it
     };
     for (const Case& c : cases) {
         const std::string content = c.content ? c.content : "";
