@@ -47,3 +47,14 @@ int showCaptionedErrorBox(const char* caption, const char* format, ...)
     va_end(args);
     return result;
 }
+
+bool showLoadReport(const LoadReport& report)
+{
+    for (const LoadMessage& message : report.messages) {
+        if (message.caption.empty())
+            showErrorBox("%s", message.text.c_str());
+        else
+            showCaptionedErrorBox(message.caption.c_str(), "%s", message.text.c_str());
+    }
+    return !report.fatal;
+}

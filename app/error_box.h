@@ -3,6 +3,8 @@
 // cut to 1023 characters. Until the entry point names a platform to show it
 // on (setErrorBoxPlatform), the text goes to standard error.
 
+#include "assets/load_report.h"
+
 #include <cstdarg>
 
 class Platform;
@@ -17,3 +19,6 @@ void setErrorBoxPlatform(Platform* platform);
 int showErrorBox(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // The same box with another caption (the BMP loader's boxes say "Error").
 int showCaptionedErrorBox(const char* caption, const char* format, ...) __attribute__((format(printf, 2, 3)));
+// One box for each message a loader met, in order; false when the report is
+// fatal (the game does not run without what failed).
+bool showLoadReport(const LoadReport& report);

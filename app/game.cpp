@@ -6,6 +6,7 @@
 
 #include <GL/gl.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -44,26 +45,35 @@ void setUpLight()
 }
 
 // --- Start-up steps, in the order initGame runs them. ---
-// A step that loads textures answers false when one of them is a TGA that
-// cannot be read: the game does not start without it (its box has been
-// shown), so the start ends there.
+// The loaders report what they met and the steps show it. A step answers
+// false when a load met a file the game does not start without (a TGA): its
+// box has been shown, and the start ends there.
+
+// An MS3D model that cannot be read stays empty and the start goes on, as
+// it always has; only standard error says why.
+bool loadSkinnedModel(SkinnedModel& model, const char* fileName, bool* loaded = nullptr)
+{
+    LoadReport report;
+    std::string reason;
+    const bool ok = model.load(fileName, report, &reason);
+    if (!ok)
+        std::fprintf(stderr, "turfwar: %s: %s\n", fileName, reason.c_str());
+    if (loaded != nullptr)
+        *loaded = ok;
+    return showLoadReport(report);
+}
 
 // The car before the wheel; a missing file leaves that mesh empty.
 bool loadVehicleMeshes(World& world)
 {
-    bool unreadableTga = false;
-    world.carMesh.load("car.3ds", &unreadableTga);
-    if (!unreadableTga)
-        world.wheelMesh.load("wheel.3ds", &unreadableTga);
-    return !unreadableTga;
+    return showLoadReport(world.carMesh.load("car.3ds")) && showLoadReport(world.wheelMesh.load("wheel.3ds"));
 }
-// "data\\gun.ms3d"; the result is ignored, the gun draws whatever it holds.
+// "data\\gun.ms3d"; the gun draws whatever it holds.
 bool loadGunModel(World& world)
 {
-    bool unreadableTga = false;
-    world.gunModel.load("data\\gun.ms3d", &unreadableTga);
+    const bool go = loadSkinnedModel(world.gunModel, "data\\gun.ms3d");
     world.gunModel.restartAnimation();
-    return !unreadableTga;
+    return go;
 }
 void createPhysics(World& world) { createPhysicsWorld(world.physics); }
 
@@ -90,7 +100,9 @@ void loadFireTextures(World& world)
     char name[16];
     std::memcpy(name, kFirstFireFrameName, sizeof name);
     for (int frame = 0; frame < kFireFrameCount; ++frame) {
-        world.fireTextures[frame] = loadTexture(name);
+        const TextureLoad texture = loadTexture(name);
+        world.fireTextures[frame] = texture.id;
+        showLoadReport(texture.report);  // a BMP: never fatal
         if (frame + 1 < kFireFrameCount)
             advanceFireFrameName(name, frame);
     }
@@ -99,29 +111,27 @@ void loadFireTextures(World& world)
 // "grass14.bmp", "aasdf.tga".
 bool loadGroundAndMarker(World& world)
 {
-    world.groundTexture = loadTexture("grass14.bmp");
-    bool unreadable = false;
-    world.markerTexture = loadTexture("aasdf.tga", &unreadable);
-    return !unreadable;
+    const TextureLoad ground = loadTexture("grass14.bmp");
+    world.groundTexture = ground.id;
+    showLoadReport(ground.report);  // a BMP: never fatal
+    const TextureLoad marker = loadTexture("aasdf.tga");
+    world.markerTexture = marker.id;
+    return showLoadReport(marker.report);
 }
 
 // The walk cycle starts 4200 ms into the file's animation.
 bool loadPlayerModel(World& world)
 {
-    bool unreadableTga = false;
-    if (world.playerModel.load("data\\model.ms3d", &unreadableTga) && !unreadableTga) {
+    bool loaded = false;
+    if (!loadSkinnedModel(world.playerModel, "data\\model.ms3d", &loaded))
+        return false;
+    if (loaded) {
         world.playerModel.setAnimationTimes(4200, -1);
         world.playerModel.restartAnimation();
     }
-    return !unreadableTga;
+    return true;
 }
-// The result is ignored.
-bool loadSkyModel(World& world)
-{
-    bool unreadableTga = false;
-    world.skyModel.load("sky.ms3d", &unreadableTga);
-    return !unreadableTga;
-}
+bool loadSkyModel(World& world) { return loadSkinnedModel(world.skyModel, "sky.ms3d"); }
 void initCamera(World& world) { world.camera.init(1, 20.0f); }
 
 // --- Frame steps, in the order runFrame runs them. ---

@@ -24,6 +24,8 @@
 // would run past the image stops at the last pixel. Decoding is linear in the
 // image's size; the cost is one pass over the output.
 
+#include "assets/load_report.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -82,9 +84,14 @@ std::optional<RgbImage> decodeDibImage(std::span<const std::uint8_t> file, Decod
 std::optional<TgaImage> decodeTgaImage(std::span<const std::uint8_t> file, DecodeFailure& failure);
 
 // The game's loaders: read the file (a '\' in the name is taken as '/'),
-// decode it, and on failure show the error box the game shows for it:
-// loadDibImage a box captioned "Error" with the decoder's reason (or
-// "Failed to open DIB file ..."), loadTgaImage "error laoding tga" (none for
-// an unsupported depth).
-std::optional<RgbImage> loadDibImage(const char* fileName);
-std::optional<TgaImage> loadTgaImage(const char* fileName);
+// decode it, and on failure add the message the game shows for it to report:
+// loadDibImage one captioned "Error" with the decoder's reason (or "Failed to
+// open DIB file ..."), loadTgaImage "error laoding tga" in the game's own box
+// (none for an unsupported depth).
+std::optional<RgbImage> loadDibImage(const char* fileName, LoadReport& report);
+std::optional<TgaImage> loadTgaImage(const char* fileName, LoadReport& report);
+
+// Which decoder the game uses for a file name: only the text after the first
+// '.' counts, and only exactly "bmp", "BMP", "tga" or "TGA".
+enum class ImageFormat { None, Bmp, Tga };
+ImageFormat imageFormatOf(const char* fileName);

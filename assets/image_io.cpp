@@ -1,40 +1,57 @@
 // The game's image loaders: the file's bytes into the decoders, and the
-// error boxes the game shows when they fail.
+// messages the game shows when they fail. Which files are images.
 
 #include "assets/image.h"
 
-#include "app/error_box.h"
 #include "assets/data_file.h"
+
+#include <cstring>
+#include <string_view>
 
 PixelBuffer::PixelBuffer(std::size_t size)
     : bytes_(std::make_unique_for_overwrite<std::uint8_t[]>(size)), size_(size)
 {
 }
 
-std::optional<RgbImage> loadDibImage(const char* fileName)
+ImageFormat imageFormatOf(const char* fileName)
+{
+    // Only the text after the first '.' counts, and only in these two cases:
+    // "a.b.bmp" and "x.Bmp" are not textures.
+    const char* dot = std::strchr(fileName, '.');
+    if (dot == nullptr)
+        return ImageFormat::None;
+    const std::string_view extension = dot + 1;
+    if (extension == "bmp" || extension == "BMP")
+        return ImageFormat::Bmp;
+    if (extension == "tga" || extension == "TGA")
+        return ImageFormat::Tga;
+    return ImageFormat::None;
+}
+
+std::optional<RgbImage> loadDibImage(const char* fileName, LoadReport& report)
 {
     const std::optional<std::vector<std::uint8_t>> bytes = readDataFile(fileName);
     if (!bytes) {
-        showCaptionedErrorBox(kDibErrorCaption, "Failed to open DIB file %s.\n", fileName);
+        report.add(kDibErrorCaption, std::string("Failed to open DIB file ") + fileName + ".\n");
         return std::nullopt;
     }
     DecodeFailure failure;
     std::optional<RgbImage> image = decodeDibImage(*bytes, failure);
     if (!image)
-        showCaptionedErrorBox(kDibErrorCaption, "%s", failure.reason.c_str());
+        report.add(kDibErrorCaption, failure.reason);
     return image;
 }
 
-std::optional<TgaImage> loadTgaImage(const char* fileName)
+std::optional<TgaImage> loadTgaImage(const char* fileName, LoadReport& report)
 {
     const std::optional<std::vector<std::uint8_t>> bytes = readDataFile(fileName);
     if (!bytes) {
-        showErrorBox("%s", kTgaLoadError);
+        report.add("", kTgaLoadError);
         return std::nullopt;
     }
     DecodeFailure failure;
     std::optional<TgaImage> image = decodeTgaImage(*bytes, failure);
     if (!image && !failure.quiet)
-        showErrorBox("%s", kTgaLoadError);
+        report.add("", kTgaLoadError);
     return image;
 }

@@ -1,21 +1,21 @@
 #include "assets/model_3ds.h"
 
-#include "app/error_box.h"
 #include "assets/reader_3ds.h"
 
 #include <GL/gl.h>
 
 #include <cassert>
 
-void Model3ds::load(const char* fileName, bool* unreadableTga)
+LoadReport Model3ds::load(const char* fileName)
 {
     glEnable(GL_TEXTURE_2D);
 
+    LoadReport report;
     Scene3ds scene;
     {
         Reader3ds reader;
-        if (!reader.import3ds(scene, fileName))
-            showErrorBox("culdnt load model");
+        if (!reader.import3ds(scene, fileName, report))
+            report.add("", "culdnt load model");
     }
 
     objectCount = scene.objectCount;
@@ -57,16 +57,15 @@ void Model3ds::load(const char* fileName, bool* unreadableTga)
     for (std::size_t i = 0; i < scene.materials.size(); ++i) {
         const Material3ds& from = scene.materials[i];
         Model3dsMaterial& to = materials[i];
-        bool unreadable = false;
-        to.texture = loadTexture(from.textureFile, &unreadable);
+        const TextureLoad texture = loadTexture(from.textureFile);
+        to.texture = texture.id;
+        report.append(texture.report);
         for (int c = 0; c < 3; ++c)
             to.diffuse[c] = static_cast<float>(from.colour[c]);
-        if (unreadable) {
-            if (unreadableTga != nullptr)
-                *unreadableTga = true;
-            return;
-        }
+        if (report.fatal)
+            break;
     }
+    return report;
 }
 
 void Model3ds::draw() const

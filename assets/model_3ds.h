@@ -5,9 +5,9 @@
 // scene is thrown away after the load.
 //
 // load and the draws need a current GL context. A file that cannot be read
-// leaves the model empty (it draws nothing) after the reader's message and
-// "culdnt load model". Textures are never deleted: they live as long as the
-// game.
+// leaves the model empty (it draws nothing); its report holds the reader's
+// message and "culdnt load model". Textures are never deleted: they live as
+// long as the game.
 
 #include "assets/texture.h"
 
@@ -50,9 +50,9 @@ public:
 
     // Reads the file and converts it; on failure the model is empty. Loads
     // one texture per material, in material order, after the objects, and
-    // stops at a TGA that cannot be read: unreadableTga, when given, is then
-    // set to true (the game does not run without it).
-    void load(const char* fileName, bool* unreadableTga = nullptr);
+    // stops at one the game cannot run without (a fatal report). Returns what
+    // the reader and the textures met, for the caller to show.
+    LoadReport load(const char* fileName);
     // Every object in order.
     void draw() const;
     // One object, 0 to objectCount - 1. Leaves the three client arrays

@@ -150,16 +150,15 @@ std::string ms3dDirectoryPrefix(const char* fileName)
     return std::string(fileName, i) + '/';
 }
 
-bool ModelMs3d::load(const char* fileName, bool* unreadableTga)
+bool ModelMs3d::load(const char* fileName, LoadReport& report, std::string* reason)
 {
-    const std::optional<std::vector<std::uint8_t>> bytes = readDataFile(fileName);
+    const std::optional<std::vector<std::uint8_t>> bytes = readDataFile(fileName, reason);
     if (!bytes)
         return false;
-    const ParseResult result = parse(*bytes, fileName, nullptr);
+    const ParseResult result = parse(*bytes, fileName, reason);
     if (result == ParseResult::Rejected)
         return false;
-    if (!loadMaterialTextures() && unreadableTga != nullptr)
-        *unreadableTga = true;
+    loadMaterialTextures(report);
     return result == ParseResult::Loaded;
 }
 

@@ -31,8 +31,8 @@ class ModelMs3d : public SkinnedModel {
 public:
     // Reads the file (a '\' in the name is taken as '/'), loads the material
     // textures (needs a current GL context), builds the bind pose and restarts
-    // the animation. No message is shown on failure.
-    bool load(const char* fileName, bool* unreadableTga = nullptr) override;
+    // the animation.
+    bool load(const char* fileName, LoadReport& report, std::string* reason = nullptr) override;
 
     // Everything load does except opening the file and loading the textures;
     // fileName only gives the directory for ".\" texture names. On false,

@@ -1,12 +1,10 @@
 #include "assets/reader_3ds.h"
 
-#include "app/error_box.h"
 #include "assets/data_file.h"
 
 #include <algorithm>
 #include <bit>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <limits>
 
@@ -79,9 +77,7 @@ Vector3 unitNormal(Vector3 d)
 
 bool Reader3ds::fail(const char* reason)
 {
-    char text[kErrorBoxBufferSize];
-    std::snprintf(text, sizeof text, "The 3DS file %s is damaged: %s!", fileName_.c_str(), reason);
-    error_ = text;
+    error_ = "The 3DS file " + fileName_ + " is damaged: " + reason + "!";
     return false;
 }
 
@@ -413,9 +409,7 @@ bool Reader3ds::importBytes(Scene3ds& scene, std::span<const std::uint8_t> bytes
     bool ok = false;
     Chunk3ds main;
     if (bytes.size() < kChunkHeaderSize || readU16(bytes.data()) != kMainChunk) {
-        char text[kErrorBoxBufferSize];
-        std::snprintf(text, sizeof text, "Unable to load PRIMARY chuck from file: %s!", fileName_.c_str());
-        error_ = text;
+        error_ = "Unable to load PRIMARY chuck from file: " + fileName_ + "!";
     } else if (readChunk(main, file) && processNextChunk(scene, main, 0)) {
         ok = true;
         for (const Object3ds& object : scene.objects) {
@@ -437,17 +431,17 @@ bool Reader3ds::importBytes(Scene3ds& scene, std::span<const std::uint8_t> bytes
     return true;
 }
 
-bool Reader3ds::import3ds(Scene3ds& scene, const char* fileName)
+bool Reader3ds::import3ds(Scene3ds& scene, const char* fileName, LoadReport& report)
 {
     const std::optional<std::vector<std::uint8_t>> bytes = readDataFile(fileName);
     if (!bytes) {
-        showCaptionedErrorBox("Error", "Unable to find the file: %s!", fileName);
+        report.add("Error", std::string("Unable to find the file: ") + fileName + "!");
         return false;
     }
     const bool ok = importBytes(scene, *bytes, fileName);
     if (versionWarning_)
-        showCaptionedErrorBox("Warning", "%s", kVersionWarning);
+        report.add("Warning", kVersionWarning);
     if (!ok)
-        showCaptionedErrorBox("Error", "%s", error_.c_str());
+        report.add("Error", error_);
     return ok;
 }

@@ -17,6 +17,7 @@
 // Cost: linear in the file size; normals are one pass over the faces and one
 // over the vertices.
 
+#include "assets/load_report.h"
 #include "math/vector3.h"
 
 #include <cstdint>
@@ -75,13 +76,14 @@ struct Scene3ds {
 class Reader3ds {
 public:
     // Reads the named file into `scene` (which should be empty) and computes
-    // its normals. On failure shows the reason in an error box and returns
-    // false with the scene empty. A version over 3 shows a warning and loads.
-    bool import3ds(Scene3ds& scene, const char* fileName);
+    // its normals. On failure adds the reason to report (captioned "Error")
+    // and returns false with the scene empty. A version over 3 adds a warning
+    // (captioned "Warning") first and loads.
+    bool import3ds(Scene3ds& scene, const char* fileName, LoadReport& report);
 
-    // The same parse on bytes already in memory, with no message boxes: on
-    // failure returns false, leaves the scene empty and error() holds the
-    // message (naming `fileName`). Safe on any input.
+    // The same parse on bytes already in memory: on failure returns false,
+    // leaves the scene empty and error() holds the message (naming
+    // `fileName`). Safe on any input.
     bool importBytes(Scene3ds& scene, std::span<const std::uint8_t> bytes, const char* fileName = "");
 
     // Message of the last failed import.

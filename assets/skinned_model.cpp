@@ -50,7 +50,7 @@ SkinnedModel::SkinnedModel() { restartAnimation(); }
 
 SkinnedModel::~SkinnedModel() = default;
 
-bool SkinnedModel::loadMaterialTextures()
+void SkinnedModel::loadMaterialTextures(LoadReport& report)
 {
     for (ModelMaterial& material : materials) {
         if (material.textureFile.empty()) {
@@ -62,12 +62,12 @@ bool SkinnedModel::loadMaterialTextures()
         for (char& c : path)
             if (c == '\\')
                 c = '/';
-        bool unreadableTga = false;
-        material.texture = loadTexture(path.c_str(), &unreadableTga);
-        if (unreadableTga)
-            return false;
+        const TextureLoad texture = loadTexture(path.c_str());
+        material.texture = texture.id;
+        report.append(texture.report);
+        if (report.fatal)
+            return;
     }
-    return true;
 }
 
 void SkinnedModel::buildBindPose()

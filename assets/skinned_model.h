@@ -89,16 +89,15 @@ public:
     SkinnedModel(const SkinnedModel&) = delete;
     SkinnedModel& operator=(const SkinnedModel&) = delete;
 
-    // Reads the model from a file; false when it cannot be read. See the
-    // derived class for what a failed load leaves behind. unreadableTga, when
-    // given, is set to true when a material names a TGA that cannot be read
-    // (the game does not run without it) and left alone otherwise.
-    virtual bool load(const char* fileName, bool* unreadableTga = nullptr) = 0;
+    // Reads the model from a file; false when it cannot be read, with reason
+    // (when given) saying why. See the derived class for what a failed load
+    // leaves behind. What the material textures met goes into report.
+    virtual bool load(const char* fileName, LoadReport& report, std::string* reason = nullptr) = 0;
 
-    // For each material with a texture file name: texture = loadTexture(name).
-    // Stops with false at a TGA that cannot be read, as the game stops there.
-    // Needs a current GL context.
-    bool loadMaterialTextures();
+    // For each material with a texture file name: texture = loadTexture(name),
+    // what it met into report. Stops at a texture the game cannot run without
+    // (a fatal report). Needs a current GL context.
+    void loadMaterialTextures(LoadReport& report);
 
     // Moves every attached vertex and corner normal into its joint's bind
     // space. Called once by load, after the joints are read.

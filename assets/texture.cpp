@@ -6,41 +6,32 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
-#include <cstring>
 
-TextureId loadTexture(const char* fileName, bool* unreadableTga)
+TextureLoad loadTexture(const char* fileName)
 {
-    // Only the text after the first '.' counts, and only in these two cases:
-    // "a.b.bmp" and "x.Bmp" are not textures.
     if (fileName == nullptr)
-        return 0;
-    const char* dot = std::strchr(fileName, '.');
-    if (dot == nullptr)
-        return 0;
-    const char* extension = dot + 1;
-    if (std::strcmp(extension, "bmp") == 0 || std::strcmp(extension, "BMP") == 0)
-        return loadBmpTexture(fileName);
-    if (std::strcmp(extension, "tga") == 0 || std::strcmp(extension, "TGA") == 0) {
-        const std::optional<TextureId> id = loadTgaTexture(fileName);
-        if (!id && unreadableTga != nullptr)
-            *unreadableTga = true;
-        return id.value_or(0);
+        return {};
+    switch (imageFormatOf(fileName)) {
+    case ImageFormat::Bmp: return loadBmpTexture(fileName);
+    case ImageFormat::Tga: return loadTgaTexture(fileName);
+    case ImageFormat::None: break;
     }
-    return 0;
+    return {};
 }
 
-TextureId loadBmpTexture(const char* fileName)
+TextureLoad loadBmpTexture(const char* fileName)
 {
+    TextureLoad result;
     if (fileName == nullptr)
-        return 0;
+        return result;
     // A missing BMP is not worth a message: the caller draws with texture 0.
     // Anything else standing under its name is a file that cannot be read.
     if (!dataFileExists(fileName))
-        return 0;
+        return result;
 
-    const std::optional<RgbImage> image = loadDibImage(fileName);
+    const std::optional<RgbImage> image = loadDibImage(fileName, result.report);
     if (!image)
-        return 0;
+        return result;
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     GLuint id = 0;
     glGenTextures(1, &id);
@@ -49,16 +40,20 @@ TextureId loadBmpTexture(const char* fileName)
                       image->pixels.data());
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    return id;
+    result.id = id;
+    return result;
 }
 
-std::optional<TextureId> loadTgaTexture(const char* fileName)
+TextureLoad loadTgaTexture(const char* fileName)
 {
+    TextureLoad result;
     if (fileName == nullptr)
-        return 0;
-    const std::optional<TgaImage> image = loadTgaImage(fileName);
-    if (!image)
-        return std::nullopt;
+        return result;
+    const std::optional<TgaImage> image = loadTgaImage(fileName, result.report);
+    if (!image) {
+        result.report.fatal = true;
+        return result;
+    }
     GLuint id = 0;
     glGenTextures(1, &id);
     glBindTexture(GL_TEXTURE_2D, id);
@@ -74,5 +69,6 @@ std::optional<TextureId> loadTgaTexture(const char* fileName)
     glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    return id;
+    result.id = id;
+    return result;
 }

@@ -32,29 +32,35 @@ protected:
 
 TEST_F(DefaultData, EveryFileLoadsThroughOurLoadersWithoutAMessage)
 {
+    LoadReport report;
     Model3ds car, wheel;
-    car.load("car.3ds");
-    wheel.load("wheel.3ds");
+    report.append(car.load("car.3ds"));
+    report.append(wheel.load("wheel.3ds"));
     EXPECT_FALSE(car.objects.empty());
     EXPECT_FALSE(wheel.objects.empty());
     ModelMs3d gun, player, sky;
-    EXPECT_TRUE(gun.load("data\\gun.ms3d"));
-    EXPECT_TRUE(player.load("data\\model.ms3d"));
-    EXPECT_TRUE(sky.load("sky.ms3d"));
+    EXPECT_TRUE(gun.load("data\\gun.ms3d", report));
+    EXPECT_TRUE(player.load("data\\model.ms3d", report));
+    EXPECT_TRUE(sky.load("sky.ms3d", report));
     for (const ModelMs3d* model : {&gun, &player, &sky})
         for (const ModelMaterial& material : model->materials)
             EXPECT_NE(material.texture, 0u) << material.textureFile;
-    for (const char* texture : {"grass14.bmp", "aasdf.tga", "fire//12001.bmp", "fire//12015.bmp"})
-        EXPECT_NE(loadTexture(texture), 0u) << texture;
-    for (const RecordedMessageBox& box : boxes())
-        ADD_FAILURE() << box.caption << ": " << box.text;
+    for (const char* texture : {"grass14.bmp", "aasdf.tga", "fire//12001.bmp", "fire//12015.bmp"}) {
+        const TextureLoad loaded = loadTexture(texture);
+        EXPECT_NE(loaded.id, 0u) << texture;
+        report.append(loaded.report);
+    }
+    EXPECT_FALSE(report.fatal);
+    for (const LoadMessage& message : report.messages)
+        ADD_FAILURE() << message.caption << ": " << message.text;
 }
 
 TEST_F(DefaultData, TheHandHoldsTheMuzzleAheadAndTheFeetStandOnTheGround)
 {
     ModelMs3d player, gun;
-    ASSERT_TRUE(player.load("data\\model.ms3d"));
-    ASSERT_TRUE(gun.load("data\\gun.ms3d"));
+    LoadReport report;
+    ASSERT_TRUE(player.load("data\\model.ms3d", report));
+    ASSERT_TRUE(gun.load("data\\gun.ms3d", report));
     ASSERT_GT(player.joints.size(), static_cast<std::size_t>(kHandJoint));
 
     // The gun's barrel ends at the muzzle point of the hand's frame.

@@ -115,6 +115,26 @@ TEST(Startup, AWindowThatCannotBeMadeEndsWithAFailureStatus)
     setErrorBoxPlatform(nullptr);
 }
 
+// An MS3D model that cannot be read shows no box and the start goes on with
+// it empty, as it always has; standard error says which and why.
+TEST(Startup, AnUnreadableModelIsNamedOnStandardErrorOnly)
+{
+    GameFolder folder;
+    folder.remove("sky.ms3d");
+    folder.write("data/gun.ms3d", "not a model");
+    HeadlessPlatform platform;
+    World world(platform);
+    platform.queueAnswer(MessageBoxAnswer::No);
+    platform.setKeyDown(Key::Escape, true);
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(runTurfwar(world), 0);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              "turfwar: data\\gun.ms3d: not an MS3D file\n"
+              "turfwar: sky.ms3d: No such file or directory\n");
+    EXPECT_EQ(platform.messageBoxes().size(), 1u);  // the start question only
+    EXPECT_EQ(platform.swapCount(), 1);
+}
+
 TEST(MainLoop, EscapeEndsTheLoopAfterThatFramesSwap)
 {
     GameFolder folder;

@@ -58,8 +58,9 @@ TEST(Model3dsLoad, ObjectsKeepTheirOwnArraysAndMaterials)
     const Bytes second = object("second", cat({vertices({0, 0, 0, 1, 0, 0, 0, 0, 1}), faces({2, 1, 0}, materialGroup("plain2"))}));
     const std::string path = writeTemp(file(cat({materials, leftSquare(materialGroup("tex"), false), second})), "two.3ds");
     Model3ds model;
-    model.load(path.c_str());
-    EXPECT_TRUE(gl.platform.messageBoxes().empty());
+    const LoadReport report = model.load(path.c_str());
+    EXPECT_TRUE(report.messages.empty());
+    EXPECT_FALSE(report.fatal);
     ASSERT_EQ(model.objectCount, 2);
     ASSERT_EQ(model.materialCount, 3);
     EXPECT_EQ(model.materials[0].diffuse[0], 255.0f);
@@ -94,11 +95,13 @@ TEST(Model3dsLoad, UnreadableFileLeavesTheModelEmpty)
     OffscreenGl gl;
     ASSERT_TRUE(gl.ok());
     Model3ds wheel;
-    wheel.load("wheel-that-is-not-there.3ds");
-    const auto& boxes = gl.platform.messageBoxes();
-    ASSERT_EQ(boxes.size(), 2u);
-    EXPECT_EQ(boxes[0].text, "Unable to find the file: wheel-that-is-not-there.3ds!");
-    EXPECT_EQ(boxes[1].text, "culdnt load model");
+    const LoadReport missing = wheel.load("wheel-that-is-not-there.3ds");
+    ASSERT_EQ(missing.messages.size(), 2u);
+    EXPECT_EQ(missing.messages[0].caption, "Error");
+    EXPECT_EQ(missing.messages[0].text, "Unable to find the file: wheel-that-is-not-there.3ds!");
+    EXPECT_EQ(missing.messages[1].caption, "");  // the game's own box
+    EXPECT_EQ(missing.messages[1].text, "culdnt load model");
+    EXPECT_FALSE(missing.fatal);
     EXPECT_EQ(wheel.objectCount, 0);
     EXPECT_EQ(wheel.materialCount, 0);
     wheel.draw();  // nothing to draw, nothing to break
@@ -107,10 +110,10 @@ TEST(Model3dsLoad, UnreadableFileLeavesTheModelEmpty)
     Bytes damaged = file(leftSquare());
     damaged[damaged.size() - 40] ^= 0x40;
     Model3ds model;
-    model.load(writeTemp(damaged, "damaged-model.3ds").c_str());
+    const LoadReport damagedReport = model.load(writeTemp(damaged, "damaged-model.3ds").c_str());
     EXPECT_EQ(model.objectCount, 0);
-    ASSERT_EQ(boxes.size(), 4u);
-    EXPECT_EQ(boxes[3].text, "culdnt load model");
+    ASSERT_EQ(damagedReport.messages.size(), 2u);
+    EXPECT_EQ(damagedReport.messages[1].text, "culdnt load model");
 }
 
 TEST(Model3dsDraw, LitSquareCoversItsHalfOfTheView)

@@ -163,12 +163,18 @@ TEST(Ms3dFiles, TestModelsAgreeWithAssimp)
             if (c == '/')
                 c = '\\';
         ModelMs3d fromFile;
-        ASSERT_TRUE(fromFile.load(windowsName.c_str()));
+        LoadReport report;
+        ASSERT_TRUE(fromFile.load(windowsName.c_str(), report));
         EXPECT_EQ(fromFile.triangles.size(), ours.triangles.size());
     }
     ModelMs3d missing;
-    EXPECT_FALSE(missing.load("no\\such\\model.ms3d"));
-    EXPECT_FALSE(missing.load(TURFWAR_ASSIMP_MODELS));  // a folder opens, and claims an absurd size
+    LoadReport report;
+    std::string reason;
+    EXPECT_FALSE(missing.load("no\\such\\model.ms3d", report, &reason));
+    EXPECT_EQ(reason, "No such file or directory");
+    EXPECT_FALSE(missing.load(TURFWAR_ASSIMP_MODELS, report, &reason));  // a folder opens, and claims an absurd size
+    EXPECT_EQ(reason, "Is a directory");
+    EXPECT_TRUE(report.messages.empty());
 }
 
 TEST(Ms3dFiles, SkinnedModelAgreesWithAssimp)
@@ -207,7 +213,9 @@ TEST(Ms3dFiles, GameModelsLoadAndAnimate)
     OffscreenGl gl;
     for (const char* name : {"data\\model.ms3d", "data\\gun.ms3d", "sky.ms3d"}) {
         ModelMs3d model;
-        ASSERT_TRUE(model.load(name)) << name;
+        LoadReport report;
+        ASSERT_TRUE(model.load(name, report)) << name;
+        EXPECT_TRUE(report.messages.empty()) << name;
         std::string path = name;
         std::replace(path.begin(), path.end(), '\\', '/');
         Assimp::Importer importer;
@@ -218,7 +226,8 @@ TEST(Ms3dFiles, GameModelsLoadAndAnimate)
 
     // The walk from 4200 ms moves the gun hand (joint 37) and wraps to 4200.
     ModelMs3d player;
-    ASSERT_TRUE(player.load("data\\model.ms3d"));
+    LoadReport report;
+    ASSERT_TRUE(player.load("data\\model.ms3d", report));
     ASSERT_GT(player.joints.size(), 37u);
     ASSERT_GT(player.totalTimeMs, 4200.0);
     player.setAnimationTimes(4200, -1);

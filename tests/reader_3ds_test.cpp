@@ -1,7 +1,6 @@
 #include "assets/reader_3ds.h"
 
 #include "file_3ds_builder.h"
-#include "offscreen_gl.h"
 
 #include <gtest/gtest.h>
 
@@ -81,15 +80,14 @@ TEST(Reader3dsFile, VersionWarningAndPrimaryChunk)
     EXPECT_EQ(v3.scene.objectCount, 0);
     EXPECT_EQ(v3.scene.materialCount, 0);
 
-    OffscreenGl gl;
-    ASSERT_TRUE(gl.ok());
     // Two version chunks still warn once.
     const std::string v4 = writeTemp(chunk(0x4D4D, cat({version(4), version(4)})), "v4.3ds");
     Scene3ds scene;
-    EXPECT_TRUE(Reader3ds().import3ds(scene, v4.c_str()));
-    ASSERT_EQ(gl.platform.messageBoxes().size(), 1u);
-    EXPECT_EQ(gl.platform.messageBoxes()[0].text, "This 3DS file is over version 3 so it may load incorrectly");
-    EXPECT_EQ(gl.platform.messageBoxes()[0].caption, "Warning");
+    LoadReport report;
+    EXPECT_TRUE(Reader3ds().import3ds(scene, v4.c_str(), report));
+    ASSERT_EQ(report.messages.size(), 1u);
+    EXPECT_EQ(report.messages[0].text, "This 3DS file is over version 3 so it may load incorrectly");
+    EXPECT_EQ(report.messages[0].caption, "Warning");
 
     for (const Bytes& bad : {Bytes{}, Bytes{0x4D, 0x4D, 6, 0}, chunk(0x3D3D, Bytes{}), Bytes{0x4D, 0x4C, 6, 0, 0, 0}}) {
         const Parsed p = parse(bad);
@@ -97,13 +95,14 @@ TEST(Reader3dsFile, VersionWarningAndPrimaryChunk)
         EXPECT_EQ(p.error, "Unable to load PRIMARY chuck from file: test.3ds!");
     }
     const std::string empty = writeTemp({}, "empty.3ds");
-    EXPECT_FALSE(Reader3ds().import3ds(scene, empty.c_str()));
-    EXPECT_FALSE(Reader3ds().import3ds(scene, "no-such-file.3ds"));
-    ASSERT_EQ(gl.platform.messageBoxes().size(), 3u);
-    EXPECT_EQ(gl.platform.messageBoxes()[1].text, "Unable to load PRIMARY chuck from file: " + empty + "!");
-    EXPECT_EQ(gl.platform.messageBoxes()[2].text, "Unable to find the file: no-such-file.3ds!");
-    EXPECT_EQ(gl.platform.messageBoxes()[1].caption, "Error");
-    EXPECT_EQ(gl.platform.messageBoxes()[2].caption, "Error");
+    EXPECT_FALSE(Reader3ds().import3ds(scene, empty.c_str(), report));
+    EXPECT_FALSE(Reader3ds().import3ds(scene, "no-such-file.3ds", report));
+    ASSERT_EQ(report.messages.size(), 3u);
+    EXPECT_EQ(report.messages[1].text, "Unable to load PRIMARY chuck from file: " + empty + "!");
+    EXPECT_EQ(report.messages[2].text, "Unable to find the file: no-such-file.3ds!");
+    EXPECT_EQ(report.messages[1].caption, "Error");
+    EXPECT_EQ(report.messages[2].caption, "Error");
+    EXPECT_FALSE(report.fatal);
 }
 
 TEST(Reader3dsFile, EditorChunkLosesItsFirstSubChunkUnseen)
@@ -243,12 +242,11 @@ TEST(Reader3dsFile, DamagedFilesAreRejectedWhole)
     expectRejected(file(chunk(0xAFFF, nested)), "deep nesting");
 
     // Through the file wrapper the reason reaches the player.
-    OffscreenGl gl;
-    ASSERT_TRUE(gl.ok());
     Scene3ds scene;
-    EXPECT_FALSE(Reader3ds().import3ds(scene, writeTemp(shortChunk, "damaged.3ds").c_str()));
-    ASSERT_EQ(gl.platform.messageBoxes().size(), 1u);
-    EXPECT_NE(gl.platform.messageBoxes()[0].text.find("damaged.3ds is damaged"), std::string::npos);
+    LoadReport report;
+    EXPECT_FALSE(Reader3ds().import3ds(scene, writeTemp(shortChunk, "damaged.3ds").c_str(), report));
+    ASSERT_EQ(report.messages.size(), 1u);
+    EXPECT_NE(report.messages[0].text.find("damaged.3ds is damaged"), std::string::npos);
 }
 
 TEST(Reader3dsNormals, LinearPassMatchesPerVertexSearchBitForBit)

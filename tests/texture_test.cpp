@@ -79,7 +79,15 @@ GLint unpackAlignment()
 class TextureLoading : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(gl.ok()); }
-    const std::vector<RecordedMessageBox>& boxes() const { return gl.platform.messageBoxes(); }
+    // Loads through the game's entry point; what each load met is gathered
+    // in report, in order.
+    TextureId load(const std::string& name)
+    {
+        const TextureLoad loaded = loadTexture(name.c_str());
+        report.append(loaded.report);
+        return loaded.id;
+    }
+    LoadReport report;
     OffscreenGl gl;
     ScratchDir dir;
 };
@@ -91,9 +99,9 @@ TEST_F(TextureLoading, TgaBeforeAnyBmpIsReadWithPackedRowsAndLeavesTheAlignmentA
     ASSERT_EQ(unpackAlignment(), 4);
     writeBytes(dir.file("narrow.tga"), makeTga(2, 2, 24));
     const std::string name = dir.file("narrow.tga");
-    const std::optional<TextureId> id = loadTgaTexture(name.c_str());
-    ASSERT_TRUE(id.has_value());
-    EXPECT_NE(*id, 0u);
+    const TextureLoad loaded = loadTgaTexture(name.c_str());
+    EXPECT_FALSE(loaded.report.fatal);
+    EXPECT_NE(loaded.id, 0u);
     EXPECT_EQ(unpackAlignment(), 4);
     const TextureState s = boundTexture();
     EXPECT_EQ(s.width, 2);
@@ -103,14 +111,13 @@ TEST_F(TextureLoading, TgaBeforeAnyBmpIsReadWithPackedRowsAndLeavesTheAlignmentA
     EXPECT_EQ(s.magFilter, GL_NEAREST);
     EXPECT_EQ(s.wrapS, GL_REPEAT);
     EXPECT_EQ(texels(GL_RGB, 3, 2, 2), (Bytes{0, 100, 200, 20, 100, 199, 40, 100, 198, 60, 100, 197}));
-    EXPECT_TRUE(boxes().empty());
+    EXPECT_TRUE(loaded.report.messages.empty());
 }
 
 TEST_F(TextureLoading, BmpIsThreeComponentsLinearAndSetsAlignmentOne)
 {
     writeBytes(dir.file("image.bmp"), makeBmp(8, 4));
-    const std::string name = dir.file("image.bmp");
-    const TextureId id = loadTexture(name.c_str());
+    const TextureId id = load(dir.file("image.bmp"));
     ASSERT_NE(id, 0u);
     GLint bound = 0;
     glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
@@ -131,8 +138,7 @@ TEST_F(TextureLoading, BmpIsThreeComponentsLinearAndSetsAlignmentOne)
 TEST_F(TextureLoading, ThirtyTwoBitTgaIsAnRgbaTexture)
 {
     writeBytes(dir.file("alpha.TGA"), makeTga(2, 2, 32));
-    const std::string name = dir.file("alpha.TGA");
-    const TextureId id = loadTexture(name.c_str());
+    const TextureId id = load(dir.file("alpha.TGA"));
     ASSERT_NE(id, 0u);
     const TextureState s = boundTexture();
     EXPECT_TRUE(s.internalFormat == 4 || s.internalFormat == GL_RGBA || s.internalFormat == GL_RGBA8);
@@ -145,23 +151,25 @@ TEST_F(TextureLoading, OnlyTheExactExtensionsAfterTheFirstDotLoadAndBackslashesA
     for (const char* name : {"a.bmp", "a.BMP", "a.Bmp", "a.b.bmp", "abmp", "a.tga.bmp", "a.png"})
         writeBytes(dir.file(name), makeBmp(2, 2));
     writeBytes(dir.file("b.tga"), makeTga(2, 2, 24));
-    EXPECT_NE(loadTexture(dir.file("a.bmp").c_str()), 0u);
-    EXPECT_NE(loadTexture(dir.file("a.BMP").c_str()), 0u);
-    EXPECT_NE(loadTexture(dir.file("b.tga").c_str()), 0u);
+    EXPECT_NE(load(dir.file("a.bmp")), 0u);
+    EXPECT_NE(load(dir.file("a.BMP")), 0u);
+    EXPECT_NE(load(dir.file("b.tga")), 0u);
     for (const char* name : {"a.Bmp", "a.b.bmp", "abmp", "a.tga.bmp", "a.png", "missing.bmp", "missing.BMP"}) {
         SCOPED_TRACE(name);
-        bool unreadableTga = false;
-        EXPECT_EQ(loadTexture(dir.file(name).c_str(), &unreadableTga), 0u);
-        EXPECT_FALSE(unreadableTga);
+        EXPECT_EQ(load(dir.file(name)), 0u);
     }
     // Data files name folders the Windows way.
     std::filesystem::create_directory(dir.file("sub"));
     writeBytes(dir.file("sub/x.bmp"), makeBmp(2, 2));
-    EXPECT_NE(loadTexture((dir.path() + "\\sub\\x.bmp").c_str()), 0u);
-    EXPECT_TRUE(boxes().empty());
-    EXPECT_EQ(loadTexture(nullptr), 0u);
-    EXPECT_EQ(loadBmpTexture(nullptr), 0u);
-    EXPECT_EQ(loadTgaTexture(nullptr), std::optional<TextureId>(0));
+    EXPECT_NE(load(dir.path() + "\\sub\\x.bmp"), 0u);
+    EXPECT_TRUE(report.messages.empty());
+    EXPECT_FALSE(report.fatal);
+    for (const auto loader : {loadTexture, loadBmpTexture, loadTgaTexture}) {
+        const TextureLoad none = loader(nullptr);
+        EXPECT_EQ(none.id, 0u);
+        EXPECT_TRUE(none.report.messages.empty());
+        EXPECT_FALSE(none.report.fatal);
+    }
 }
 
 TEST_F(TextureLoading, FailuresShowTheBoxOfTheirKind)
@@ -178,28 +186,30 @@ TEST_F(TextureLoading, FailuresShowTheBoxOfTheirKind)
     writeBytes(dir.file("cut.tga"), cutTga);
     writeBytes(dir.file("grey.tga"), tgaHeader(3, 1, 1, 8));
 
-    // BMP: a box captioned "Error", texture 0, and the game goes on.
-    EXPECT_EQ(loadTexture(dir.file("header.bmp").c_str()), 0u);
-    EXPECT_EQ(loadTexture(dir.file("cut.bmp").c_str()), 0u);
-    EXPECT_EQ(loadTexture(dir.file("folder.bmp").c_str()), 0u);
-    ASSERT_EQ(boxes().size(), 3u);
-    EXPECT_EQ(boxes()[0].caption, "Error");
-    EXPECT_EQ(boxes()[0].text, "Unknown DIB file format.");
-    EXPECT_EQ(boxes()[1].text, "Image file conversion error.");
-    EXPECT_EQ(boxes()[2].text, "Failed to open DIB file " + dir.file("folder.bmp") + ".\n");
+    // BMP: a message captioned "Error", texture 0, and the game goes on.
+    EXPECT_EQ(load(dir.file("header.bmp")), 0u);
+    EXPECT_EQ(load(dir.file("cut.bmp")), 0u);
+    EXPECT_EQ(load(dir.file("folder.bmp")), 0u);
+    EXPECT_FALSE(report.fatal);
+    ASSERT_EQ(report.messages.size(), 3u);
+    EXPECT_EQ(report.messages[0].caption, "Error");
+    EXPECT_EQ(report.messages[0].text, "Unknown DIB file format.");
+    EXPECT_EQ(report.messages[1].text, "Image file conversion error.");
+    EXPECT_EQ(report.messages[2].text, "Failed to open DIB file " + dir.file("folder.bmp") + ".\n");
 
     // TGA: "error laoding tga" in the game's own box, and the caller learns the
     // game cannot go on; a depth we cannot read says nothing.
     for (const char* name : {"missing.tga", "cut.tga", "grey.tga"}) {
         SCOPED_TRACE(name);
-        bool unreadableTga = false;
-        EXPECT_EQ(loadTexture(dir.file(name).c_str(), &unreadableTga), 0u);
-        EXPECT_TRUE(unreadableTga);
+        const TextureLoad loaded = loadTexture(dir.file(name).c_str());
+        EXPECT_EQ(loaded.id, 0u);
+        EXPECT_TRUE(loaded.report.fatal);
+        report.append(loaded.report);
     }
-    ASSERT_EQ(boxes().size(), 5u);
-    EXPECT_EQ(boxes()[3].text, "error laoding tga");
-    EXPECT_EQ(boxes()[3].caption, kErrorBoxCaption);
-    EXPECT_EQ(boxes()[4].text, "error laoding tga");
+    ASSERT_EQ(report.messages.size(), 5u);
+    EXPECT_EQ(report.messages[3].text, "error laoding tga");
+    EXPECT_EQ(report.messages[3].caption, "");  // the game's own box
+    EXPECT_EQ(report.messages[4].text, "error laoding tga");
 }
 
 TEST(FireFrames, NamesRunFrom12001To12015)
@@ -229,8 +239,10 @@ TEST_F(TextureLoading, StartUpLoadsItsTexturesAndStopsWithoutTheMarker)
         EXPECT_EQ(distinct.count(0), 0u);
         EXPECT_NE(world.groundTexture, 0u);
         EXPECT_EQ(world.markerTexture, 0u);
-        ASSERT_FALSE(boxes().empty());
-        EXPECT_EQ(boxes().back().text, "error laoding tga");
+        // The start-up shows what the loaders met on the platform.
+        const std::vector<RecordedMessageBox>& boxes = gl.platform.messageBoxes();
+        ASSERT_FALSE(boxes.empty());
+        EXPECT_EQ(boxes.back().text, "error laoding tga");
     }
     writeBytes(folder.path() / "aasdf.tga", makeTga(2, 2, 32));
     {
