@@ -12,7 +12,10 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${TURFWAR_BUILD_DIR:-$root/build}
 inspect=$build/turfwar-inspect
-scratch=$(mktemp -d)
+# A fixed folder: a model's texture names carry its folder into the output.
+scratch=$build/inspect-digests
+rm -rf "$scratch"
+mkdir -p "$scratch"
 trap 'rm -rf "$scratch"' EXIT
 
 # The tool picks the format by the name's extension; corpus files have none.
@@ -21,8 +24,8 @@ digest() {  # FILE NAME [OPTION]
   cp "$1" "$copy"
   local status=0
   "$inspect" ${3:+"$3"} "$copy" >"$scratch/out" 2>"$scratch/err" || status=$?
-  # The scratch name is not part of what was read.
-  sed -i "s#$copy#INPUT#g" "$scratch/out" "$scratch/err"
+  # Where the build is is not part of what was read.
+  sed -i "s#$scratch#SCRATCH#g" "$scratch/out" "$scratch/err"
   { cat "$scratch/out"; echo "--"; cat "$scratch/err"; echo "-- $status"; } | sha256sum | cut -c1-16
 }
 

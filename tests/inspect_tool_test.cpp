@@ -106,6 +106,25 @@ TEST(InspectTool, ABrokenOrForeignFileGetsItsReasonAndAFailureStatus)
     fs::remove_all(dir);
 }
 
+// A texture is what the game would load as one: "x.Bmp" and "a.b.bmp" it
+// skips, so the tool does not describe them either.
+TEST(InspectTool, NamesATextureByTheGamesOwnRule)
+{
+    const fs::path dir = fs::temp_directory_path() / "turfwar-inspect-names";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    const std::string bmp = readWholeFile(kGameDir + "grass14.bmp");
+    for (const char* name : {"upper.BMP", "mixed.Bmp", "two.dots.bmp"})
+        std::ofstream(dir / name, std::ios::binary) << bmp;
+    EXPECT_EQ(inspect((dir / "upper.BMP").string())["format"], "bmp");
+    for (const char* name : {"mixed.Bmp", "two.dots.bmp"}) {
+        const ToolResult r = runTool("turfwar-inspect", (dir / name).string());
+        EXPECT_EQ(r.status, 1) << name;
+        EXPECT_NE(r.err.find("not a file the game reads"), std::string::npos) << r.err;
+    }
+    fs::remove_all(dir);
+}
+
 // What stands where a file should be is refused unread: a pipe with no
 // writer would block the tool and /dev/zero would never end.
 TEST(InspectTool, AFolderAPipeOrADeviceIsRefusedWithItsReason)

@@ -17,6 +17,7 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <filesystem>
 #include <cctype>
 #include <cstdint>
 #include <iostream>
@@ -37,6 +38,20 @@ std::string extensionOf(const std::string& path)
     std::string ext = path.substr(dot + 1);
     std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
     return ext;
+}
+
+// Textures by the game's own rule (the first dot of the file's name, exact
+// case), so the tool never describes a texture the game would skip; models
+// by their extension in any case. "" for anything else.
+std::string formatOf(const std::string& path)
+{
+    switch (imageFormatOf(std::filesystem::path(path).filename().string().c_str())) {
+    case ImageFormat::Bmp: return "bmp";
+    case ImageFormat::Tga: return "tga";
+    case ImageFormat::None: break;
+    }
+    const std::string ext = extensionOf(path);
+    return ext == "3ds" || ext == "ms3d" ? ext : "";
 }
 
 Json boundsOf(const std::vector<Vector3>& points)
@@ -166,7 +181,7 @@ int main(int argc, char** argv)
         std::cerr << "turfwar-inspect: cannot read " << path << ": " << reason << "\n";
         return 1;
     }
-    const std::string ext = extensionOf(path);
+    const std::string ext = formatOf(path);
     Json out;
     std::string error;
     bool ok = false;
@@ -188,7 +203,8 @@ int main(int argc, char** argv)
     } else if (ext == "ms3d") {
         ok = describeMs3d(path, *bytes, out, error);
     } else {
-        std::cerr << "turfwar-inspect: " << path << ": not a file the game reads (.3ds, .ms3d, .bmp or .tga)\n";
+        std::cerr << "turfwar-inspect: " << path << ": not a file the game reads (.3ds or .ms3d; a texture is .bmp, .BMP, .tga or .TGA after the "
+                     "first dot of its name)\n";
         return 1;
     }
     if (!ok) {
