@@ -482,7 +482,7 @@ TEST(DatagenTool, RefusesACarFileItCannotFitTheCarTo)
     EXPECT_NE(r.err.find("wheelRadius"), std::string::npos) << r.err;
     r = runWith("30 8 16 0 7 0 0 20 20 10 10");
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("wheelRadius must be greater than zero"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("(wheelRadius) is 0; it must be greater than 0"), std::string::npos) << r.err;
     EXPECT_FALSE(fs::exists(out)) << "nothing is written for an unusable car file";
 
     r = runTool("turfwar-datagen", out.string() + " --car " + (in / "missing.txt").string());

@@ -45,15 +45,15 @@ int main(int argc, char** argv)
         return 1;
     }
     const std::string carText(carBytes->begin(), carBytes->end());
-    const std::optional<datagen::CarShape> car = datagen::parseCarShape(carText, reason);
-    if (!car) {
-        std::cerr << "turfwar-datagen: " << carFile << ": " << reason << "\n";
+    const CarFileResult car = parseCarParams(carText, carFile);
+    if (!car.params) {
+        std::cerr << "turfwar-datagen: " << car.reason << "\n";
         return 1;
     }
 
     namespace fs = std::filesystem;
     std::size_t totalBytes = 0;
-    const std::vector<datagen::GeneratedFile> files = datagen::generateGameData(*car, carText);
+    const std::vector<datagen::GeneratedFile> files = datagen::generateGameData(*car.params, carText);
     for (const datagen::GeneratedFile& file : files) {
         const fs::path path = fs::path(outDir) / file.path;
         std::error_code error;

@@ -43,7 +43,7 @@ constexpr UvRect kRoofUv{0.5f, 0.0f, 1.0f, 1.0f};
 
 }  // namespace
 
-Model3dsOut buildCarModel(const CarShape& car)
+Model3dsOut buildCarModel(const CarParams& car)
 {
     const float hx = 0.5f * car.chassisSizeX, hz = 0.5f * car.chassisSizeZ;
     const float h = car.chassisSizeY;
@@ -91,7 +91,7 @@ Model3dsOut buildCarModel(const CarShape& car)
     return model;
 }
 
-Model3dsOut buildWheelModel(const CarShape& car)
+Model3dsOut buildWheelModel(const CarParams& car)
 {
     const float r = car.wheelRadius;
     const float w = 0.7f * r;     // tyre width along the axle

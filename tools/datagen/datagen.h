@@ -5,8 +5,11 @@
 //
 // The car file is the one source of the car's eleven numbers: the car and
 // wheel meshes are fitted to them (the body fills the chassis box, the wheel
-// has the wheel radius), and the file itself is shipped unchanged.
+// has the wheel radius), and the file itself is shipped unchanged. It is read
+// by the game's own parser (physics/car_file.h), so the data is made for
+// exactly the cars the game accepts.
 
+#include "physics/car_file.h"
 #include "tools/datagen/geometry.h"
 #include "tools/datagen/image.h"
 #include "tools/datagen/skeleton_math.h"
@@ -21,27 +24,13 @@
 
 namespace datagen {
 
-// The eleven numbers of "car.txt", in file order (model units).
-struct CarShape {
-    float chassisSizeX = 0.0f, chassisSizeY = 0.0f, chassisSizeZ = 0.0f;
-    float chassisX = 0.0f, chassisY = 0.0f, chassisZ = 0.0f;
-    float wheelRadius = 0.0f;
-    float rearTrack = 0.0f, frontTrack = 0.0f;
-    float rearAxleX = 0.0f, frontAxleX = 0.0f;
-};
-
-// Reads the first eleven numbers as a stream reads floats; refuses a short
-// file, text in place of a number, and sizes or a radius of zero or less
-// (no mesh can be fitted to them). reason says why.
-std::optional<CarShape> parseCarShape(std::string_view text, std::string& reason);
-
 struct GeneratedFile {
     std::string path;  // relative, '/'-separated, e.g. "data/model.ms3d"
     std::vector<std::uint8_t> bytes;
 };
 
 // Every file of the data set; carFileText is shipped as "car.txt".
-std::vector<GeneratedFile> generateGameData(const CarShape& car, std::string_view carFileText);
+std::vector<GeneratedFile> generateGameData(const CarParams& car, std::string_view carFileText);
 
 // The pieces, for tests and tools.
 inline constexpr int kHandJoint = 37;                  // the right hand that holds the gun
@@ -56,9 +45,9 @@ struct Model3dsOut {
     std::vector<Object3dsOut> objects;
 };
 // The car body in the chassis frame (+x forward, y up, z across).
-Model3dsOut buildCarModel(const CarShape& car);
+Model3dsOut buildCarModel(const CarParams& car);
 // A tyre and rim centred on the origin, axle along z.
-Model3dsOut buildWheelModel(const CarShape& car);
+Model3dsOut buildWheelModel(const CarParams& car);
 Ms3dModelOut buildPlayerModel();
 // Every joint's transform to model space at the given animation time, keyed
 // and interpolated the way the game's animation does it; and at the bind pose.
