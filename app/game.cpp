@@ -21,10 +21,8 @@ void setFixedRenderState(World& world)
 {
     glEnable(GL_LIGHTING);
     glShadeModel(GL_SMOOTH);
-    glCullFace(GL_BACK);
-    // Culling stays off: the meshes are not consistently wound.
-    glEnable(GL_CULL_FACE);
-    glDisable(GL_CULL_FACE);
+    // Face culling stays off (the original switched it on and at once off
+    // again): the meshes are not consistently wound.
     glEnable(GL_DEPTH_TEST);
     glClearColor(0.5f, 0.5f, 0.5f, 0.0f);
     glEnable(GL_NORMALIZE);
@@ -119,20 +117,20 @@ bool loadGroundAndMarker(World& world)
     return showLoadReport(marker.report);
 }
 
-// The walk cycle starts 4200 ms into the file's animation.
+// The walk cycle starts kWalkStartMs into the file's animation.
 bool loadPlayerModel(World& world)
 {
     bool loaded = false;
     if (!loadSkinnedModel(world.playerModel, "data\\model.ms3d", &loaded))
         return false;
     if (loaded) {
-        world.playerModel.setAnimationTimes(4200, -1);
+        world.playerModel.setAnimationStart(kWalkStartMs);
         world.playerModel.restartAnimation();
     }
     return true;
 }
 bool loadSkyModel(World& world) { return loadSkinnedModel(world.skyModel, "sky.ms3d"); }
-void initCamera(World& world) { world.camera.init(1, 20.0f); }
+void initCamera(World& world) { world.camera.init(20.0f); }
 
 // --- Frame steps, in the order runFrame runs them. ---
 void applyCarControls(World& world)
@@ -146,7 +144,6 @@ void applyCarControls(World& world)
     applyDriverControls(world.cars, world.player, keys);
 }
 
-void stepPhysics(World& world, float dt) { advancePhysics(world.physics, world.physicsAccumulator, dt); }
 void moveAndAimOnFoot(World& world, float dt)
 {
     const Platform& platform = world.platform;
@@ -187,11 +184,6 @@ void moveAndAimInCar(World& world, float dt)
         world.projectiles, world.cars);
     applyRecoil(weapon, car);
 }
-void enterOrLeaveCar(World& world, float dt)
-{
-    ::enterOrLeaveCar(world.cars, world.player, world.enterCooldown, isKeyHeld(world.platform, Key::E), dt);
-}
-void updateProjectiles(World& world, float dt) { ::updateProjectiles(world.weapon, world.projectiles, dt); }
 
 // In a car the camera follows the chassis, on foot the player; lookHeight
 // is only set on foot and keeps its last value in a car.
@@ -218,17 +210,11 @@ void feedCamera(World& world)
         camera.setTarget(player.position);
     }
 }
-void updateAndApplyCamera(World& world, float dt)
+SceneView sceneOf(const World& world)
 {
-    world.camera.update(dt, world.player.inCar);
-    world.camera.apply();
-}
-void drawScene(World& world)
-{
-    const SceneView scene{world.cars,        world.carMesh,    world.wheelMesh,     world.skyModel,
-                          world.playerModel, world.gunModel,   world.player,        world.weapon,
-                          world.projectiles, world.fireTextures, world.groundTexture, world.markerTexture};
-    ::drawScene(scene);
+    return {world.cars,        world.carMesh,      world.wheelMesh,     world.skyModel,
+            world.playerModel, world.gunModel,     world.player,        world.weapon,
+            world.projectiles, world.fireTextures, world.groundTexture, world.markerTexture};
 }
 // A known state for the inset pass and the next frame: unlit, textured,
 // white, depth-tested, full-window perspective.
@@ -253,8 +239,8 @@ void drawInsetView(World& world)
     // products would round 209.99999 up to 210 before the truncation.
     constexpr double kInsetWidth = 0.4f;
     constexpr double kInsetHeight = 0.35f;
-    const double w = world.viewWidth;
-    const double h = world.viewHeight;
+    const double w = world.window.width;
+    const double h = world.window.height;
     world.window.setViewport(static_cast<int>(w * kInsetWidth), static_cast<int>(h * kInsetHeight), 0,
                              static_cast<int>(h * (1.0 - kInsetHeight)));
     glClear(GL_DEPTH_BUFFER_BIT);
@@ -265,7 +251,26 @@ void drawInsetView(World& world)
     Vector3 unusedDirection;
     world.cars[static_cast<std::size_t>(world.player.carIndex)].partToWorld(
         0, {-30.0f, 9.0f, 0.0f}, {1.0f, 0.0f, 0.0f}, unusedPoint, unusedDirection, true);
-    drawScene(world);
+    drawScene(sceneOf(world));
+    glPopMatrix();
+    glFlush();
+}
+
+// The main view: the camera's view pushed, the scene and the end-of-view
+// state drawn in it, popped.
+void drawMainView(World& world, float dt)
+{
+    GameWindow& window = world.window;
+    window.usePerspective();
+    window.setViewport(window.width, window.height, 0, 0);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    feedCamera(world);
+    glLoadIdentity();
+    world.camera.update(dt);
+    glPushMatrix();
+    world.camera.apply();
+    drawScene(sceneOf(world));
+    endMainView(world);
     glPopMatrix();
     glFlush();
 }
@@ -288,8 +293,8 @@ bool initGame(World& world)
     if (!loadGroundAndMarker(world) || !loadSkyModel(world))
         return false;
     initCamera(world);
-    world.mouseCentre = {250, 250};
-    readMouseLook(world.platform, 0.0f, nullptr);
+    // Motion before the first frame is not a look.
+    readMouseLook(world.platform, nullptr);
     // The first frame measures from here, not from the start of the process.
     frameTime(world.frameTimer, world.platform);
     return true;
@@ -302,10 +307,10 @@ void runFrame(World& world)
     world.lastFrameSeconds = dt;
 
     applyCarControls(world);
-    stepPhysics(world, dt);
+    advancePhysics(world.physics, world.physicsAccumulator, dt);
 
     float look[2] = {0.0f, 0.0f};
-    readMouseLook(platform, dt, look);
+    readMouseLook(platform, look);
     world.player.yaw += look[0];
     world.player.pitch += look[1];
 
@@ -314,33 +319,17 @@ void runFrame(World& world)
         moveAndAimOnFoot(world, dt);
     else
         moveAndAimInCar(world, dt);
-    enterOrLeaveCar(world, dt);
-    updateProjectiles(world, dt);
+    enterOrLeaveCar(world.cars, world.player, world.enterCooldown, isKeyHeld(platform, Key::E), dt);
+    updateProjectiles(world.weapon, world.projectiles, dt);
 
-    // Main view.
-    GameWindow& window = world.window;
-    world.viewWidth = window.width;
-    world.viewHeight = window.height;
-    window.usePerspective();
-    window.setViewport(world.viewWidth, world.viewHeight, 0, 0);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    feedCamera(world);
-    glLoadIdentity();
-    updateAndApplyCamera(world, dt);
-    drawScene(world);
-    endMainView(world);
-    glPopMatrix();
-    glFlush();
-
+    drawMainView(world, dt);
     drawInsetView(world);
 
-    window.swapBuffers();
+    world.window.swapBuffers();
     ++world.framesRun;
     if (isKeyHeld(platform, Key::Escape))
         world.quitRequested = true;
 }
-
-void shutdownGame(World&) {}
 
 LoopPass runLoopPass(World& world)
 {
@@ -372,9 +361,6 @@ int startTurfwar(World& world)
     world.window.onButtonPress = [&world](int button, int x, int y) {
         onMouseButton(world.weapon, button, x, y);
     };
-    world.window.onButtonRelease = [&world](int button, int x, int y) {
-        onMouseButtonRelease(world.weapon, button, x, y);
-    };
 
     if (!initGame(world)) {
         world.window.destroy();
@@ -389,7 +375,6 @@ int startTurfwar(World& world)
 
 int finishTurfwar(World& world)
 {
-    shutdownGame(world);
     world.platform.setCursorVisible(true);
     world.window.destroy();
     // The platform may go before the process does (a test runs many games):

@@ -29,7 +29,6 @@ inline constexpr int kExitBadGameData = 3;  // data the game cannot run without 
 bool initGame(World& world);
 // One frame: timing, controls, physics, look, movement, weapon, views, swap.
 void runFrame(World& world);
-void shutdownGame(World& world);
 
 enum class LoopPass { Quit, MessageHandled, FrameRun };
 // One pass of the main loop: pump one message, or run a frame when none was pending.

@@ -84,10 +84,7 @@ void GameWindow::handleEvent(const WindowEvent& event)
         if (onButtonPress)
             onButtonPress(event.button, event.x, event.y);
         break;
-    case WindowEvent::Type::ButtonUp:
-        if (onButtonRelease)
-            onButtonRelease(event.button, event.x, event.y);
-        break;
+    case WindowEvent::Type::ButtonUp:  // a shot is fired on the press alone
     case WindowEvent::Type::Minimized:
     case WindowEvent::Type::FocusGained:
     case WindowEvent::Type::FocusLost:

@@ -49,7 +49,6 @@ public:
     bool perspective = false;
     // Button 1 is the left, 2 the right; x, y in window pixels.
     std::function<void(int button, int x, int y)> onButtonPress;
-    std::function<void(int button, int x, int y)> onButtonRelease;
 
 private:
     Platform& platform_;

@@ -16,9 +16,8 @@ float frameTime(FrameTimer& timer, Platform& platform)
     return elapsed;
 }
 
-void readMouseLook(Platform& platform, float frameSeconds, float* look)
+void readMouseLook(Platform& platform, float* look)
 {
-    (void)frameSeconds;  // the displacement is per frame, whatever its length
     int dx = 0, dy = 0;
     platform.takeMouseMotion(dx, dy);
     if (look == nullptr)

@@ -21,14 +21,9 @@ struct FrameTimer {
 // The first call measures 0 and starts the timer.
 float frameTime(FrameTimer& timer, Platform& platform);
 
-// The recentring point of the mouse, in screen pixels. Relative mouse mode
-// does the recentring on every platform we run on, so it is a record only.
-struct MouseCentre {
-    int x = 0;
-    int y = 0;
-};
-
 // Writes the mouse displacement since the last call into look[0], look[1]
 // when look is given: left and up positive, one unit per pixel, not scaled
 // by the frame time. Without an output it only drops what has accumulated.
-void readMouseLook(Platform& platform, float frameSeconds, float* look);
+// (The cursor is never put back to a point of the screen: relative mouse
+// mode reports motion on every platform we run on.)
+void readMouseLook(Platform& platform, float* look);

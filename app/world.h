@@ -27,7 +27,6 @@ struct World {
     GameWindow window;
     bool quitRequested = false;  // Escape was held at the end of a frame
     FrameTimer frameTimer;
-    MouseCentre mouseCentre;
     // Declared before the cars: the cars' ODE objects go with the world.
     PhysicsWorld physics;
     float physicsAccumulator = 0.0f;  // real seconds not yet simulated
@@ -44,12 +43,10 @@ struct World {
     TextureId groundTexture = 0;                   // "grass14.bmp"
     TextureId markerTexture = 0;                   // "aasdf.tga"
     ModelMs3d gunModel;     // "data\gun.ms3d"
-    ModelMs3d playerModel;  // "data\model.ms3d", animated from 4200 ms
+    ModelMs3d playerModel;  // "data\model.ms3d", animated from kWalkStartMs
     ModelMs3d skyModel;     // "sky.ms3d"
 
     // What the frame driver measured, for tools and tests to read.
     float lastFrameSeconds = 0.0f;  // dt of the most recent frame
     std::uint64_t framesRun = 0;
-    int viewWidth = 0;   // the main view's window size, kept for the inset pass
-    int viewHeight = 0;
 };

@@ -165,13 +165,7 @@ void SkinnedModel::computePose()
     }
 }
 
-void SkinnedModel::setAnimationTimes(int startMs, int endMs)
-{
-    if (startMs != -1)
-        startTimeMs = static_cast<float>(startMs);
-    if (endMs != -1)
-        endTimeMs = static_cast<float>(endMs);
-}
+void SkinnedModel::setAnimationStart(int startMs) { startTimeMs = static_cast<float>(startMs); }
 
 void SkinnedModel::transformByJoint(int joint, float v[3], bool asPoint) const
 {

@@ -107,9 +107,9 @@ public:
     // Moves the clock by elapsedMs and recomputes every poseMatrix. Passing
     // totalTimeMs restarts (looping) or stops at the end.
     void advance(double elapsedMs);
-    // -1 leaves that field unchanged. The start time takes effect at the next
-    // restartAnimation; the end time is kept but playback never reads it.
-    void setAnimationTimes(int startMs, int endMs);
+    // Where a restart puts the clock; takes effect at the next restartAnimation.
+    // (The file's end time is not kept: playback runs to totalTimeMs.)
+    void setAnimationStart(int startMs);
 
     // Draws every group in the current modelview transform (immediate mode).
     // Leaves GL_TEXTURE_2D enabled or disabled as it found it.
@@ -128,7 +128,6 @@ public:
 
     float currentTimeMs = 0.0f;  // animation clock
     float startTimeMs = 0.0f;    // where a restart puts the clock
-    float endTimeMs = 0.0f;      // kept for callers; playback runs to totalTimeMs
     std::vector<ModelGroup> groups;
     std::vector<ModelMaterial> materials;
     std::vector<ModelTriangle> triangles;

@@ -38,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // What the game does: the player's walk from 4200 ms, frames of a few
     // milliseconds and the odd long one, restarts when standing still.
-    model.setAnimationTimes(4200, -1);
+    model.setAnimationStart(4200);  // where the game starts the walk
     model.restartAnimation();
     const double steps[] = {0.0, 16.0, 33.0, 250.0, 5000.0, -40.0, 16.0};
     for (const double step : steps) {
@@ -46,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         model.skinAll(corners);
         requireFinite(model, corners);
     }
-    model.setAnimationTimes(0, -1);
+    model.setAnimationStart(0);
     model.restartAnimation();
     model.advance(100.0);
     model.skinAll(corners);

@@ -58,16 +58,14 @@ void CameraSpring::step(float dt, const Vector3& at)
     }
 }
 
-void ChaseCamera::init(int modeValue, float springHeight)
+void ChaseCamera::init(float springHeight)
 {
-    mode = modeValue;
-    height = springHeight;
     up = {0.0f, 1.0f, 0.0f};
-    spring = CameraSpring(kSpringDistance, height, kSpringStiffness);
+    spring = CameraSpring(kSpringDistance, springHeight, kSpringStiffness);
     spring.position = kEyeAtStart;
 }
 
-void ChaseCamera::update(float dt, bool)
+void ChaseCamera::update(float dt)
 {
     spring.anchor = followPoint;
     spring.heading[0] = followDirection.x;
@@ -83,7 +81,6 @@ Vector3 ChaseCamera::lookAtPoint() const
 
 void ChaseCamera::apply() const
 {
-    glPushMatrix();
     const Vector3 centre = lookAtPoint();
     gluLookAt(spring.position.x, spring.position.y, spring.position.z, centre.x, centre.y, centre.z, up.x, up.y,
               up.z);

@@ -44,13 +44,13 @@ class ChaseCamera {
 public:
     // Once at start-up: the spring (distance 50, this height, stiffness 4),
     // the eye at (-20, 20, 20).
-    void init(int modeValue, float springHeight);
+    void init(float springHeight);
     void setTarget(Vector3 point) { target = point; }
     void setLookHeight(float h) { lookHeight = h; }
     // Hands the followed point, heading and velocity to the spring and moves
-    // the eye. inCar is accepted and not used: both cases feed the same fields.
-    void update(float dt, bool inCar);
-    // Pushes the modelview matrix and multiplies in the view; the caller pops.
+    // the eye; on foot and in a car alike.
+    void update(float dt);
+    // Multiplies the view into the current modelview matrix.
     void apply() const;
     // Where apply() puts the eye and what it looks at.
     Vector3 eye() const { return spring.position; }
@@ -63,8 +63,6 @@ public:
     Vector3 followPoint;
     Vector3 followDirection;
     CameraSpring spring;
-    int mode = 0;              // the value given to init; read by nothing else
-    float height = 0.0f;       // handed to the spring
 };
 
 // What the frame driver gives the camera each frame.

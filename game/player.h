@@ -38,5 +38,9 @@ struct Player {
 inline constexpr float kWalkSpeed = 15.0f;  // units per second
 inline constexpr float kRunSpeed = 30.0f;   // units per second, Q with W
 
+// Where the player model's walk cycle starts in its animation, in
+// milliseconds: the standing pose, from which the walk loops.
+inline constexpr int kWalkStartMs = 4200;
+
 // Yaw the game starts with, in degrees: the player faces -z.
 inline constexpr float kStartYawDegrees = 180.0f;

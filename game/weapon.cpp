@@ -11,7 +11,6 @@ void onMouseButton(WeaponState& weapon, int button, int, int)
         weapon.fireRequested = true;
 }
 
-void onMouseButtonRelease(WeaponState&, int, int, int) {}
 
 bool findTarget(std::span<const Car> cars, Vector3 viewer, Vector3 aim, int& car, int& part,
                 Vector3& position, int leaveOut)

@@ -30,8 +30,6 @@ struct WeaponState {
 // A mouse button was pressed: button 1 (left) asks for a shot, anything else
 // does nothing. x, y are window pixels and unused.
 void onMouseButton(WeaponState& weapon, int button, int x, int y);
-// Button releases do nothing.
-void onMouseButtonRelease(WeaponState& weapon, int button, int x, int y);
 
 inline constexpr float kShotInterval = 0.45f;     // seconds of frame time between shots, strictly more
 inline constexpr float kShotTimerStart = 0.5f;    // seconds the flash (and recoil) runs after a shot

@@ -5,6 +5,7 @@
 #include "assets/model_3ds.h"
 #include "assets/model_ms3d.h"
 #include "assets/texture.h"
+#include "game/player.h"
 
 #include "game_folder.h"
 #include "offscreen_gl.h"
@@ -69,7 +70,7 @@ TEST_F(DefaultData, TheHandHoldsTheMuzzleAheadAndTheFeetStandOnTheGround)
         barrelEnd = std::max(barrelEnd, v.position[0]);
     EXPECT_NEAR(barrelEnd, kMuzzle[0], 0.01f);
 
-    player.setAnimationTimes(4200, -1);
+    player.setAnimationStart(kWalkStartMs);
     player.restartAnimation();
 
     // Standing at exactly 4200 ms: the lowest point of the skin is the sole, at -35.

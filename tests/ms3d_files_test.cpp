@@ -2,6 +2,8 @@
 // Debian's assimp-testmodels, and a skinned model built here (none of those
 // files has a skeleton).
 #include "assets/model_ms3d.h"
+#include "game/player.h"
+
 #include "game_folder.h"
 #include "ms3d_builder.h"
 #include "offscreen_gl.h"
@@ -230,7 +232,7 @@ TEST(Ms3dFiles, GameModelsLoadAndAnimate)
     ASSERT_TRUE(player.load("data\\model.ms3d", report));
     ASSERT_GT(player.joints.size(), 37u);
     ASSERT_GT(player.totalTimeMs, 4200.0);
-    player.setAnimationTimes(4200, -1);
+    player.setAnimationStart(kWalkStartMs);
     player.restartAnimation();
     float start[3] = {0, 0, 0};
     player.transformByJoint(37, start, true);

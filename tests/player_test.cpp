@@ -12,7 +12,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(model.loadFromMemory(twoJointModel().bytes(), "model.ms3d"));
-        model.setAnimationTimes(100, -1);
+        model.setAnimationStart(100);
         model.restartAnimation();
         player.yaw = kStartYawDegrees;
     }

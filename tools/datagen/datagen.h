@@ -9,6 +9,7 @@
 // by the game's own parser (physics/car_file.h), so the data is made for
 // exactly the cars the game accepts.
 
+#include "game/player.h"
 #include "physics/car_file.h"
 #include "tools/datagen/geometry.h"
 #include "tools/datagen/image.h"
@@ -36,7 +37,7 @@ std::vector<GeneratedFile> generateGameData(const CarParams& car, std::string_vi
 inline constexpr int kHandJoint = 37;                  // the right hand that holds the gun
 inline constexpr V3 kMuzzleInHand{20.0f, 2.0f, 5.0f};  // muzzle in the hand joint's frame
 inline constexpr float kFeetHeight = -35.0f;           // model height of the soles
-inline constexpr float kWalkStartSeconds = 4.2f;       // the standing pose; the walk loops from here
+inline constexpr float kWalkStartSeconds = kWalkStartMs / 1000.0f;  // the standing pose; the walk loops from here
 inline constexpr float kWalkEndSeconds = 5.2f;         // the end of the animation
 inline constexpr float kSkyRadius = 1500.0f;
 
