@@ -1,8 +1,8 @@
 #include "app/game.h"
 
 #include "app/error_box.h"
+#include "game/driving.h"
 #include "game/scene.h"
-#include "physics/driving.h"
 
 #include <GL/gl.h>
 

@@ -225,6 +225,12 @@ Vector3 Car::partPosition(int part) const
     return toVector3(dBodyGetPosition(bodies[part]));
 }
 
+Vector3 Car::partVelocity(int part) const
+{
+    assert(part >= 0 && part < kCarPartCount && "a car has parts 0 to 4");
+    return toVector3(dBodyGetLinearVel(bodies[part]));
+}
+
 bool Car::wheelDetached(int part) const
 {
     return part >= 1 && part < kCarPartCount && dJointGetBody(joints[part - 1], 0) == nullptr;

@@ -78,6 +78,8 @@ public:
     void partPose(int part, float matrix[16]) const;
 
     Vector3 partPosition(int part) const;
+    // The part's linear velocity, in world units per simulated second.
+    Vector3 partVelocity(int part) const;
     bool wheelDetached(int part) const;
 
     int throttle = 0;   // 0 or 100
