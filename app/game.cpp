@@ -1,6 +1,7 @@
 #include "app/game.h"
 
 #include "app/error_box.h"
+#include "game/car_drawing.h"
 #include "game/driving.h"
 #include "game/scene.h"
 
@@ -251,10 +252,8 @@ void drawInsetView(World& world)
     if (!world.player.inCar)
         return;
     glLoadIdentity();
-    Vector3 unusedPoint;
-    Vector3 unusedDirection;
-    world.cars[static_cast<std::size_t>(world.player.carIndex)].partToWorld(
-        0, {-30.0f, 9.0f, 0.0f}, {1.0f, 0.0f, 0.0f}, unusedPoint, unusedDirection, true);
+    pushCarPartView(world.cars[static_cast<std::size_t>(world.player.carIndex)], 0, {-30.0f, 9.0f, 0.0f},
+                    {1.0f, 0.0f, 0.0f});
     drawScene(world);
     glPopMatrix();
     glFlush();

@@ -2,9 +2,6 @@
 
 #include "physics/ode_float.h"
 
-#include <GL/gl.h>
-#include <GL/glu.h>
-
 #include <algorithm>
 #include <cassert>
 #include <numbers>
@@ -190,7 +187,7 @@ void Car::partPose(int part, float matrix[16]) const
 }
 
 void Car::partToWorld(int part, Vector3 localPoint, Vector3 localDirection, Vector3& worldPoint,
-                      Vector3& worldDirection, bool lookAt) const
+                      Vector3& worldDirection) const
 {
     float m[16];
     partPose(part, m);
@@ -198,25 +195,8 @@ void Car::partToWorld(int part, Vector3 localPoint, Vector3 localDirection, Vect
         return Vector3{m[0] * v.x + m[4] * v.y + m[8] * v.z, m[1] * v.x + m[5] * v.y + m[9] * v.z,
                        m[2] * v.x + m[6] * v.y + m[10] * v.z};
     };
-    const Vector3 point = add(rotate(localPoint), Vector3{m[12], m[13], m[14]});
-    const Vector3 direction = rotate(localDirection);
-    if (lookAt) {
-        const Vector3 up = rotate(Vector3{0.0f, 1.0f, 0.0f});
-        const Vector3 centre = add(point, direction);
-        glPushMatrix();
-        gluLookAt(point.x, point.y, point.z, centre.x, centre.y, centre.z, up.x, up.y, up.z);
-        return;
-    }
-    worldPoint = point;
-    worldDirection = direction;
-}
-
-void Car::pushPartPose(int part) const
-{
-    float m[16];
-    partPose(part, m);
-    glPushMatrix();
-    glMultMatrixf(m);
+    worldPoint = add(rotate(localPoint), Vector3{m[12], m[13], m[14]});
+    worldDirection = rotate(localDirection);
 }
 
 Vector3 Car::partPosition(int part) const

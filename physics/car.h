@@ -66,14 +66,9 @@ public:
     // collide with everything, its own car included. The chassis never comes off.
     void hit(int part);
 
-    // Maps a point and a direction from the part's frame to the world. With
-    // lookAt nothing is written: the GL modelview is pushed and multiplied by
-    // a view from the point along the direction, with the part's up; the
-    // caller pops.
+    // Maps a point and a direction from the part's frame to the world.
     void partToWorld(int part, Vector3 localPoint, Vector3 localDirection, Vector3& worldPoint,
-                     Vector3& worldDirection, bool lookAt = false) const;
-    // Pushes the GL modelview and multiplies it by the part's pose; the caller pops.
-    void pushPartPose(int part) const;
+                     Vector3& worldDirection) const;
     // The part's pose as a column-major 4 x 4 matrix (rotation, then translation).
     void partPose(int part, float matrix[16]) const;
 
