@@ -170,6 +170,13 @@ void Car::hit(int part)
     }
 }
 
+void Car::pushPart(int part, Vector3 localForce, Vector3 localPoint)
+{
+    assert(part >= 0 && part < kCarPartCount && "a car has parts 0 to 4");
+    dBodyAddRelForceAtRelPos(bodies[part], localForce.x, localForce.y, localForce.z, localPoint.x, localPoint.y,
+                             localPoint.z);
+}
+
 void Car::partPose(int part, float matrix[16]) const
 {
     assert(part >= 0 && part < kCarPartCount && "a car has parts 0 to 4");

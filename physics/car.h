@@ -66,6 +66,10 @@ public:
     // collide with everything, its own car included. The chassis never comes off.
     void hit(int part);
 
+    // Adds a force given in the part's frame at a point in the part's frame
+    // (model units); like a hit's push it acts in the next step.
+    void pushPart(int part, Vector3 localForce, Vector3 localPoint);
+
     // Maps a point and a direction from the part's frame to the world.
     void partToWorld(int part, Vector3 localPoint, Vector3 localDirection, Vector3& worldPoint,
                      Vector3& worldDirection) const;
