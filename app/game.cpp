@@ -1,8 +1,9 @@
 #include "app/game.h"
 
 #include "app/error_box.h"
+#include "game/car_drawing.h"
+#include "game/driving.h"
 #include "game/scene.h"
-#include "physics/driving.h"
 
 #include <GL/gl.h>
 
@@ -247,10 +248,8 @@ void drawInsetView(World& world)
     if (!world.player.inCar)
         return;
     glLoadIdentity();
-    Vector3 unusedPoint;
-    Vector3 unusedDirection;
-    world.cars[static_cast<std::size_t>(world.player.carIndex)].partToWorld(
-        0, {-30.0f, 9.0f, 0.0f}, {1.0f, 0.0f, 0.0f}, unusedPoint, unusedDirection, true);
+    pushCarPartView(world.cars[static_cast<std::size_t>(world.player.carIndex)], 0, {-30.0f, 9.0f, 0.0f},
+                    {1.0f, 0.0f, 0.0f});
     drawScene(sceneOf(world));
     glPopMatrix();
     glFlush();

@@ -10,9 +10,9 @@
 #include "app/game.h"
 #include "app/headless_platform.h"
 #include "app/world.h"
+#include "game/driving.h"
 #include "game/player.h"
 #include "game/weapon.h"
-#include "physics/driving.h"
 
 #include <GL/gl.h>
 #include <benchmark/benchmark.h>

@@ -4,8 +4,8 @@
 // 200 steps a real second; "core_percent_at_200Hz" is the share of one core
 // that costs, in percent.
 
+#include "game/driving.h"
 #include "physics/car.h"
-#include "physics/driving.h"
 #include "physics/physics_world.h"
 
 #include <benchmark/benchmark.h>

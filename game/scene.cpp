@@ -2,11 +2,11 @@
 
 #include "assets/model_3ds.h"
 #include "assets/skinned_model.h"
+#include "game/car_drawing.h"
 #include "game/player.h"
 #include "game/render_helpers.h"
 #include "game/weapon.h"
 #include "physics/car.h"
-#include "physics/car_primitives.h"
 
 #include <GL/gl.h>
 
@@ -32,7 +32,7 @@ void drawCars(const SceneView& scene)
     for (const Car& car : scene.cars) {
         if (!car.built())
             continue;
-        car.pushPartPose(0);
+        pushCarPartPose(car, 0);
         if (bodyMesh)
             scene.carMesh.draw();
         else
@@ -41,7 +41,7 @@ void drawCars(const SceneView& scene)
         // Wheels 2 and 4 were built turned half round about x, so their
         // pose turns the mesh with them.
         for (int part = 1; part < kCarPartCount; ++part) {
-            car.pushPartPose(part);
+            pushCarPartPose(car, part);
             if (wheelMesh)
                 scene.wheelMesh.draw();
             else
@@ -134,7 +134,7 @@ void drawTargetMarker(const SceneView& scene)
     glColor4f(1.0f, 0.0f, 0.0f, 1.0f);
     const WeaponState& weapon = scene.weapon;
     if (weapon.targetLocked) {
-        scene.cars[static_cast<std::size_t>(weapon.targetCar)].pushPartPose(weapon.targetPart);
+        pushCarPartPose(scene.cars[static_cast<std::size_t>(weapon.targetCar)], weapon.targetPart);
         beginBillboard();
         drawTexturedQuad(4, 4, 0.0f, 0.0f, 1.0f, 1.0f);
         glPopMatrix();

@@ -106,7 +106,7 @@ void handGunMuzzle(const SkinnedModel& playerModel, const Player& player, Vector
 
 void carGunMuzzle(const Car& car, Vector3 chassisVelocity, Vector3& muzzle, Vector3& velocity)
 {
-    car.partToWorld(0, {2.0f, 6.0f, -1.0f}, {500.0f, 5.0f, 0.0f}, muzzle, velocity);
+    car.partToWorld(0, kCarGunMount, {500.0f, 5.0f, 0.0f}, muzzle, velocity);
     velocity = add(velocity, Vector3{10.0f * chassisVelocity.x, 10.0f * chassisVelocity.y,
                                      10.0f * chassisVelocity.z});
 }
@@ -114,7 +114,7 @@ void carGunMuzzle(const Car& car, Vector3 chassisVelocity, Vector3& muzzle, Vect
 void applyRecoil(const WeaponState& weapon, Car& car)
 {
     if (weapon.shotTimer > kRecoilAbove)
-        dBodyAddRelForceAtRelPos(car.bodies[0], -45.0f, 2.0f, 0.0f, 2.0f, 6.0f, -1.0f);
+        car.pushPart(0, {-45.0f, 2.0f, 0.0f}, kCarGunMount);
 }
 
 void updateProjectiles(WeaponState& weapon, std::span<Projectile> projectiles, float dt)

@@ -40,6 +40,9 @@ inline constexpr float kLockedShotSpeed = 800.0f; // units per second
 inline constexpr float kModelScale = 0.25f;       // the player model and its gun
 inline constexpr int kGunJoint = 37;              // the player model's joint holding the gun
 inline constexpr Vector3 kPlayerModelLift = {0.0f, 35.0f, 0.0f};  // model units, before the scale
+// The car gun's mount in the chassis frame: where its shots leave and where
+// its recoil pushes.
+inline constexpr Vector3 kCarGunMount = {2.0f, 6.0f, -1.0f};
 
 // The auto-aim: the nearest body of any car but leaveOut (-1: none) within
 // the cone and range of the aim. The best distance is held as an integer, so a

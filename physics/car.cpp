@@ -2,9 +2,6 @@
 
 #include "physics/ode_float.h"
 
-#include <GL/gl.h>
-#include <GL/glu.h>
-
 #include <algorithm>
 #include <cassert>
 #include <numbers>
@@ -173,6 +170,13 @@ void Car::hit(int part)
     }
 }
 
+void Car::pushPart(int part, Vector3 localForce, Vector3 localPoint)
+{
+    assert(part >= 0 && part < kCarPartCount && "a car has parts 0 to 4");
+    dBodyAddRelForceAtRelPos(bodies[part], localForce.x, localForce.y, localForce.z, localPoint.x, localPoint.y,
+                             localPoint.z);
+}
+
 void Car::partPose(int part, float matrix[16]) const
 {
     assert(part >= 0 && part < kCarPartCount && "a car has parts 0 to 4");
@@ -190,7 +194,7 @@ void Car::partPose(int part, float matrix[16]) const
 }
 
 void Car::partToWorld(int part, Vector3 localPoint, Vector3 localDirection, Vector3& worldPoint,
-                      Vector3& worldDirection, bool lookAt) const
+                      Vector3& worldDirection) const
 {
     float m[16];
     partPose(part, m);
@@ -198,31 +202,20 @@ void Car::partToWorld(int part, Vector3 localPoint, Vector3 localDirection, Vect
         return Vector3{m[0] * v.x + m[4] * v.y + m[8] * v.z, m[1] * v.x + m[5] * v.y + m[9] * v.z,
                        m[2] * v.x + m[6] * v.y + m[10] * v.z};
     };
-    const Vector3 point = add(rotate(localPoint), Vector3{m[12], m[13], m[14]});
-    const Vector3 direction = rotate(localDirection);
-    if (lookAt) {
-        const Vector3 up = rotate(Vector3{0.0f, 1.0f, 0.0f});
-        const Vector3 centre = add(point, direction);
-        glPushMatrix();
-        gluLookAt(point.x, point.y, point.z, centre.x, centre.y, centre.z, up.x, up.y, up.z);
-        return;
-    }
-    worldPoint = point;
-    worldDirection = direction;
-}
-
-void Car::pushPartPose(int part) const
-{
-    float m[16];
-    partPose(part, m);
-    glPushMatrix();
-    glMultMatrixf(m);
+    worldPoint = add(rotate(localPoint), Vector3{m[12], m[13], m[14]});
+    worldDirection = rotate(localDirection);
 }
 
 Vector3 Car::partPosition(int part) const
 {
     assert(part >= 0 && part < kCarPartCount && "a car has parts 0 to 4");
     return toVector3(dBodyGetPosition(bodies[part]));
+}
+
+Vector3 Car::partVelocity(int part) const
+{
+    assert(part >= 0 && part < kCarPartCount && "a car has parts 0 to 4");
+    return toVector3(dBodyGetLinearVel(bodies[part]));
 }
 
 bool Car::wheelDetached(int part) const

@@ -66,18 +66,19 @@ public:
     // collide with everything, its own car included. The chassis never comes off.
     void hit(int part);
 
-    // Maps a point and a direction from the part's frame to the world. With
-    // lookAt nothing is written: the GL modelview is pushed and multiplied by
-    // a view from the point along the direction, with the part's up; the
-    // caller pops.
+    // Adds a force given in the part's frame at a point in the part's frame
+    // (model units); like a hit's push it acts in the next step.
+    void pushPart(int part, Vector3 localForce, Vector3 localPoint);
+
+    // Maps a point and a direction from the part's frame to the world.
     void partToWorld(int part, Vector3 localPoint, Vector3 localDirection, Vector3& worldPoint,
-                     Vector3& worldDirection, bool lookAt = false) const;
-    // Pushes the GL modelview and multiplies it by the part's pose; the caller pops.
-    void pushPartPose(int part) const;
+                     Vector3& worldDirection) const;
     // The part's pose as a column-major 4 x 4 matrix (rotation, then translation).
     void partPose(int part, float matrix[16]) const;
 
     Vector3 partPosition(int part) const;
+    // The part's linear velocity, in world units per simulated second.
+    Vector3 partVelocity(int part) const;
     bool wheelDetached(int part) const;
 
     int throttle = 0;   // 0 or 100

@@ -2,8 +2,8 @@
 // A real ODE world with the game's two cars in it, built from numbers rather
 // than from the working directory, for the physics tests and benchmarks.
 
+#include "game/driving.h"
 #include "physics/car.h"
-#include "physics/driving.h"
 #include "physics/physics_world.h"
 
 #include <array>

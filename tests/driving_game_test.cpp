@@ -4,7 +4,7 @@
 #include "app/error_box.h"
 #include "app/game.h"
 #include "app/headless_platform.h"
-#include "physics/driving.h"
+#include "game/driving.h"
 
 #include "game_folder.h"
 

@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cmath>
+#include <numbers>
 
 namespace {
 
@@ -203,6 +204,37 @@ TEST(Weapon, MuzzlesFollowTheYawAndTheCarsVelocity)
     EXPECT_NEAR(velocity.y - stillVelocity.y, 20.0f, 1e-3f);
     EXPECT_NEAR(velocity.z - stillVelocity.z, -30.0f, 1e-3f);
     EXPECT_NEAR(magnitude(stillVelocity), std::sqrt(500.0f * 500.0f + 25.0f), 0.01f);
+}
+
+TEST(Weapon, TheCarGunKicksTheChassisAtItsMountInTheChassisFrameOnlyRightAfterAShot)
+{
+    CarRig rig;
+    Car& car = rig.cars[0];
+    // A quarter turn about y tells a force in the chassis frame from one in the world's.
+    dMatrix3 r;
+    dRFromAxisAndAngle(r, 0.0, 1.0, 0.0, std::numbers::pi / 2.0);
+    dBodySetRotation(car.bodies[0], r);
+    auto vectorOf = [](const dReal* v) {
+        return Vector3{static_cast<float>(v[0]), static_cast<float>(v[1]), static_cast<float>(v[2])};
+    };
+
+    WeaponState weapon;
+    weapon.shotTimer = kRecoilAbove;  // strictly above only
+    applyRecoil(weapon, car);
+    EXPECT_EQ(magnitude(vectorOf(dBodyGetForce(car.bodies[0]))), 0.0f);
+
+    weapon.shotTimer = kShotTimerStart;
+    applyRecoil(weapon, car);
+    // (-45, 2, 0) at the mount (2, 6, -1), chassis x turned to world -z.
+    const Vector3 force = vectorOf(dBodyGetForce(car.bodies[0]));
+    EXPECT_NEAR(force.x, 0.0f, 1e-4f);
+    EXPECT_NEAR(force.y, 2.0f, 1e-4f);
+    EXPECT_NEAR(force.z, 45.0f, 1e-4f);
+    // The mount crossed with the force, (2, 45, 274) in the chassis frame.
+    const Vector3 torque = vectorOf(dBodyGetTorque(car.bodies[0]));
+    EXPECT_NEAR(torque.x, 274.0f, 1e-3f);
+    EXPECT_NEAR(torque.y, 45.0f, 1e-3f);
+    EXPECT_NEAR(torque.z, -2.0f, 1e-3f);
 }
 
 TEST(Weapon, TheFlashRunsFrames0To14OverHalfASecondAndNeverPastTheLast)

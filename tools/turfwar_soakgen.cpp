@@ -12,9 +12,9 @@
 // knowledge of where anything went.
 
 #include "app/game.h"
+#include "game/driving.h"
 #include "game/player.h"
 #include "game/weapon.h"
-#include "physics/driving.h"
 
 #include <CLI/CLI.hpp>
 

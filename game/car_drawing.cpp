@@ -1,6 +1,7 @@
-#include "physics/car_primitives.h"
+#include "game/car_drawing.h"
 
 #include <GL/gl.h>
+#include <GL/glu.h>
 
 #include <cmath>
 #include <numbers>
@@ -75,6 +76,27 @@ void drawUntextured(Draw draw)
 }
 
 }  // namespace
+
+void pushCarPartPose(const Car& car, int part)
+{
+    float m[16];
+    car.partPose(part, m);
+    glPushMatrix();
+    glMultMatrixf(m);
+}
+
+void pushCarPartView(const Car& car, int part, Vector3 localPoint, Vector3 localDirection)
+{
+    Vector3 point;
+    Vector3 direction;
+    car.partToWorld(part, localPoint, localDirection, point, direction);
+    Vector3 unusedPoint;
+    Vector3 up;
+    car.partToWorld(part, Vector3{}, Vector3{0.0f, 1.0f, 0.0f}, unusedPoint, up);
+    const Vector3 centre = add(point, direction);
+    glPushMatrix();
+    gluLookAt(point.x, point.y, point.z, centre.x, centre.y, centre.z, up.x, up.y, up.z);
+}
 
 void drawStandInChassis(const Car& car)
 {

@@ -1,6 +1,4 @@
-#include "physics/driving.h"
-
-#include "physics/ode_float.h"
+#include "game/driving.h"
 
 #include <cassert>
 
@@ -33,8 +31,7 @@ void applyDriverControls(std::span<Car> cars, const Player& player, const Driver
 
 void updateDrivingView(const Car& car, Player& player, Vector3& chassisVelocity)
 {
-    const dReal* velocity = dBodyGetLinearVel(car.bodies[0]);
-    chassisVelocity = {odeToFloat(velocity[0]), odeToFloat(velocity[1]), odeToFloat(velocity[2])};
+    chassisVelocity = car.partVelocity(0);
     car.partToWorld(0, Vector3{0.0f, 0.0f, 0.0f}, Vector3{1.0f, 0.0f, 0.0f}, player.viewerPosition,
                     player.viewerDirection);
 }
