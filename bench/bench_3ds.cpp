@@ -105,7 +105,8 @@ void ours(benchmark::State& state, const std::string& path)
     for (auto _ : state) {
         Scene3ds scene;
         Reader3ds reader;
-        if (!reader.import3ds(scene, path.c_str())) {
+        LoadReport report;
+        if (!reader.import3ds(scene, path.c_str(), report)) {
             state.SkipWithError("our reader failed");
             return;
         }

@@ -85,7 +85,7 @@ bool fireWeapon(WeaponState& weapon, std::span<Projectile> projectiles, std::spa
 
 void handGunMuzzle(const SkinnedModel& playerModel, const Player& player, Vector3& muzzle, Vector3& velocity)
 {
-    float p[3] = {20.0f, 2.0f, 5.0f};
+    float p[3] = {kMuzzleInHand.x, kMuzzleInHand.y, kMuzzleInHand.z};
     float d[3] = {300.0f, 0.0f, 0.0f};
     playerModel.transformByJoint(kGunJoint, d, false);
     playerModel.transformByJoint(kGunJoint, p, true);

@@ -39,6 +39,9 @@ inline constexpr float kTargetRange = 500.0f;     // units, strictly less
 inline constexpr float kLockedShotSpeed = 800.0f; // units per second
 inline constexpr float kModelScale = 0.25f;       // the player model and its gun
 inline constexpr int kGunJoint = 37;              // the player model's joint holding the gun
+// The hand gun's muzzle in that joint's frame, model units; the gun's barrel
+// runs along the joint's +x.
+inline constexpr Vector3 kMuzzleInHand = {20.0f, 2.0f, 5.0f};
 inline constexpr Vector3 kPlayerModelLift = {0.0f, 35.0f, 0.0f};  // model units, before the scale
 // The car gun's mount in the chassis frame: where its shots leave and where
 // its recoil pushes.
@@ -58,8 +61,8 @@ bool findTarget(std::span<const Car> cars, Vector3 viewer, Vector3 aim, int& car
 bool fireWeapon(WeaponState& weapon, std::span<Projectile> projectiles, std::span<Car> cars,
                 Vector3 muzzle, Vector3 velocity);
 
-// The hand gun's muzzle and shot velocity (speed 300): through joint 37's
-// current pose, the yaw, the model's lift and scale, to the player's position.
+// The hand gun's muzzle and shot velocity (speed 300): through the gun
+// joint's current pose, the yaw, the model's lift and scale, to the player's position.
 void handGunMuzzle(const SkinnedModel& playerModel, const Player& player, Vector3& muzzle,
                    Vector3& velocity);
 // The car gun's muzzle and shot velocity: a point and direction in the

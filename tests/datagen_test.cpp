@@ -5,6 +5,7 @@
 // (joint 37's muzzle and aim, the feet, the walk, the dome's facing).
 
 #include "tests/tool_runner.h"
+#include "tools/datagen/datagen.h"
 #include "tools/datagen/image.h"
 
 #include <assimp/Importer.hpp>
@@ -712,9 +713,9 @@ TEST_F(GeneratedData, TheRightHandAimsTheGunAheadThroughTheWholeWalk)
     const float endMs = static_cast<float>(player.totalFrames * 1000.0 / player.fps);
     EXPECT_FLOAT_EQ(endMs, 5200.0f);
     for (float t = 4200.0f; t <= endMs; t += 25.0f) {
-        const Rigid hand = poseAt(player, t)[37];
+        const Rigid hand = poseAt(player, t)[datagen::kHandJoint];
         const Vec aim = hand.direction({1, 0, 0});
-        const Vec muzzle = hand.point({20, 2, 5});
+        const Vec muzzle = hand.point({datagen::kMuzzleInHand.x, datagen::kMuzzleInHand.y, datagen::kMuzzleInHand.z});
         // +x of the hand along the player's forward (model +z), the gun upright.
         EXPECT_GT(aim.z, std::cos(3.0 * std::numbers::pi / 180.0)) << "at " << t << " ms";
         EXPECT_GT(hand.direction({0, 1, 0}).y, 0.99) << "at " << t << " ms";

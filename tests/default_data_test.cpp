@@ -6,6 +6,7 @@
 #include "assets/model_ms3d.h"
 #include "assets/texture.h"
 #include "game/player.h"
+#include "game/weapon.h"
 
 #include "game_folder.h"
 #include "offscreen_gl.h"
@@ -19,8 +20,6 @@
 
 namespace {
 
-constexpr int kHandJoint = 37;
-constexpr float kMuzzle[3] = {20.0f, 2.0f, 5.0f};  // in the hand's frame
 
 class DefaultData : public ::testing::Test {
 protected:
@@ -62,13 +61,13 @@ TEST_F(DefaultData, TheHandHoldsTheMuzzleAheadAndTheFeetStandOnTheGround)
     LoadReport report;
     ASSERT_TRUE(player.load("data\\model.ms3d", report));
     ASSERT_TRUE(gun.load("data\\gun.ms3d", report));
-    ASSERT_GT(player.joints.size(), static_cast<std::size_t>(kHandJoint));
+    ASSERT_GT(player.joints.size(), static_cast<std::size_t>(kGunJoint));
 
     // The gun's barrel ends at the muzzle point of the hand's frame.
     float barrelEnd = -1e9f;
     for (const ModelVertex& v : gun.vertices)
         barrelEnd = std::max(barrelEnd, v.position[0]);
-    EXPECT_NEAR(barrelEnd, kMuzzle[0], 0.01f);
+    EXPECT_NEAR(barrelEnd, kMuzzleInHand.x, 0.01f);
 
     player.setAnimationStart(kWalkStartMs);
     player.restartAnimation();
@@ -84,10 +83,10 @@ TEST_F(DefaultData, TheHandHoldsTheMuzzleAheadAndTheFeetStandOnTheGround)
     // Through the whole walk the shot leaves ahead of the player (model +z)
     // from a point in front of the body.
     for (int step = 0; step < 60; ++step) {
-        float muzzle[3] = {kMuzzle[0], kMuzzle[1], kMuzzle[2]};
+        float muzzle[3] = {kMuzzleInHand.x, kMuzzleInHand.y, kMuzzleInHand.z};
         float aim[3] = {300.0f, 0.0f, 0.0f};
-        player.transformByJoint(kHandJoint, muzzle, true);
-        player.transformByJoint(kHandJoint, aim, false);
+        player.transformByJoint(kGunJoint, muzzle, true);
+        player.transformByJoint(kGunJoint, aim, false);
         EXPECT_GT(aim[2] / 300.0f, std::cos(10.0f * static_cast<float>(M_PI) / 180.0f)) << "step " << step;
         EXPECT_GT(muzzle[2], 5.0f) << "step " << step;
         EXPECT_TRUE(std::isfinite(muzzle[0]) && std::isfinite(muzzle[1]) && std::isfinite(muzzle[2]));

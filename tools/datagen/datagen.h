@@ -10,6 +10,7 @@
 // exactly the cars the game accepts.
 
 #include "game/player.h"
+#include "game/weapon.h"
 #include "physics/car_file.h"
 #include "tools/datagen/geometry.h"
 #include "tools/datagen/image.h"
@@ -34,8 +35,9 @@ struct GeneratedFile {
 std::vector<GeneratedFile> generateGameData(const CarParams& car, std::string_view carFileText);
 
 // The pieces, for tests and tools.
-inline constexpr int kHandJoint = 37;                  // the right hand that holds the gun
-inline constexpr V3 kMuzzleInHand{20.0f, 2.0f, 5.0f};  // muzzle in the hand joint's frame
+// The game's own: the right hand that holds the gun, and the muzzle in its frame.
+inline constexpr int kHandJoint = kGunJoint;
+inline constexpr V3 kMuzzleInHand{::kMuzzleInHand.x, ::kMuzzleInHand.y, ::kMuzzleInHand.z};
 inline constexpr float kFeetHeight = -35.0f;           // model height of the soles
 inline constexpr float kWalkStartSeconds = kWalkStartMs / 1000.0f;  // the standing pose; the walk loops from here
 inline constexpr float kWalkEndSeconds = 5.2f;         // the end of the animation
