@@ -108,7 +108,7 @@ TEST(Gameplay, BehindAMovingCarTheEyeKeepsPaceNearItsRestPoint)
     EXPECT_NEAR(at(eye, 2), at(c, 2) - 50.0f * forward[2], 3.0f);
 }
 
-TEST(Gameplay, OnTheFrameThatEntersACarTheViewAlreadyFollowsTheCar)
+TEST(Gameplay, OnTheFrameThatEntersACarTheViewFollowsTheLastDriveAndTheCarOnlyAfter)
 {
     // Movement ran on foot that frame, but the camera is fed from the viewer
     // values of the last drive: all zero before the first one. The frame
