@@ -18,15 +18,12 @@ LoadReport Model3ds::load(const char* fileName)
             report.add("", "culdnt load model");
     }
 
-    objectCount = scene.objectCount;
-    materialCount = scene.materialCount;
     objects.assign(scene.objects.size(), Model3dsObject{});
     materials.assign(scene.materials.size(), Model3dsMaterial{});
 
     for (std::size_t i = 0; i < scene.objects.size(); ++i) {
         const Object3ds& from = scene.objects[i];
         Model3dsObject& to = objects[i];
-        to.vertexCount = from.vertexCount;
         to.vertices.resize(from.vertices.size());
         for (std::size_t j = 0; j < from.vertices.size(); ++j) {
             Model3dsVertex& v = to.vertices[j];
@@ -42,7 +39,6 @@ LoadReport Model3ds::load(const char* fileName)
             v.normal[1] = from.normals[j].y;
             v.normal[2] = from.normals[j].z;
         }
-        to.faceCount = from.faceCount;
         to.indices.resize(from.faces.size() * 3);
         for (std::size_t j = 0; j < from.faces.size(); ++j) {
             for (int k = 0; k < 3; ++k)
@@ -50,8 +46,8 @@ LoadReport Model3ds::load(const char* fileName)
         }
         // An object without a material group keeps index 0, which names
         // nothing in a file without materials.
-        if (from.materialIndex >= 0 && from.materialIndex < materialCount)
-            to.material = &materials[from.materialIndex];
+        if (from.materialIndex >= 0 && static_cast<std::size_t>(from.materialIndex) < materials.size())
+            to.material = &materials[static_cast<std::size_t>(from.materialIndex)];
     }
 
     for (std::size_t i = 0; i < scene.materials.size(); ++i) {
@@ -70,16 +66,17 @@ LoadReport Model3ds::load(const char* fileName)
 
 void Model3ds::draw() const
 {
-    for (int i = 0; i < objectCount; ++i)
-        drawObject(i);
+    for (std::size_t i = 0; i < objects.size(); ++i)
+        drawObject(static_cast<int>(i));
 }
 
 void Model3ds::drawObject(int index) const
 {
-    assert(index >= 0 && index < objectCount && "drawObject: object index out of range");
-    if (index < 0 || index >= objectCount)
+    const bool inRange = index >= 0 && static_cast<std::size_t>(index) < objects.size();
+    assert(inRange && "drawObject: object index out of range");
+    if (!inRange)
         return;
-    const Model3dsObject& object = objects[index];
+    const Model3dsObject& object = objects[static_cast<std::size_t>(index)];
     if (object.material != nullptr) {
         glEnable(GL_TEXTURE_2D);
         glBindTexture(GL_TEXTURE_2D, object.material->texture);
@@ -96,5 +93,5 @@ void Model3ds::drawObject(int index) const
     glVertexPointer(3, GL_FLOAT, kStride, first != nullptr ? first->position : nullptr);
     glTexCoordPointer(2, GL_FLOAT, kStride, first != nullptr ? first->texCoord : nullptr);
     glNormalPointer(GL_FLOAT, kStride, first != nullptr ? first->normal : nullptr);
-    glDrawElements(GL_TRIANGLES, object.faceCount * 3, GL_UNSIGNED_INT, object.indices.data());
+    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(object.indices.size()), GL_UNSIGNED_INT, object.indices.data());
 }

@@ -31,10 +31,8 @@ struct Model3dsMaterial {
 };
 
 struct Model3dsObject {
-    std::int32_t vertexCount = 0;
     std::vector<Model3dsVertex> vertices;
-    std::int32_t faceCount = 0;
-    // faceCount * 3, 0-based into this object's vertices; each triangle runs
+    // Three per triangle, 0-based into this object's vertices; each triangle runs
     // counter-clockwise seen from the side its normals point to.
     std::vector<std::uint32_t> indices;
     const Model3dsMaterial* material = nullptr;  // one of the model's materials, or none
@@ -55,12 +53,11 @@ public:
     LoadReport load(const char* fileName);
     // Every object in order.
     void draw() const;
-    // One object, 0 to objectCount - 1. Leaves the three client arrays
+    // One object, 0 to objects.size() - 1. Leaves the three client arrays
     // enabled and texturing as the object set it.
     void drawObject(int index) const;
 
+    // Sizes are the vectors' own: no count is kept beside them.
     std::vector<Model3dsObject> objects;
-    std::int32_t objectCount = 0;
     std::vector<Model3dsMaterial> materials;
-    std::int32_t materialCount = 0;
 };

@@ -157,13 +157,11 @@ bool Reader3ds::processNextChunk(Scene3ds& scene, Chunk3ds& parent, int depth)
             break;
         case kMaterialChunk:
             scene.materials.emplace_back();
-            scene.materialCount = static_cast<std::int32_t>(scene.materials.size());
             if (!processNextMaterialChunk(scene, chunk, depth + 1))
                 return false;
             break;
         case kObjectChunk: {
             scene.objects.emplace_back();
-            scene.objectCount = static_cast<std::int32_t>(scene.objects.size());
             Object3ds& object = scene.objects.back();
             if (!readString(object.name, chunk) || !processNextObjectChunk(scene, object, chunk, depth + 1))
                 return false;
@@ -289,7 +287,6 @@ bool Reader3ds::readVertices(Object3ds& object, Chunk3ds& chunk)
     std::uint16_t count = 0;
     if (!readCount(chunk, 12, "a vertex list", "vertices", count))
         return false;
-    object.vertexCount = count;
     object.vertices.assign(count, Vector3{});
     const std::uint8_t* p = bytes_.data() + position_;
     for (Vector3& v : object.vertices) {
@@ -309,7 +306,6 @@ bool Reader3ds::readFaces(Object3ds& object, Chunk3ds& chunk)
     std::uint16_t count = 0;
     if (!readCount(chunk, 8, "a face list", "faces", count))
         return false;
-    object.faceCount = count;
     object.faces.assign(count, Face3ds{});
     const std::uint8_t* p = bytes_.data() + position_;
     for (Face3ds& face : object.faces) {
@@ -328,7 +324,6 @@ bool Reader3ds::readTexCoords(Object3ds& object, Chunk3ds& chunk)
     std::uint16_t count = 0;
     if (!readCount(chunk, 8, "a texture coordinate list", "pairs", count))
         return false;
-    object.texCoordCount = count;
     object.texCoords.assign(count, TexCoord3ds{});
     const std::uint8_t* p = bytes_.data() + position_;
     for (TexCoord3ds& t : object.texCoords) {
@@ -415,7 +410,7 @@ bool Reader3ds::importBytes(Scene3ds& scene, std::span<const std::uint8_t> bytes
         for (const Object3ds& object : scene.objects) {
             for (const Face3ds& face : object.faces) {
                 for (const std::int32_t index : face.vertexIndex) {
-                    if (index >= object.vertexCount)
+                    if (static_cast<std::size_t>(index) >= object.vertices.size())
                         ok = fail("a face names a vertex past its object's vertex list");
                 }
             }

@@ -50,10 +50,9 @@ struct Face3ds {
     std::int32_t vertexIndex[3] = {};  // a, b, c in the file's order, into the object's vertices
 };
 
+// The lists carry their own lengths; no count is kept beside them, so none
+// can disagree with its list.
 struct Object3ds {
-    std::int32_t vertexCount = 0;
-    std::int32_t faceCount = 0;
-    std::int32_t texCoordCount = 0;  // may be below vertexCount (0 without a mapping chunk)
     // Index into the scene's materials, or -1. Names a material only when that
     // material has a texture file, except that a match on the first material,
     // or no material group at all, leaves the initial 0.
@@ -62,13 +61,11 @@ struct Object3ds {
     char name[kName3dsSize] = {};
     std::vector<Vector3> vertices;    // y up, model units
     std::vector<Vector3> normals;     // unit length, one per vertex
-    std::vector<TexCoord3ds> texCoords;
+    std::vector<TexCoord3ds> texCoords;  // may be fewer than vertices (none without a mapping chunk)
     std::vector<Face3ds> faces;
 };
 
 struct Scene3ds {
-    std::int32_t objectCount = 0;    // always objects.size()
-    std::int32_t materialCount = 0;  // always materials.size()
     std::vector<Material3ds> materials;
     std::vector<Object3ds> objects;
 };

@@ -13,18 +13,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool ok = reader.importBytes(scene, std::span<const std::uint8_t>(data, size), "fuzz.3ds");
     // What the mesh and the game rely on, checked on every accepted file.
     if (ok) {
-        if (scene.objectCount != static_cast<std::int32_t>(scene.objects.size()) ||
-            scene.materialCount != static_cast<std::int32_t>(scene.materials.size()))
-            std::abort();
         for (const Object3ds& object : scene.objects) {
-            if (object.vertices.size() != static_cast<std::size_t>(object.vertexCount) ||
-                object.normals.size() != object.vertices.size() ||
-                object.faces.size() != static_cast<std::size_t>(object.faceCount) ||
-                object.texCoords.size() != static_cast<std::size_t>(object.texCoordCount))
+            if (object.normals.size() != object.vertices.size())
                 std::abort();
             for (const Face3ds& face : object.faces)
                 for (const std::int32_t index : face.vertexIndex)
-                    if (index < 0 || index >= object.vertexCount)
+                    if (index < 0 || static_cast<std::size_t>(index) >= object.vertices.size())
                         std::abort();
             for (const Vector3& n : object.normals)
                 if (!std::isfinite(n.x) || !std::isfinite(n.y) || !std::isfinite(n.z))

@@ -9,7 +9,7 @@ Vector3 scaled(Vector3 v, float s) { return {v.x * s, v.y * s, v.z * s}; }
 
 Vector3 rotated(const Matrix4& m, Vector3 v)
 {
-    Vector4 r(v.data());
+    Vector4 r(v.toArray().data());
     r.transformDirection(m);
     return {r[0], r[1], r[2]};
 }

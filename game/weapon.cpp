@@ -93,7 +93,7 @@ void handGunMuzzle(const SkinnedModel& playerModel, const Player& player, Vector
     Matrix4 m;
     const float angles[3] = {0.0f, player.yaw, 0.0f};
     m.setEulerDegrees(angles);
-    m.setTranslationPart(kPlayerModelLift.data());
+    m.setTranslationPart(kPlayerModelLift.toArray().data());
     Vector4 point(p);
     point.transformPoint(m);
     Vector4 direction(d);

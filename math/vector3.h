@@ -1,18 +1,33 @@
 #pragma once
 // Three-float vector with the handful of free functions the game needs.
 // Plain value, no invariant, no epsilons: normalising a zero vector divides by
-// zero like any other. Game state that is kept as bare float[3] arrays reaches
-// the matrix code through data().
+// zero like any other. The components are three separate named fields, so
+// indexing picks one by name rather than walking a pointer from x past the end
+// of its object; code that wants a float[3] (the matrix code) takes a copy
+// from toArray().
+
+#include <array>
+#include <cassert>
 
 struct Vector3 {
     float x = 0.0f;
     float y = 0.0f;
     float z = 0.0f;
 
-    float* data() { return &x; }
-    const float* data() const { return &x; }
-    float& operator[](int i) { return (&x)[i]; }
-    float operator[](int i) const { return (&x)[i]; }
+    // i is 0, 1 or 2 for x, y or z. Loops over a constant 0..2 unroll into
+    // plain field accesses.
+    constexpr float& operator[](int i)
+    {
+        assert(i >= 0 && i < 3 && "Vector3 index out of range");
+        return i == 0 ? x : i == 1 ? y : z;
+    }
+    constexpr float operator[](int i) const
+    {
+        assert(i >= 0 && i < 3 && "Vector3 index out of range");
+        return i == 0 ? x : i == 1 ? y : z;
+    }
+    // x, y, z as an array, for interfaces taking a float[3].
+    constexpr std::array<float, 3> toArray() const { return {x, y, z}; }
 };
 static_assert(sizeof(Vector3) == 3 * sizeof(float), "Vector3 must be three packed floats");
 

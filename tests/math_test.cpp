@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 
 namespace {
@@ -30,6 +31,31 @@ TEST(Vector3Math, FreeFunctions)
     EXPECT_EQ(d.x, b.x);
     // No epsilon anywhere: a zero vector normalises to NaN, it is not hidden.
     EXPECT_TRUE(std::isnan(normalize({0, 0, 0}).x));
+}
+
+// Indexing names the fields, so writes through it land in x, y and z and the
+// array handed to the matrix code holds the same bits.
+TEST(Vector3Math, IndexAndArrayNameTheFields)
+{
+    Vector3 v{1.5f, -2.0f, 1e-30f};
+    EXPECT_EQ(v[0], 1.5f);
+    EXPECT_EQ(v[1], -2.0f);
+    EXPECT_EQ(v[2], 1e-30f);
+    for (int i = 0; i < 3; ++i)
+        v[i] += static_cast<float>(i + 1);
+    EXPECT_EQ(v.x, 2.5f);
+    EXPECT_EQ(v.y, 0.0f);
+    EXPECT_EQ(v.z, 3.0f);
+    const std::array<float, 3> a = v.toArray();
+    EXPECT_EQ(a[0], v.x);
+    EXPECT_EQ(a[1], v.y);
+    EXPECT_EQ(a[2], v.z);
+    static_assert(Vector3{4, 5, 6}[2] == 6 && Vector3{4, 5, 6}.toArray()[1] == 5, "usable in constant expressions");
+
+    // A direction through Vector4 comes back unchanged by the identity.
+    Vector4 r(Vector3{0.1f, 0.2f, 0.3f}.toArray().data());
+    r.transformDirection(Matrix4());
+    expectVector(r, 0.1f, 0.2f, 0.3f, 0.0f);
 }
 
 // The rotation order and signs decide where every bone, the facing and the

@@ -61,15 +61,15 @@ TEST(Model3dsLoad, ObjectsKeepTheirOwnArraysAndMaterials)
     const LoadReport report = model.load(path.c_str());
     EXPECT_TRUE(report.messages.empty());
     EXPECT_FALSE(report.fatal);
-    ASSERT_EQ(model.objectCount, 2);
-    ASSERT_EQ(model.materialCount, 3);
+    ASSERT_EQ(model.objects.size(), 2u);
+    ASSERT_EQ(model.materials.size(), 3u);
     EXPECT_EQ(model.materials[0].diffuse[0], 255.0f);
     EXPECT_EQ(model.materials[0].diffuse[1], 128.0f);
     EXPECT_EQ(model.materials[0].diffuse[2], 0.0f);
 
     const Model3dsObject& square = model.objects[0];
     EXPECT_EQ(square.material, &model.materials[1]);
-    ASSERT_EQ(square.vertexCount, 4);
+    ASSERT_EQ(square.vertices.size(), 4u);
     EXPECT_EQ(square.indices, (std::vector<std::uint32_t>{0, 1, 2, 0, 2, 3}));
     const Model3dsVertex& corner = square.vertices[2];  // file (0, 0, 1)
     EXPECT_EQ(std::vector<float>(corner.position, corner.position + 3), (std::vector<float>{0, 1, 0}));
@@ -86,7 +86,7 @@ TEST(Model3dsLoad, ObjectsKeepTheirOwnArraysAndMaterials)
     // Without any material an object's index 0 names nothing.
     Model3ds bare;
     bare.load(writeTemp(file(leftSquare()), "bare.3ds").c_str());
-    ASSERT_EQ(bare.objectCount, 1);
+    ASSERT_EQ(bare.objects.size(), 1u);
     EXPECT_EQ(bare.objects[0].material, nullptr);
 }
 
@@ -102,8 +102,8 @@ TEST(Model3dsLoad, UnreadableFileLeavesTheModelEmpty)
     EXPECT_EQ(missing.messages[1].caption, "");  // the game's own box
     EXPECT_EQ(missing.messages[1].text, "culdnt load model");
     EXPECT_FALSE(missing.fatal);
-    EXPECT_EQ(wheel.objectCount, 0);
-    EXPECT_EQ(wheel.materialCount, 0);
+    EXPECT_TRUE(wheel.objects.empty());
+    EXPECT_TRUE(wheel.materials.empty());
     wheel.draw();  // nothing to draw, nothing to break
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 
@@ -111,7 +111,7 @@ TEST(Model3dsLoad, UnreadableFileLeavesTheModelEmpty)
     damaged[damaged.size() - 40] ^= 0x40;
     Model3ds model;
     const LoadReport damagedReport = model.load(writeTemp(damaged, "damaged-model.3ds").c_str());
-    EXPECT_EQ(model.objectCount, 0);
+    EXPECT_TRUE(model.objects.empty());
     ASSERT_EQ(damagedReport.messages.size(), 2u);
     EXPECT_EQ(damagedReport.messages[1].text, "culdnt load model");
 }
@@ -122,7 +122,7 @@ TEST(Model3dsDraw, LitSquareCoversItsHalfOfTheView)
     ASSERT_TRUE(gl.ok());
     Model3ds model;
     model.load(writeTemp(file(leftSquare()), "square.3ds").c_str());
-    ASSERT_EQ(model.objectCount, 1);
+    ASSERT_EQ(model.objects.size(), 1u);
 
     lookAlongMinusZ();
     // The light sits in front of the square: only a normal that faces the
@@ -151,7 +151,7 @@ TEST(Model3dsDraw, TexturedSquareShowsItsTexture)
     ASSERT_TRUE(gl.ok());
     Model3ds model;
     model.load(writeTemp(file(cat({material("m", "two.bmp"), leftSquare(materialGroup("m"))})), "tsquare.3ds").c_str());
-    ASSERT_EQ(model.objectCount, 1);
+    ASSERT_EQ(model.objects.size(), 1u);
     ASSERT_NE(model.objects[0].material, nullptr);
 
     // Red on the left half of the texture, green on the right.
@@ -222,13 +222,13 @@ TEST(Model3dsFiles, EveryTestModelAgreesWithAssimp)
                 count(n->mChildren[c]);
         };
         count(theirs->mRootNode);
-        EXPECT_EQ(scene.objectCount, nodes);
+        EXPECT_EQ(static_cast<int>(scene.objects.size()), nodes);
 
-        if (scene.materialCount == 0) {
+        if (scene.materials.empty()) {
             EXPECT_EQ(theirs->mNumMaterials, 1u);  // its stand-in
         } else {
-            ASSERT_EQ(theirs->mNumMaterials, static_cast<unsigned>(scene.materialCount));
-            for (int m = 0; m < scene.materialCount; ++m) {
+            ASSERT_EQ(theirs->mNumMaterials, static_cast<unsigned>(scene.materials.size()));
+            for (unsigned m = 0; m < theirs->mNumMaterials; ++m) {
                 aiString name, texture;
                 theirs->mMaterials[m]->Get(AI_MATKEY_NAME, name);
                 theirs->mMaterials[m]->GetTexture(aiTextureType_DIFFUSE, 0, &texture);
@@ -257,8 +257,8 @@ TEST(Model3dsFiles, EveryTestModelAgreesWithAssimp)
         for (unsigned m = 0; m < theirs->mNumMeshes; ++m)
             theirFaces += static_cast<int>(theirs->mMeshes[m]->mNumFaces);
         for (const Object3ds& object : scene.objects) {
-            ourFaces += object.faceCount;
-            if (object.faceCount == 0)
+            ourFaces += static_cast<int>(object.faces.size());
+            if (object.faces.empty())
                 continue;
             ASSERT_LT(mesh, theirs->mNumMeshes);
             const std::vector<aiVector3D>& expected = corners[mesh++];

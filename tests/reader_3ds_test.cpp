@@ -55,7 +55,8 @@ std::vector<Vector3> referenceNormals(const Object3ds& object)
         faceVectors.push_back(cross(subtract(v0, v2), subtract(v2, v1)));
     }
     std::vector<Vector3> normals;
-    for (int v = 0; v < object.vertexCount; ++v) {
+    const int vertexCount = static_cast<int>(object.vertices.size());
+    for (int v = 0; v < vertexCount; ++v) {
         Vector3 sum;
         int shared = 0;
         for (std::size_t f = 0; f < object.faces.size(); ++f) {
@@ -77,8 +78,8 @@ TEST(Reader3dsFile, VersionWarningAndPrimaryChunk)
     const Parsed v3 = parse(chunk(0x4D4D, version(3)));
     EXPECT_TRUE(v3.ok);
     EXPECT_FALSE(v3.warning);
-    EXPECT_EQ(v3.scene.objectCount, 0);
-    EXPECT_EQ(v3.scene.materialCount, 0);
+    EXPECT_TRUE(v3.scene.objects.empty());
+    EXPECT_TRUE(v3.scene.materials.empty());
 
     // Two version chunks still warn once.
     const std::string v4 = writeTemp(chunk(0x4D4D, cat({version(4), version(4)})), "v4.3ds");
@@ -111,9 +112,9 @@ TEST(Reader3dsFile, EditorChunkLosesItsFirstSubChunkUnseen)
     const Bytes editor = chunk(0x3D3D, cat({material("lost"), material("kept"), triangleObject("tri")}));
     const Parsed p = parse(chunk(0x4D4D, editor));
     ASSERT_TRUE(p.ok) << p.error;
-    ASSERT_EQ(p.scene.materialCount, 1);
+    ASSERT_EQ(p.scene.materials.size(), 1u);
     EXPECT_STREQ(p.scene.materials[0].name, "kept");
-    ASSERT_EQ(p.scene.objectCount, 1);
+    ASSERT_EQ(p.scene.objects.size(), 1u);
     EXPECT_STREQ(p.scene.objects[0].name, "tri");
 
     // An empty editor chunk has nothing to skip.
@@ -126,14 +127,14 @@ TEST(Reader3dsFile, GeometryTurnsToYUpAndGetsNormals)
     Parsed p = parse(file(object("box", mesh)));
     ASSERT_TRUE(p.ok) << p.error;
     const Object3ds& o = p.scene.objects[0];
-    EXPECT_EQ(o.vertexCount, 3);
+    ASSERT_EQ(o.vertices.size(), 3u);
     expectVector(o.vertices[0], 1, 3, -2);
-    ASSERT_EQ(o.faceCount, 1);
+    ASSERT_EQ(o.faces.size(), 1u);
     EXPECT_EQ(o.faces[0].vertexIndex[0], 0);
     EXPECT_EQ(o.faces[0].vertexIndex[1], 1);
     EXPECT_EQ(o.faces[0].vertexIndex[2], 2);  // the flags, 7, are gone
     // Fewer coordinates than vertices are kept as they are; the mesh fills in.
-    EXPECT_EQ(o.texCoordCount, 1);
+    ASSERT_EQ(o.texCoords.size(), 1u);
     EXPECT_EQ(o.texCoords[0].u, 0.25f);
     EXPECT_EQ(o.texCoords[0].v, 0.75f);
 
@@ -186,7 +187,7 @@ TEST(Reader3dsFile, ColoursAndLongNames)
     Parsed p = parse(file(cat({material("a", "", twoColours), material("b", "", chunk(0x0010, floats)),
                                material(longName, longTexture), triangleObject(longName, materialGroup(longName))})));
     ASSERT_TRUE(p.ok) << p.error;
-    ASSERT_EQ(p.scene.materialCount, 3);
+    ASSERT_EQ(p.scene.materials.size(), 3u);
     const auto* c = p.scene.materials[0].colour;
     EXPECT_EQ((std::vector<int>{c[0], c[1], c[2]}), (std::vector<int>{255, 128, 0}));
     c = p.scene.materials[1].colour;
@@ -206,7 +207,6 @@ TEST(Reader3dsFile, DamagedFilesAreRejectedWhole)
     const auto expectRejected = [](const Bytes& bytes, const char* what) {
         const Parsed p = parse(bytes);
         EXPECT_FALSE(p.ok) << what;
-        EXPECT_EQ(p.scene.objectCount, 0) << what;
         EXPECT_TRUE(p.scene.objects.empty() && p.scene.materials.empty()) << what;
         EXPECT_NE(p.error.find("test.3ds"), std::string::npos) << what;
     };
@@ -256,13 +256,11 @@ TEST(Reader3dsNormals, LinearPassMatchesPerVertexSearchBitForBit)
     for (int round = 0; round < 20; ++round) {
         Scene3ds scene;
         Object3ds& o = scene.objects.emplace_back();
-        scene.objectCount = 1;
-        o.vertexCount = 40 + round * 7;
-        for (int v = 0; v < o.vertexCount; ++v)
+        const int vertexCount = 40 + round * 7;
+        for (int v = 0; v < vertexCount; ++v)
             o.vertices.push_back({coordinate(random), coordinate(random), coordinate(random)});
-        std::uniform_int_distribution<int> pick(0, o.vertexCount - 1);
-        o.faceCount = 3 * o.vertexCount;
-        for (int f = 0; f < o.faceCount; ++f) {
+        std::uniform_int_distribution<int> pick(0, vertexCount - 1);
+        for (int f = 0; f < 3 * vertexCount; ++f) {
             Face3ds face{{pick(random), pick(random), pick(random)}};
             if (f % 5 == 0)
                 face.vertexIndex[2] = face.vertexIndex[0];  // names a vertex twice
@@ -272,7 +270,7 @@ TEST(Reader3dsNormals, LinearPassMatchesPerVertexSearchBitForBit)
         }
         Reader3ds::computeNormals(scene);
         const std::vector<Vector3> expected = referenceNormals(o);
-        for (int v = 0; v < o.vertexCount; ++v) {
+        for (std::size_t v = 0; v < o.vertices.size(); ++v) {
             if (std::isnan(expected[v].x)) {
                 expectVector(o.normals[v], 0, 1, 0);  // where the search divides by zero
                 continue;
@@ -286,13 +284,10 @@ TEST(Reader3dsNormals, ExtremeCoordinatesGiveUnitNormals)
 {
     Scene3ds scene;
     Object3ds& o = scene.objects.emplace_back();
-    scene.objectCount = 1;
     // Float squares overflow for the first triangle and underflow for the second.
     o.vertices = {{0, 0, 0}, {1e18f, 0, 0}, {0, 1e18f, 0}, {0, 0, 0}, {1e-17f, 0, 0}, {0, 1e-17f, 0},
                   {NAN, 0, 0}, {1, 0, 0}, {0, 1, 0}};
-    o.vertexCount = 9;
     o.faces = {Face3ds{{0, 1, 2}}, Face3ds{{3, 4, 5}}, Face3ds{{6, 7, 8}}};
-    o.faceCount = 3;
     Reader3ds::computeNormals(scene);
     for (int v = 0; v < 6; ++v)
         expectVector(o.normals[v], 0, 0, 1);

@@ -81,9 +81,9 @@ bool describe3ds(const std::string& path, const std::vector<std::uint8_t>& bytes
     Json objects = Json::array();
     for (const Object3ds& o : scene.objects) {
         objects.push_back({{"name", o.name},
-                           {"vertices", o.vertexCount},
-                           {"faces", o.faceCount},
-                           {"texCoords", o.texCoordCount},
+                           {"vertices", o.vertices.size()},
+                           {"faces", o.faces.size()},
+                           {"texCoords", o.texCoords.size()},
                            {"materialIndex", o.materialIndex},
                            {"bounds", boundsOf(o.vertices)}});
     }
