@@ -22,18 +22,47 @@
 
 namespace {
 
-// Bright pixels of the muzzle flash, 50 units ahead of an eye at the origin,
-// on a black background, with a plain white flash texture.
-int flashPixels(bool inCar)
+// A 1 x 1 texture of one colour.
+GLuint solidTexture(unsigned char r, unsigned char g, unsigned char b)
 {
-    GLuint white = 0;
-    glGenTextures(1, &white);
-    glBindTexture(GL_TEXTURE_2D, white);
-    const unsigned char texel[3] = {255, 255, 255};
+    GLuint id = 0;
+    glGenTextures(1, &id);
+    glBindTexture(GL_TEXTURE_2D, id);
+    const unsigned char texel[3] = {r, g, b};
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 1, 1, 0, GL_RGB, GL_UNSIGNED_BYTE, texel);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    return id;
+}
+
+// Draws the scene into a 200 x 200 view over black, from an eye at the
+// origin looking along -z, then moved by lookAt when given; the pixels, R G B.
+std::vector<unsigned char> drawAndRead(const SceneView& view, const double* lookAt = nullptr)
+{
+    glViewport(0, 0, 200, 200);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(45.0, 1.0, 10.0, 2400.0);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    if (lookAt != nullptr)
+        gluLookAt(lookAt[0], lookAt[1], lookAt[2], lookAt[3], lookAt[4], lookAt[5], lookAt[6], lookAt[7], lookAt[8]);
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    drawScene(view);
+
+    std::vector<unsigned char> rgb(200 * 200 * 3);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, 200, 200, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+    return rgb;
+}
+
+// Bright pixels of the muzzle flash, 50 units ahead of an eye at the origin,
+// on a black background, with a plain white flash texture.
+int flashPixels(bool inCar)
+{
+    const GLuint white = solidTexture(255, 255, 255);
 
     Model3ds carMesh, wheelMesh;
     ModelMs3d sky, playerModel, gun;
@@ -48,19 +77,7 @@ int flashPixels(bool inCar)
     const std::vector<Projectile> projectiles(kProjectileCount);
     const SceneView view{{}, carMesh, wheelMesh, sky, playerModel, gun, player, weapon, projectiles, fire, 0, 0};
 
-    glViewport(0, 0, 200, 200);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPerspective(45.0, 1.0, 10.0, 2400.0);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    drawScene(view);
-
-    std::vector<unsigned char> rgb(200 * 200 * 3);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, 200, 200, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+    const std::vector<unsigned char> rgb = drawAndRead(view);
     int bright = 0;
     for (std::size_t i = 0; i < rgb.size(); i += 3)
         bright += rgb[i] > 100 && rgb[i + 1] > 100 && rgb[i + 2] > 100;
@@ -77,20 +94,6 @@ TEST(ScenePass, TheMuzzleFlashIsHalfSizeOnFoot)
     // A 4 x 4 quad 50 units away covers about 19 x 19 pixels of this view.
     EXPECT_GT(fromCar, 250);
     EXPECT_NEAR(static_cast<double>(onFoot) / fromCar, 0.25, 0.06);
-}
-
-// A 1 x 1 texture of one colour.
-GLuint solidTexture(unsigned char r, unsigned char g, unsigned char b)
-{
-    GLuint id = 0;
-    glGenTextures(1, &id);
-    glBindTexture(GL_TEXTURE_2D, id);
-    const unsigned char texel[3] = {r, g, b};
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 1, 1, 0, GL_RGB, GL_UNSIGNED_BYTE, texel);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    return id;
 }
 
 // Pixels of each kind in a view of car 0 from its side.
@@ -124,20 +127,8 @@ CarPixels drawCarZero(const Model3ds& carMesh, const Model3ds& wheelMesh)
     glColorMaterial(GL_FRONT, GL_AMBIENT_AND_DIFFUSE);
     glEnable(GL_DEPTH_TEST);
 
-    glViewport(0, 0, 200, 200);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPerspective(45.0, 1.0, 10.0, 2400.0);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    gluLookAt(0.0, 20.0, 60.0, 0.0, 6.0, 0.0, 0.0, 1.0, 0.0);
-    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    drawScene(view);
-
-    std::vector<unsigned char> rgb(200 * 200 * 3);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, 200, 200, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+    const double sideOfCarZero[9] = {0.0, 20.0, 60.0, 0.0, 6.0, 0.0, 0.0, 1.0, 0.0};
+    const std::vector<unsigned char> rgb = drawAndRead(view, sideOfCarZero);
     CarPixels count;
     for (std::size_t i = 0; i < rgb.size(); i += 3) {
         const int r = rgb[i], g = rgb[i + 1], b = rgb[i + 2];
