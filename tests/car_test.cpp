@@ -62,14 +62,6 @@ TEST(CarBuild, LayoutOfBodiesJointsAndSpace)
         EXPECT_NEAR(r[10], flip, kTol) << part;
     }
 
-    dMass mass;
-    dBodyGetMass(car.bodies[0], &mass);
-    EXPECT_NEAR(mass.mass, 40.0, 1e-9);
-    for (int part = 1; part < kCarPartCount; ++part) {
-        dBodyGetMass(car.bodies[part], &mass);
-        EXPECT_NEAR(mass.mass, 1.0, 1e-9);
-    }
-
     for (int k = 0; k < kCarJointCount; ++k) {
         const dJointID joint = car.joints[k];
         EXPECT_EQ(dJointGetType(joint), dJointTypeHinge2);
@@ -83,12 +75,6 @@ TEST(CarBuild, LayoutOfBodiesJointsAndSpace)
         expectAt(toVector(v), 0, 1, 0);
         dJointGetHinge2Axis2(joint, v);
         expectAt(toVector(v), 0, 0, 1);
-        EXPECT_FLOAT_EQ(static_cast<float>(dJointGetHinge2Param(joint, dParamSuspensionERP)), 0.2f);
-        EXPECT_FLOAT_EQ(static_cast<float>(dJointGetHinge2Param(joint, dParamSuspensionCFM)), 0.8f);
-    }
-    for (int k = 0; k < 2; ++k) {
-        EXPECT_EQ(dJointGetHinge2Param(car.joints[k], dParamLoStop), 0.0);
-        EXPECT_EQ(dJointGetHinge2Param(car.joints[k], dParamHiStop), 0.0);
     }
 
     // The five geometries sit in the car's own space, which sits in the hash space.
@@ -236,8 +222,6 @@ TEST(CarDriving, SteeringLocksAndReturns)
     rig.run(40, a);
     EXPECT_NEAR(steeringAngle(car), -0.75f, 0.03f);
     EXPECT_NEAR(static_cast<float>(dJointGetHinge2Angle1(car.joints[3])), -0.75f, 0.03f);
-    EXPECT_FLOAT_EQ(static_cast<float>(dJointGetHinge2Param(car.joints[2], dParamLoStop)), -0.75f);
-    EXPECT_FLOAT_EQ(static_cast<float>(dJointGetHinge2Param(car.joints[3], dParamHiStop)), -0.75f);
 
     rig.run(40, {});
     EXPECT_NEAR(steeringAngle(car), 0.0f, 0.03f);
@@ -252,16 +236,53 @@ TEST(CarDriving, SteeringLocksAndReturns)
     rig.run(1, both);
     EXPECT_EQ(car.steer, 1.0f);
 
-    // The rear wheels never steer.
-    EXPECT_NEAR(static_cast<float>(dJointGetHinge2Angle1(car.joints[0])), 0.0f, 0.03f);
+    // The rear wheels never steer, whatever the front ones do.
+    for (int k = 0; k < 2; ++k)
+        EXPECT_NEAR(static_cast<float>(dJointGetHinge2Angle1(car.joints[k])), 0.0f, 0.03f) << k;
 
-    // The motor chases the lock through a clamped error: 10 x 0.1 at most.
+    // From straight ahead the front wheels reach the lock in a few frames,
+    // and never past it.
     rig.run(40, {});
-    car.setSteer(1.0f);
-    car.drive();
-    EXPECT_FLOAT_EQ(static_cast<float>(dJointGetHinge2Param(car.joints[2], dParamVel)), 1.0f);
-    EXPECT_FLOAT_EQ(static_cast<float>(dJointGetHinge2Param(car.joints[3], dParamFMax)), 10.0f);
-    EXPECT_FLOAT_EQ(static_cast<float>(dJointGetHinge2Param(car.joints[3], dParamFudgeFactor)), 0.1f);
+    float widest = 0.0f;
+    for (int frame = 0; frame < 10; ++frame) {
+        rig.run(1, d);
+        widest = std::max(widest, steeringAngle(car));
+    }
+    EXPECT_NEAR(steeringAngle(car), 0.75f, 0.03f);
+    EXPECT_LT(widest, 0.78f);
+}
+
+// Driven hard through turns for half a minute, every wheel stays on its
+// hinge: the suspension gives, but no joint drifts apart.
+TEST(CarDriving, WheelsKeepTheirAnchorsThroughHardDriving)
+{
+    CarRig rig;
+    rig.player.inCar = true;
+    DriverKeys keys;
+    keys.throttle = true;
+    float worstGap = 0.0f;
+    float fastest = 0.0f;
+    for (int second = 0; second < 30; ++second) {
+        keys.left = second % 6 < 3;
+        keys.right = !keys.left;
+        rig.run(40, keys);
+        fastest = std::max(fastest, speedOf(rig.cars[0]));
+        for (const dJointID joint : rig.cars[0].joints) {
+            // The suspension lets the wheel travel along the steering axis;
+            // across it, the wheel must stay on its hinge.
+            dVector3 onChassis, onWheel, axis;
+            dJointGetHinge2Anchor(joint, onChassis);
+            dJointGetHinge2Anchor2(joint, onWheel);
+            dJointGetHinge2Axis1(joint, axis);
+            const Vector3 gap = subtract(toVector(onWheel), toVector(onChassis));
+            const Vector3 up = toVector(axis);
+            const float along = gap.x * up.x + gap.y * up.y + gap.z * up.z;
+            const Vector3 across = {gap.x - along * up.x, gap.y - along * up.y, gap.z - along * up.z};
+            worstGap = std::max(worstGap, magnitude(across));
+        }
+    }
+    EXPECT_GT(fastest, 5.0f);
+    EXPECT_LT(worstGap, 0.5f) << "a wheel came loose from its hinge";
 }
 
 // On foot, the car driven last keeps its brake on; the other rolls on.
