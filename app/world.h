@@ -6,6 +6,7 @@
 #include "app/game_window.h"
 #include "app/input.h"
 #include "app/platform.h"
+#include "app/settings.h"
 #include "assets/model_3ds.h"
 #include "assets/texture.h"
 #include "game/chase_camera.h"
@@ -24,6 +25,7 @@ struct World {
     explicit World(Platform& p) : platform(p), window(p) {}
 
     Platform& platform;
+    Settings settings;  // filled by the entry point before the game starts
     GameWindow window;
     bool quitRequested = false;  // Escape was held at the end of a frame
     FrameTimer frameTimer;

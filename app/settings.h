@@ -1,0 +1,76 @@
+#pragma once
+// What a player can set, in one record: filled once at start-up from the
+// settings file and the command line, then handed down to the parts that
+// read it. Every default is the original game's behaviour, so a player with
+// no settings file and no options gets exactly the original game.
+
+#include <array>
+#include <cstddef>
+#include <optional>
+#include <string>
+
+enum class FullscreenChoice { Ask, Yes, No };
+enum class VsyncMode { Adaptive, On, Off };
+
+struct VideoSettings {
+    FullscreenChoice fullscreen = FullscreenChoice::Ask;
+    VsyncMode vsync = VsyncMode::Adaptive;
+    int maxFps = 0;  // 0: no cap
+};
+
+struct AudioSettings {
+    int volume = 100;  // percent
+    bool mute = false;
+};
+
+struct MouseSettings {
+    float sensitivity = 1.0f;  // degrees of look per count of relative motion
+    bool invertY = false;
+};
+
+struct GamepadSettings {
+    float deadZone = 0.15f;     // share of a stick's travel that counts as rest
+    float lookSpeed = 180.0f;   // degrees per second at full right-stick tilt
+};
+
+// The player's actions, each bound to one input.
+enum class Action { Forward, Back, Left, Right, Run, EnterLeave, Fire, Quit };
+inline constexpr std::size_t kActionCount = 8;
+
+// A key by its position on the keyboard (an SDL scancode number, so the
+// binding survives keyboard layouts), or a mouse button (1 left, 2 middle,
+// 3 right, as SDL numbers them).
+struct Binding {
+    enum class Kind { Key, MouseButton };
+    Kind kind = Kind::Key;
+    int code = 0;
+
+    friend bool operator==(const Binding&, const Binding&) = default;
+};
+
+// The original's keys, by SDL scancode: W 26, S 22, A 4, D 7, Q 20, E 8,
+// Escape 41; fire on the left button.
+struct KeyBindings {
+    std::array<Binding, kActionCount> bindings = {{
+        {Binding::Kind::Key, 26},         // Forward: W
+        {Binding::Kind::Key, 22},         // Back: S
+        {Binding::Kind::Key, 4},          // Left: A
+        {Binding::Kind::Key, 7},          // Right: D
+        {Binding::Kind::Key, 20},         // Run: Q
+        {Binding::Kind::Key, 8},          // EnterLeave: E
+        {Binding::Kind::MouseButton, 1},  // Fire: left button
+        {Binding::Kind::Key, 41},         // Quit: Escape
+    }};
+
+    const Binding& operator[](Action action) const { return bindings[static_cast<std::size_t>(action)]; }
+    Binding& operator[](Action action) { return bindings[static_cast<std::size_t>(action)]; }
+};
+
+struct Settings {
+    VideoSettings video;
+    AudioSettings audio;
+    MouseSettings mouse;
+    GamepadSettings gamepad;
+    KeyBindings keys;
+    std::optional<std::string> dataFolder;  // --data; unset: look for the data
+};
