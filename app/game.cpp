@@ -134,26 +134,14 @@ bool loadSkyModel(World& world) { return loadSkinnedModel(world.skyModel, "sky.m
 void initCamera(World& world) { world.camera.init(20.0f); }
 
 // --- Frame steps, in the order runFrame runs them. ---
-void applyCarControls(World& world)
+void applyCarControls(World& world, const FrameInput& input)
 {
-    const Platform& platform = world.platform;
-    DriverKeys keys;
-    keys.left = isKeyHeld(platform, Key::A);
-    keys.right = isKeyHeld(platform, Key::D);
-    keys.throttle = isKeyHeld(platform, Key::W);
-    keys.brake = isKeyHeld(platform, Key::S);
-    applyDriverControls(world.cars, world.player, keys);
+    applyDriverControls(world.cars, world.player, driverKeysOf(input));
 }
 
-void moveAndAimOnFoot(World& world, float dt)
+void moveAndAimOnFoot(World& world, float dt, const FrameInput& input)
 {
-    const Platform& platform = world.platform;
-    WalkKeys keys;
-    keys.forward = isKeyHeld(platform, Key::W);
-    keys.left = isKeyHeld(platform, Key::A);
-    keys.back = isKeyHeld(platform, Key::S);
-    keys.right = isKeyHeld(platform, Key::D);
-    keys.run = isKeyHeld(platform, Key::Q);
+    const WalkKeys keys = walkKeysOf(input);
     Player& player = world.player;
     player.updateOnFoot(dt, keys, world.playerModel);
 
@@ -305,28 +293,35 @@ void runFrame(World& world)
     const float dt = frameTime(world.frameTimer, platform);
     world.lastFrameSeconds = dt;
 
-    applyCarControls(world);
+    // Nothing is pumped during a frame, so every device reads the same now
+    // as at the points of the frame that use it; only the quit test, after
+    // the swap, reads again.
+    const FrameInput input = readFrameInput(platform, world.settings, world.inputMemory, world.player.inCar, dt);
+
+    applyCarControls(world, input);
     advancePhysics(world.physics, world.physicsAccumulator, dt);
 
-    float look[2] = {0.0f, 0.0f};
-    readMouseLook(platform, look);
-    world.player.yaw += look[0];
-    world.player.pitch += look[1];
+    world.player.yaw += input.lookYaw;
+    world.player.pitch += input.lookPitch;
 
+    if (input.firePressed)
+        world.weapon.fireRequested = true;
+    const RumbleWatch rumbleWatch = watchForRumble(world.weapon, world.cars);
     world.weapon.targetLocked = false;
     if (!world.player.inCar)
-        moveAndAimOnFoot(world, dt);
+        moveAndAimOnFoot(world, dt, input);
     else
         moveAndAimInCar(world, dt);
-    enterOrLeaveCar(world.cars, world.player, world.enterCooldown, isKeyHeld(platform, Key::E), dt);
+    enterOrLeaveCar(world.cars, world.player, world.enterCooldown, input.enterLeave, dt);
     updateProjectiles(world.weapon, world.projectiles, dt);
+    rumbleForWhatHappened(platform, rumbleWatch, world.weapon, world.cars);
 
     drawMainView(world, dt);
     drawInsetView(world);
 
     world.window.swapBuffers();
     ++world.framesRun;
-    if (isKeyHeld(platform, Key::Escape))
+    if (quitHeld(platform, world.settings.keys))
         world.quitRequested = true;
 }
 
@@ -358,7 +353,7 @@ int startTurfwar(World& world)
         return kExitNoWindow;
     }
     world.window.onButtonPress = [&world](int button, int x, int y) {
-        onMouseButton(world.weapon, button, x, y);
+        pressMouseButton(world.weapon, world.settings.keys, button, x, y);
     };
 
     if (!initGame(world)) {

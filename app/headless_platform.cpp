@@ -9,8 +9,6 @@
 
 namespace {
 
-unsigned bitOf(Key key) { return 1u << static_cast<unsigned>(key); }
-
 int saturatedSum(int a, int b)
 {
     const long long sum = static_cast<long long>(a) + b;
@@ -35,15 +33,39 @@ HeadlessPlatform::~HeadlessPlatform()
         stopSdlVideo();
 }
 
-void HeadlessPlatform::setKeyDown(Key key, bool down)
+void HeadlessPlatform::setKeyDown(Key key, bool down) { setScancodeDown(scancodeOf(key), down); }
+
+void HeadlessPlatform::setScancodeDown(int scancode, bool down)
 {
-    if (down)
-        keysDown_ |= bitOf(key);
-    else
-        keysDown_ &= ~bitOf(key);
+    assert(scancode >= 0 && scancode < kScancodeCount && "scancodes run from 0 to kScancodeCount - 1");
+    keysDown_.set(static_cast<std::size_t>(scancode), down);
 }
 
-void HeadlessPlatform::releaseAllKeys() { keysDown_ = 0; }
+void HeadlessPlatform::releaseAllKeys() { keysDown_.reset(); }
+
+void HeadlessPlatform::connectPad() { pad_.connected = true; }
+
+void HeadlessPlatform::disconnectPad() { pad_ = PadState{}; }
+
+void HeadlessPlatform::setPadAxis(PadAxis axis, float value)
+{
+    if (!pad_.connected)
+        return;
+    const bool trigger = axis == PadAxis::LeftTrigger || axis == PadAxis::RightTrigger;
+    pad_.axes[static_cast<int>(axis)] = std::clamp(value, trigger ? 0.0f : -1.0f, 1.0f);
+}
+
+void HeadlessPlatform::setPadButton(PadButton button, bool down)
+{
+    if (pad_.connected)
+        pad_.buttons[static_cast<int>(button)] = down;
+}
+
+void HeadlessPlatform::rumblePad(float strength, std::uint32_t durationMs)
+{
+    if (pad_.connected && padRumbles_)
+        rumbles_.push_back({strength, durationMs, ticks_});
+}
 
 void HeadlessPlatform::moveMouse(int dx, int dy)
 {
@@ -146,6 +168,15 @@ bool HeadlessPlatform::pollEvent(WindowEvent& event)
         return false;
     event = events_.front();
     events_.pop_front();
+    if (event.type == WindowEvent::Type::ButtonDown || event.type == WindowEvent::Type::ButtonUp) {
+        const int sdlButton = sdlMouseButtonOf(event.button);
+        if (sdlButton >= 1 && sdlButton < 32) {
+            if (event.type == WindowEvent::Type::ButtonDown)
+                mouseButtonsDown_ |= 1u << sdlButton;
+            else
+                mouseButtonsDown_ &= ~(1u << sdlButton);
+        }
+    }
     if (event.type == WindowEvent::Type::Resized && gl_.window != nullptr) {
         // The offscreen driver sizes a window's surface once, when it is
         // made, so a window that outgrows its surface moves the context to a
@@ -193,7 +224,17 @@ FrameImage HeadlessPlatform::readFrame() const
     return image;
 }
 
-bool HeadlessPlatform::isKeyDown(Key key) const { return (keysDown_ & bitOf(key)) != 0; }
+bool HeadlessPlatform::isKeyDown(Key key) const { return isScancodeDown(scancodeOf(key)); }
+
+bool HeadlessPlatform::isScancodeDown(int scancode) const
+{
+    return scancode >= 0 && scancode < kScancodeCount && keysDown_.test(static_cast<std::size_t>(scancode));
+}
+
+bool HeadlessPlatform::isMouseButtonDown(int button) const
+{
+    return button >= 1 && button < 32 && (mouseButtonsDown_ & (1u << button)) != 0;
+}
 
 void HeadlessPlatform::takeMouseMotion(int& dx, int& dy)
 {

@@ -12,6 +12,7 @@
 #include "app/platform.h"
 #include "app/sdl_gl.h"
 
+#include <bitset>
 #include <climits>
 #include <cstdint>
 #include <deque>
@@ -32,6 +33,13 @@ struct RecordedMessageBox {
 // common display (4K is 3840 x 2160) and still affordable on a test machine.
 inline constexpr int kMaxHeadlessWindowSide = 4096;
 
+// One rumble the game asked for, with the clock when it asked.
+struct RecordedRumble {
+    float strength = 0.0f;
+    std::uint32_t durationMs = 0;
+    std::uint32_t atTicks = 0;
+};
+
 // RGB rows, bottom row first (as glReadPixels gives them).
 struct FrameImage {
     int width = 0;
@@ -50,7 +58,19 @@ public:
     void setTicks(std::uint32_t ms) { ticks_ = ms; }
     void advanceTicks(std::uint32_t ms) { ticks_ += ms; }
     void setKeyDown(Key key, bool down);
+    // Any key by scancode (0 to kScancodeCount - 1).
+    void setScancodeDown(int scancode, bool down);
     void releaseAllKeys();
+    // One pad, plugged in and pulled out at will. Pulling it out puts every
+    // stick, trigger and button back to rest; while it is out, axes and
+    // buttons set on it are dropped, as a real pad sends nothing.
+    void connectPad();
+    void disconnectPad();
+    // Sticks -1 to 1, triggers 0 to 1; values beyond are clamped.
+    void setPadAxis(PadAxis axis, float value);
+    void setPadButton(PadButton button, bool down);
+    // Whether the pad can rumble (it can by default).
+    void setPadRumbles(bool rumbles) { padRumbles_ = rumbles; }
     // Right and down positive, like a real mouse; it adds up until the game
     // reads it, stopping at INT_MAX and INT_MIN rather than wrapping.
     void moveMouse(int dx, int dy);
@@ -80,6 +100,8 @@ public:
     bool cursorVisible() const { return cursorVisible_; }
     bool displayModeChanged() const { return displayModeChanged_; }
     std::size_t pendingEvents() const { return events_.size(); }
+    // Every rumble that reached a pad able to rumble, in order.
+    const std::vector<RecordedRumble>& rumbles() const { return rumbles_; }
     const FrameImage& lastFrame() const { return lastFrame_; }
     // Reads the current back buffer now.
     FrameImage readFrame() const;
@@ -96,12 +118,20 @@ public:
     void swapBuffers() override;
     std::uint32_t ticks() override { return ticks_; }
     bool isKeyDown(Key key) const override;
+    bool isScancodeDown(int scancode) const override;
+    bool isMouseButtonDown(int button) const override;
+    PadState padState() const override { return pad_; }
+    void rumblePad(float strength, std::uint32_t durationMs) override;
     void takeMouseMotion(int& dx, int& dy) override;
     void setCursorVisible(bool visible) override { cursorVisible_ = visible; }
 
 private:
     std::uint32_t ticks_ = 0;
-    unsigned keysDown_ = 0;  // one bit per Key
+    std::bitset<kScancodeCount> keysDown_;
+    unsigned mouseButtonsDown_ = 0;  // bit n for SDL button n, as the queued events leave them
+    PadState pad_;
+    bool padRumbles_ = true;
+    std::vector<RecordedRumble> rumbles_;
     int mouseDx_ = 0;
     int mouseDy_ = 0;
     std::deque<WindowEvent> events_;

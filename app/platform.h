@@ -4,13 +4,54 @@
 // display; HeadlessPlatform is driven by a test or a script and renders through
 // SDL's offscreen driver, so frames are real GL and can be read back.
 //
-// Only app/ sees this interface. The window, the clock, the keyboard and the
-// mouse reach the rest of the game as numbers handed down by the frame driver.
+// Only app/ sees this interface. The window, the clock, the keyboard, the
+// mouse and the pads reach the rest of the game as numbers handed down by the
+// frame driver.
 
 #include <cstdint>
 #include <string>
 
 enum class Key { W, A, S, D, Q, E, Escape };
+
+// The keys' positions as USB HID usage numbers, which are SDL's scancodes:
+// key bindings name keys this way, so they follow the key's place, not its
+// letter, across keyboard layouts.
+inline constexpr int kScancodeCount = 512;
+constexpr int scancodeOf(Key key)
+{
+    switch (key) {
+    case Key::W: return 26;
+    case Key::A: return 4;
+    case Key::S: return 22;
+    case Key::D: return 7;
+    case Key::Q: return 20;
+    case Key::E: return 8;
+    case Key::Escape: return 41;
+    }
+    return 0;
+}
+
+// A gamepad in SDL's GameController layout (an Xbox pad's names, whatever
+// the pad), in SDL's own order.
+enum class PadAxis { LeftX, LeftY, RightX, RightY, LeftTrigger, RightTrigger };
+inline constexpr int kPadAxisCount = 6;
+enum class PadButton {
+    A, B, X, Y, Back, Guide, Start, LeftStick, RightStick, LeftShoulder, RightShoulder,
+    DpadUp, DpadDown, DpadLeft, DpadRight,
+};
+inline constexpr int kPadButtonCount = 15;
+
+// The pad that drives the game this frame (of several, the one used last).
+// With none connected everything is at rest.
+struct PadState {
+    bool connected = false;
+    // Sticks -1 ... 1, right and down positive; triggers 0 ... 1 (pulled).
+    float axes[kPadAxisCount] = {};
+    bool buttons[kPadButtonCount] = {};
+
+    float axis(PadAxis a) const { return axes[static_cast<int>(a)]; }
+    bool button(PadButton b) const { return buttons[static_cast<int>(b)]; }
+};
 
 // What the window reports between frames, already reduced to the meanings the
 // game gives them.
@@ -19,7 +60,7 @@ struct WindowEvent {
         CloseRequested,  // the user asked to close the window
         Resized,         // restored, maximised or resized: width, height hold the drawable size
         Minimized,       // the size did not change
-        ButtonDown,      // button 1 left, 2 right; x, y in window pixels
+        ButtonDown,      // button 1 left, 2 right, 3 middle; x, y in window pixels
         ButtonUp,
         FocusGained,
         FocusLost,
@@ -32,6 +73,13 @@ struct WindowEvent {
     int x = 0;
     int y = 0;
 };
+
+// A window event's button in SDL's numbering (1 left, 2 middle, 3 right),
+// which bindings use: the window numbers them as the original's messages did.
+constexpr int sdlMouseButtonOf(int windowButton)
+{
+    return windowButton == 2 ? 3 : windowButton == 3 ? 2 : windowButton;
+}
 
 enum class MessageBoxStyle { YesNoQuestion, OkError };
 enum class MessageBoxAnswer { Ok, Yes, No };
@@ -72,6 +120,15 @@ public:
     // Milliseconds since some fixed start, wrapping at 2^32.
     virtual std::uint32_t ticks() = 0;
     virtual bool isKeyDown(Key key) const = 0;
+    // Any key by its scancode (0 to kScancodeCount - 1; others are never down).
+    virtual bool isScancodeDown(int scancode) const = 0;
+    // A mouse button held now, numbered as SDL does: 1 left, 2 middle, 3 right.
+    virtual bool isMouseButtonDown(int button) const = 0;
+    // The driving pad as it is now.
+    virtual PadState padState() const = 0;
+    // Shakes the driving pad, strength 0 to 1, for durationMs; nothing
+    // happens where there is no pad or it cannot rumble.
+    virtual void rumblePad(float strength, std::uint32_t durationMs) = 0;
     // The mouse's movement since the last call, in pixels, right and down
     // positive; zero while the mouse is not captured.
     virtual void takeMouseMotion(int& dx, int& dy) = 0;

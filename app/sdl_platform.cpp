@@ -8,23 +8,8 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace {
-
-SDL_Scancode scancodeOf(Key key)
-{
-    switch (key) {
-    case Key::W: return SDL_SCANCODE_W;
-    case Key::A: return SDL_SCANCODE_A;
-    case Key::S: return SDL_SCANCODE_S;
-    case Key::D: return SDL_SCANCODE_D;
-    case Key::Q: return SDL_SCANCODE_Q;
-    case Key::E: return SDL_SCANCODE_E;
-    case Key::Escape: return SDL_SCANCODE_ESCAPE;
-    }
-    return SDL_SCANCODE_UNKNOWN;
-}
-
-}  // namespace
+static_assert(scancodeOf(Key::W) == SDL_SCANCODE_W && scancodeOf(Key::Escape) == SDL_SCANCODE_ESCAPE &&
+              kScancodeCount == SDL_NUM_SCANCODES, "our scancodes are SDL's");
 
 SdlPlatform::SdlPlatform()
 {
@@ -35,6 +20,7 @@ SdlPlatform::SdlPlatform()
 
 SdlPlatform::~SdlPlatform()
 {
+    pads_.stop();
     destroyWindow();
     if (videoReady_)
         stopSdlVideo();
@@ -117,6 +103,8 @@ bool SdlPlatform::createWindow(const WindowRequest& request)
         return false;
     if (request.fullscreen && haveFullscreenMode_)
         SDL_SetWindowDisplayMode(gl_.window, &fullscreenMode_);
+    // Pads are looked for once there is a game to play with them.
+    pads_.start();
     return true;
 }
 
@@ -154,6 +142,10 @@ bool SdlPlatform::pollEvent(WindowEvent& event)
     if (SDL_PollEvent(&e) == 0)
         return false;
     event = WindowEvent{};
+    // A pad's events count as messages like any other; the pad's state is
+    // read whole at the start of each frame.
+    if (pads_.handleEvent(e))
+        return true;
     switch (e.type) {
     case SDL_QUIT:
         event.type = WindowEvent::Type::CloseRequested;
@@ -188,10 +180,11 @@ bool SdlPlatform::pollEvent(WindowEvent& event)
         break;
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP:
-        if (e.button.button == SDL_BUTTON_LEFT || e.button.button == SDL_BUTTON_RIGHT) {
+        if (e.button.button == SDL_BUTTON_LEFT || e.button.button == SDL_BUTTON_RIGHT ||
+            e.button.button == SDL_BUTTON_MIDDLE) {
             event.type = e.type == SDL_MOUSEBUTTONDOWN ? WindowEvent::Type::ButtonDown
                                                        : WindowEvent::Type::ButtonUp;
-            event.button = e.button.button == SDL_BUTTON_LEFT ? 1 : 2;
+            event.button = sdlMouseButtonOf(e.button.button);  // the same swap both ways
             event.x = e.button.x;
             event.y = e.button.y;
         }
@@ -210,10 +203,18 @@ void SdlPlatform::swapBuffers()
 
 std::uint32_t SdlPlatform::ticks() { return SDL_GetTicks(); }
 
-bool SdlPlatform::isKeyDown(Key key) const
+bool SdlPlatform::isKeyDown(Key key) const { return isScancodeDown(scancodeOf(key)); }
+
+bool SdlPlatform::isScancodeDown(int scancode) const
 {
-    const Uint8* state = SDL_GetKeyboardState(nullptr);
-    return state != nullptr && state[scancodeOf(key)] != 0;
+    int count = 0;
+    const Uint8* state = SDL_GetKeyboardState(&count);
+    return state != nullptr && scancode >= 0 && scancode < count && state[scancode] != 0;
+}
+
+bool SdlPlatform::isMouseButtonDown(int button) const
+{
+    return button >= 1 && button <= 31 && (SDL_GetMouseState(nullptr, nullptr) & SDL_BUTTON(button)) != 0;
 }
 
 void SdlPlatform::takeMouseMotion(int& dx, int& dy)

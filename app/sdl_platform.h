@@ -3,9 +3,10 @@
 // compatibility context, full screen through a display-mode change, SDL's
 // message boxes, SDL_GetTicks, the keyboard state by scancode, and mouse look
 // through relative mouse mode (which also works on Wayland, where warping the
-// cursor does not).
+// cursor does not), and the gamepads (SdlGamepads) once the window is open.
 
 #include "app/platform.h"
+#include "app/sdl_gamepads.h"
 #include "app/sdl_gl.h"
 
 #include <SDL_video.h>
@@ -28,6 +29,10 @@ public:
     void swapBuffers() override;
     std::uint32_t ticks() override;
     bool isKeyDown(Key key) const override;
+    bool isScancodeDown(int scancode) const override;
+    bool isMouseButtonDown(int button) const override;
+    PadState padState() const override { return pads_.state(); }
+    void rumblePad(float strength, std::uint32_t durationMs) override { pads_.rumble(strength, durationMs); }
     void takeMouseMotion(int& dx, int& dy) override;
     void setCursorVisible(bool visible) override;
 
@@ -41,4 +46,5 @@ private:
     SDL_DisplayMode fullscreenMode_{};
     bool cursorVisible_ = true;
     bool focused_ = true;
+    SdlGamepads pads_;
 };

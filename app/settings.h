@@ -25,11 +25,11 @@ struct AudioSettings {
 
 struct MouseSettings {
     float sensitivity = 1.0f;  // degrees of look per count of relative motion
-    bool invertY = false;
+    bool invertY = false;      // up looks down; the pad's right stick follows it too
 };
 
 struct GamepadSettings {
-    float deadZone = 0.15f;     // share of a stick's travel that counts as rest
+    float deadZone = 0.15f;     // share of a stick's (or trigger's) travel that counts as rest
     float lookSpeed = 180.0f;   // degrees per second at full right-stick tilt
 };
 

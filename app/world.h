@@ -3,6 +3,7 @@
 // point makes one World before the game starts and it lives until the
 // process ends. Nothing is created or destroyed per frame.
 
+#include "app/frame_input.h"
 #include "app/game_window.h"
 #include "app/input.h"
 #include "app/platform.h"
@@ -29,6 +30,7 @@ struct World {
     GameWindow window;
     bool quitRequested = false;  // Escape was held at the end of a frame
     FrameTimer frameTimer;
+    InputMemory inputMemory;  // what the input keeps between frames
     // Declared before the cars: the cars' ODE objects go with the world.
     PhysicsWorld physics;
     float physicsAccumulator = 0.0f;  // real seconds not yet simulated

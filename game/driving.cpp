@@ -21,6 +21,12 @@ void applyDriverControls(std::span<Car> cars, const Player& player, const Driver
             current.setThrottle(kFullThrottle);
         if (keys.brake)
             current.setBrake(kFullBrake);
+        if (!keys.left && !keys.right && keys.steerAxis != 0.0f)
+            current.setSteer(keys.steerAxis);
+        if (!keys.throttle && keys.throttleAmount > 0)
+            current.setThrottle(keys.throttleAmount);
+        if (!keys.brake && keys.brakeAmount > 0)
+            current.setBrake(keys.brakeAmount);
     } else {
         // The car left last (car 0 before any) holds its brake.
         current.setBrake(kFullBrake);

@@ -20,10 +20,16 @@ struct DriverKeys {
     bool right = false;     // D
     bool throttle = false;  // W
     bool brake = false;     // S
+    // A pad's analog controls, at rest 0. Each counts only while its keys
+    // are not held: the keys' full values win.
+    float steerAxis = 0.0f;  // -1 (left) to 1 (right), proportional steering
+    int throttleAmount = 0;  // 0 to kFullThrottle
+    int brakeAmount = 0;     // 0 to kFullBrake (the drive brakes fully at any amount above 0)
 };
 
-// Resets every car's controls, gives the driven car the keys (or, on foot,
-// the brake to the car driven last), then drives every car in index order.
+// Resets every car's controls, gives the driven car the keys and the pad's
+// analog values (or, on foot, the brake to the car driven last), then
+// drives every car in index order.
 void applyDriverControls(std::span<Car> cars, const Player& player, const DriverKeys& keys);
 
 // While driving: writes the chassis centre and the car's forward direction

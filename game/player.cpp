@@ -45,6 +45,18 @@ void Player::updateOnFoot(float dt, const WalkKeys& keys, SkinnedModel& model)
         position = subtract(position, scaled(facing, kWalkSpeed * dt));
         gait = 1;
     }
+    // The stick after the keys, and only on a line no key holds, so a key
+    // never walks faster for a stick nudged at the same time. Full tilt
+    // moves exactly as far as the key (a product with 1 is exact).
+    if (!keys.left && !keys.right && keys.stickLeft != 0.0f) {
+        position = add(position, scaled(side, kWalkSpeed * dt * keys.stickLeft));
+        gait = gait > 0 ? gait : 1;
+    }
+    if (!keys.forward && !keys.back && keys.stickForward != 0.0f) {
+        const bool running = keys.run && keys.stickForward > 0.0f;
+        position = add(position, scaled(facing, (running ? kRunSpeed : kWalkSpeed) * dt * keys.stickForward));
+        gait = running ? 2 : 1;
+    }
 
     if (gait > 0) {
         const float frameMs = dt * 1000.0f;

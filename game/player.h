@@ -7,13 +7,19 @@
 
 class SkinnedModel;
 
-// The movement keys held this frame, read by the frame driver.
+// The movement held this frame, read by the frame driver: the keys, and a
+// pad's left stick for walking at any speed up to the keys'.
 struct WalkKeys {
     bool forward = false;   // W
     bool left = false;      // A
     bool back = false;      // S
     bool right = false;     // D
-    bool run = false;       // Q, only counts with W
+    bool run = false;       // Q (or the left stick pressed), only counts going forward
+    // The stick's tilt past its dead zone, -1 to 1: the share of the keys'
+    // speed along facing (forward positive) and side (left positive). Each
+    // counts only while neither key of its line is held.
+    float stickForward = 0.0f;
+    float stickLeft = 0.0f;
 };
 
 struct Player {

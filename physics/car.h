@@ -81,9 +81,9 @@ public:
     Vector3 partVelocity(int part) const;
     bool wheelDetached(int part) const;
 
-    int throttle = 0;   // 0 or 100
-    float steer = 0.0f; // -1, 0 or +1
-    int brake = 0;      // 0 or 100
+    int throttle = 0;   // 0 to 100 (the keys give 0 or 100, a pad's trigger anything between)
+    float steer = 0.0f; // -1 to +1 (the keys give -1, 0 or +1)
+    int brake = 0;      // 0 to 100
     dWorldID world = nullptr;
     dSpaceID space = nullptr;  // the world's hash space
     dBodyID bodies[kCarPartCount] = {};

@@ -1,0 +1,161 @@
+#include "app/frame_input.h"
+
+#include "game/weapon.h"
+#include "physics/car.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+const Binding& bound(const KeyBindings& keys, Action action) { return keys[action]; }
+
+// The right stick's share of the look rate this frame, in degrees.
+float stickLook(float value, const GamepadSettings& pad, float dt)
+{
+    return lookResponse(value, pad.deadZone) * pad.lookSpeed * dt;
+}
+
+}  // namespace
+
+float pastDeadZone(float value, float deadZone)
+{
+    // Written so that NaN from a broken driver is rest, not a runaway stick.
+    if (!(std::fabs(value) >= deadZone))
+        return 0.0f;
+    return std::clamp(value, -1.0f, 1.0f);
+}
+
+float lookResponse(float value, float deadZone)
+{
+    const float past = pastDeadZone(value, deadZone);
+    if (past == 0.0f)
+        return 0.0f;
+    // A dead zone of the whole travel (or more) leaves nothing to stretch.
+    if (deadZone >= 1.0f)
+        return 0.0f;
+    const float zone = std::max(deadZone, 0.0f);
+    const float share = (std::fabs(past) - zone) / (1.0f - zone);
+    return std::copysign(share * share, past);
+}
+
+bool bindingHeld(const Platform& platform, const Binding& binding)
+{
+    return binding.kind == Binding::Kind::Key ? platform.isScancodeDown(binding.code)
+                                              : platform.isMouseButtonDown(binding.code);
+}
+
+FrameInput readFrameInput(Platform& platform, const Settings& settings, InputMemory& memory, bool driving,
+                          float dt)
+{
+    const KeyBindings& keys = settings.keys;
+    const PadState pad = platform.padState();
+    FrameInput in;
+    in.forward = bindingHeld(platform, bound(keys, Action::Forward));
+    in.back = bindingHeld(platform, bound(keys, Action::Back));
+    in.left = bindingHeld(platform, bound(keys, Action::Left));
+    in.right = bindingHeld(platform, bound(keys, Action::Right));
+    in.run = bindingHeld(platform, bound(keys, Action::Run)) || pad.button(PadButton::LeftStick);
+    in.enterLeave = bindingHeld(platform, bound(keys, Action::EnterLeave)) || pad.button(PadButton::Y);
+
+    // A fire bound to a mouse button is a window message (one shot per press,
+    // whenever it comes); a key or the pad fires on its frame's going down.
+    const Binding& fire = bound(keys, Action::Fire);
+    const bool fireKey = fire.kind == Binding::Kind::Key && platform.isScancodeDown(fire.code);
+    const bool padFire = pad.button(PadButton::RightShoulder) ||
+                         (!driving && pad.axis(PadAxis::RightTrigger) >= kTriggerPressed);
+    const bool fireHeld = fireKey || padFire;
+    in.firePressed = fireHeld && !memory.fireHeld;
+    memory.fireHeld = fireHeld;
+
+    const float deadZone = settings.gamepad.deadZone;
+    in.stickForward = -pastDeadZone(pad.axis(PadAxis::LeftY), deadZone);
+    in.stickLeft = -pastDeadZone(pad.axis(PadAxis::LeftX), deadZone);
+    in.steer = pastDeadZone(pad.axis(PadAxis::LeftX), deadZone);
+    const auto percent = [deadZone](float pull) {
+        return static_cast<int>(std::lround(std::max(pastDeadZone(pull, deadZone), 0.0f) * 100.0f));
+    };
+    in.throttle = percent(pad.axis(PadAxis::RightTrigger));
+    in.brake = percent(pad.axis(PadAxis::LeftTrigger));
+
+    float look[2] = {0.0f, 0.0f};
+    readMouseLook(platform, look);
+    const MouseSettings& mouse = settings.mouse;
+    in.lookYaw = look[0] * mouse.sensitivity;
+    in.lookPitch = look[1] * mouse.sensitivity;
+    // Right and down are positive on the stick, left and up on the look.
+    const float padYaw = -stickLook(pad.axis(PadAxis::RightX), settings.gamepad, dt);
+    const float padPitch = -stickLook(pad.axis(PadAxis::RightY), settings.gamepad, dt);
+    // Added only when the stick moved, so a still pad leaves the mouse's
+    // numbers exactly as they were (down to the sign of a zero).
+    if (padYaw != 0.0f)
+        in.lookYaw += padYaw;
+    if (padPitch != 0.0f)
+        in.lookPitch += padPitch;
+    if (mouse.invertY)
+        in.lookPitch = -in.lookPitch;
+    return in;
+}
+
+bool quitHeld(const Platform& platform, const KeyBindings& keys)
+{
+    const PadState pad = platform.padState();
+    return bindingHeld(platform, bound(keys, Action::Quit)) ||
+           (pad.button(PadButton::Back) && pad.button(PadButton::Start));
+}
+
+WalkKeys walkKeysOf(const FrameInput& input)
+{
+    WalkKeys keys;
+    keys.forward = input.forward;
+    keys.left = input.left;
+    keys.back = input.back;
+    keys.right = input.right;
+    keys.run = input.run;
+    keys.stickForward = input.stickForward;
+    keys.stickLeft = input.stickLeft;
+    return keys;
+}
+
+DriverKeys driverKeysOf(const FrameInput& input)
+{
+    DriverKeys keys;
+    keys.left = input.left;
+    keys.right = input.right;
+    keys.throttle = input.forward;
+    keys.brake = input.back;
+    keys.steerAxis = input.steer;
+    keys.throttleAmount = input.throttle;
+    keys.brakeAmount = input.brake;
+    return keys;
+}
+
+void pressMouseButton(WeaponState& weapon, const KeyBindings& keys, int windowButton, int x, int y)
+{
+    const Binding& fire = keys[Action::Fire];
+    if (fire.kind == Binding::Kind::MouseButton && fire.code == sdlMouseButtonOf(windowButton))
+        onMouseButton(weapon, 1, x, y);  // the weapon's own fire button
+}
+
+RumbleWatch watchForRumble(const WeaponState& weapon, std::span<const Car> cars)
+{
+    int off = 0;
+    for (const Car& car : cars) {
+        if (!car.built())
+            continue;
+        for (int part = 1; part < kCarPartCount; ++part)
+            off += car.wheelDetached(part) ? 1 : 0;
+    }
+    return {weapon.fireRequested, off};
+}
+
+void rumbleForWhatHappened(Platform& platform, const RumbleWatch& before, const WeaponState& weapon,
+                           std::span<const Car> cars)
+{
+    const RumbleWatch now = watchForRumble(weapon, cars);
+    // Only a shot clears the request.
+    if (before.fireRequested && !now.fireRequested)
+        platform.rumblePad(kShotRumbleStrength, kShotRumbleMs);
+    if (now.wheelsOff > before.wheelsOff)
+        platform.rumblePad(kWheelOffRumbleStrength, kWheelOffRumbleMs);
+}
