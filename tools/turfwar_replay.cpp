@@ -14,8 +14,20 @@
 //   resize W H           the window restored or maximised to W x H pixels (each
 //                        side 1 to 4096: every frame is a real offscreen picture)
 //   minimize             the window minimised
+//   pad connect          a gamepad plugged in (one pad; at rest until moved)
+//   pad disconnect       the pad pulled out: every stick, trigger and button at rest
+//   pad axis NAME VALUE  a stick (leftx lefty rightx righty: -1 to 1, right and
+//                        down positive) or trigger (lefttrigger righttrigger: 0
+//                        to 1) held there from the next frame on
+//   pad press BUTTON...  hold pad buttons, by SDL's names: a b x y back guide
+//                        start leftstick rightstick leftshoulder rightshoulder
+//                        dpup dpdown dpleft dpright
+//   pad release BUTTON...
+//                        (a pad not connected drops axes and buttons, as a
+//                        real one sends nothing)
 //   run N                run N frames (fewer if the game ends)
-//   state                print one line of JSON describing the game
+//   state                print one line of JSON describing the game (with a
+//                        "pad" field once a pad has been connected)
 //   screenshot FILE.png  save what the window shows after the last frame
 //   memory               print one line of JSON: the game time and the process's
 //                        resident and peak resident memory in KiB (for soak runs)
@@ -105,19 +117,107 @@ std::string messageBoxLine(const RecordedMessageBox& box)
 }
 
 struct Command {
-    enum class Type { Tick, Press, Release, Mouse, Click, Close, Run, State, Screenshot, Memory, Resize, Minimize };
+    enum class Type {
+        Tick, Press, Release, Mouse, Click, Close, Run, State, Screenshot, Memory, Resize, Minimize,
+        PadConnect, PadDisconnect, PadAxis, PadPress, PadRelease,
+    };
     Type type = Type::State;
-    long long a = 0;  // tick MS, run N, mouse DX, resize W
+    long long a = 0;  // tick MS, run N, mouse DX, resize W, pad axis
     long long b = 0;  // mouse DY, resize H
+    float value = 0.0f;  // pad axis VALUE
     std::vector<Key> keys;
+    std::vector<PadButton> padButtons;
     std::string path;
 };
 
-std::optional<Key> keyNamed(const std::string& word)
+std::string lowered(const std::string& word)
 {
     std::string w;
     for (char c : word)
         w += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return w;
+}
+
+// SDL's names for the pad's axes and buttons, in PadAxis and PadButton order.
+constexpr const char* kPadAxisNames[kPadAxisCount] = {"leftx", "lefty", "rightx", "righty", "lefttrigger",
+                                                      "righttrigger"};
+constexpr const char* kPadButtonNames[kPadButtonCount] = {
+    "a", "b", "x", "y", "back", "guide", "start", "leftstick", "rightstick", "leftshoulder", "rightshoulder",
+    "dpup", "dpdown", "dpleft", "dpright"};
+
+template <std::size_t N>
+std::optional<int> indexNamed(const char* const (&names)[N], const std::string& word)
+{
+    const std::string w = lowered(word);
+    for (std::size_t i = 0; i < N; ++i) {
+        if (w == names[i])
+            return static_cast<int>(i);
+    }
+    return std::nullopt;
+}
+
+bool parseFloat(const std::string& word, float low, float high, float& out)
+{
+    const char* end = word.data() + word.size();
+    auto [ptr, ec] = std::from_chars(word.data(), end, out);
+    // NaN fails both comparisons.
+    return ec == std::errc() && ptr == end && out >= low && out <= high;
+}
+
+// "pad ..." after its first word; false with the reason in error.
+bool parsePadCommand(const std::vector<std::string>& w, Command& c, std::string& error)
+{
+    const std::string sub = w.size() > 1 ? w[1] : "";
+    const std::size_t args = w.size() >= 2 ? w.size() - 2 : 0;
+    if (sub == "connect" || sub == "disconnect") {
+        c.type = sub == "connect" ? Command::Type::PadConnect : Command::Type::PadDisconnect;
+        if (args != 0) {
+            error = "pad " + sub + " takes nothing";
+            return false;
+        }
+        return true;
+    }
+    if (sub == "axis") {
+        c.type = Command::Type::PadAxis;
+        const auto axis = args == 2 ? indexNamed(kPadAxisNames, w[2]) : std::nullopt;
+        if (!axis) {
+            error = "pad axis takes a name (leftx lefty rightx righty lefttrigger righttrigger) and a value";
+            return false;
+        }
+        c.a = *axis;
+        const bool trigger = *axis >= static_cast<int>(PadAxis::LeftTrigger);
+        if (!parseFloat(w[3], trigger ? 0.0f : -1.0f, 1.0f, c.value)) {
+            error = std::string("pad axis ") + kPadAxisNames[*axis] + " takes a number from " +
+                    (trigger ? "0" : "-1") + " to 1";
+            return false;
+        }
+        return true;
+    }
+    if (sub == "press" || sub == "release") {
+        c.type = sub == "press" ? Command::Type::PadPress : Command::Type::PadRelease;
+        if (args == 0) {
+            error = "pad " + sub + " takes one or more buttons (a b x y back start leftshoulder ...)";
+            return false;
+        }
+        for (std::size_t i = 2; i < w.size(); ++i) {
+            const auto button = indexNamed(kPadButtonNames, w[i]);
+            if (!button) {
+                error = "unknown pad button '" + w[i] +
+                        "' (a b x y back guide start leftstick rightstick leftshoulder rightshoulder dpup "
+                        "dpdown dpleft dpright)";
+                return false;
+            }
+            c.padButtons.push_back(static_cast<PadButton>(*button));
+        }
+        return true;
+    }
+    error = "pad takes connect, disconnect, axis NAME VALUE, press BUTTON... or release BUTTON...";
+    return false;
+}
+
+std::optional<Key> keyNamed(const std::string& word)
+{
+    const std::string w = lowered(word);
     if (w == "w") return Key::W;
     if (w == "a") return Key::A;
     if (w == "s") return Key::S;
@@ -193,6 +293,10 @@ bool parseScript(std::istream& in, std::vector<Command>& commands, std::string& 
             c.type = Command::Type::Run;
             if (args != 1 || !parseInteger(w[1], 0, 100000000, c.a))
                 return fail("run takes one whole number of frames");
+        } else if (verb == "pad") {
+            std::string why;
+            if (!parsePadCommand(w, c, why))
+                return fail(why);
         } else if (verb == "screenshot") {
             c.type = Command::Type::Screenshot;
             if (args != 1)
@@ -208,7 +312,7 @@ bool parseScript(std::istream& in, std::vector<Command>& commands, std::string& 
 
 nlohmann::json vec3(const Vector3& v) { return {v.x, v.y, v.z}; }
 
-nlohmann::json describe(const World& world, std::uint32_t startTicks, HeadlessPlatform& platform)
+nlohmann::json describe(const World& world, std::uint32_t startTicks, HeadlessPlatform& platform, bool padSeen)
 {
     const Player& p = world.player;
     const WeaponState& weapon = world.weapon;
@@ -253,6 +357,15 @@ nlohmann::json describe(const World& world, std::uint32_t startTicks, HeadlessPl
         active += projectile.active ? 1 : 0;
     state["projectiles"] = active;
     state["camera"] = {{"eye", vec3(world.camera.eye())}, {"lookAt", vec3(world.camera.lookAtPoint())}};
+    // Only once a pad has been seen, so scripts without one describe the
+    // game as they always did.
+    if (padSeen) {
+        nlohmann::json rumbles = nlohmann::json::array();
+        for (const RecordedRumble& r : platform.rumbles())
+            rumbles.push_back({{"strength", r.strength}, {"durationMs", r.durationMs},
+                               {"timeMs", static_cast<std::uint32_t>(r.atTicks - startTicks)}});
+        state["pad"] = {{"connected", platform.padState().connected}, {"rumbles", rumbles}};
+    }
     return state;
 }
 
@@ -393,6 +506,7 @@ int main(int argc, char** argv)
 
     std::uint32_t tickMs = 16;
     bool running = true;
+    bool padSeen = false;
     // Once the game has ended, runs do nothing; state and screenshots still
     // describe how it ended.
     for (const Command& c : commands) {
@@ -422,12 +536,27 @@ int main(int argc, char** argv)
         case Command::Type::Minimize:
             platform.minimize();
             break;
+        case Command::Type::PadConnect:
+            platform.connectPad();
+            padSeen = true;
+            break;
+        case Command::Type::PadDisconnect:
+            platform.disconnectPad();
+            break;
+        case Command::Type::PadAxis:
+            platform.setPadAxis(static_cast<PadAxis>(c.a), c.value);
+            break;
+        case Command::Type::PadPress:
+        case Command::Type::PadRelease:
+            for (PadButton button : c.padButtons)
+                platform.setPadButton(button, c.type == Command::Type::PadPress);
+            break;
         case Command::Type::Run:
             for (long long i = 0; i < c.a && running && stopSignal == 0; ++i)
                 running = runOneFrame(world, platform, tickMs);
             break;
         case Command::Type::State:
-            std::cout << describe(world, startTicks, platform).dump() << std::endl;
+            std::cout << describe(world, startTicks, platform, padSeen).dump() << std::endl;
             break;
         case Command::Type::Memory:
             std::cout << memoryUse(static_cast<std::uint32_t>(platform.ticks() - startTicks)).dump() << std::endl;
