@@ -65,6 +65,13 @@ bool SdlGamepads::start()
                 SDL_GameControllerAddMapping(line.c_str());
         }
     }
+    // SDL announced the pads plugged in before it started while it knew only
+    // its own mappings: a pad that only these mappings name would never be
+    // opened.
+    for (int i = 0; i < SDL_NumJoysticks(); ++i) {
+        if (SDL_IsGameController(i))
+            open(i);
+    }
     return true;
 }
 
