@@ -29,6 +29,8 @@
 // malformed (nothing runs); the game's own status when it cannot start;
 // 130 or 143 when stopped by SIGINT or SIGTERM (checked between frames).
 
+#include "app/data_folder.h"
+#include "app/error_box.h"
 #include "app/game.h"
 #include "app/headless_platform.h"
 
@@ -49,10 +51,6 @@
 #include <sstream>
 #include <string>
 #include <vector>
-
-#ifndef TURFWAR_DEFAULT_DATA_DIR
-#define TURFWAR_DEFAULT_DATA_DIR "."
-#endif
 
 namespace {
 
@@ -330,9 +328,11 @@ int main(int argc, char** argv)
 {
     CLI::App app{"Runs Turfwar headless from a script of keys, mouse, clicks and clock ticks."};
     std::string scriptPath;
-    std::string dataDir = TURFWAR_DEFAULT_DATA_DIR;
+    std::optional<std::string> dataDir;
     app.add_option("script", scriptPath, "Script file, or - for standard input")->required();
-    app.add_option("--data", dataDir, "Folder the game starts in (its data files)");
+    app.add_option("--data", dataDir,
+                   "Folder the game starts in (its data files); without it, the data is looked for as the game "
+                   "looks for it: the current directory, beside the program, then $XDG_DATA_DIRS");
     CLI11_PARSE(app, argc, argv);
 
     std::vector<Command> commands;
@@ -373,10 +373,17 @@ int main(int argc, char** argv)
             wantsFrames = true;
         }
     }
+    const DataFolderSearch search = findDataFolder(dataDir, processDataFolderPlaces());
+    if (!search.folder) {
+        // The game's own box, in the form every box takes here.
+        std::cerr << messageBoxLine({dataNotFoundText(search), kErrorBoxCaption}) << std::endl;
+        return kExitBadGameData;
+    }
     std::error_code ec;
-    std::filesystem::current_path(dataDir, ec);
+    std::filesystem::current_path(*search.folder, ec);
     if (ec) {
-        std::cerr << "turfwar-replay: cannot enter data folder " << dataDir << ": " << ec.message() << "\n";
+        std::cerr << "turfwar-replay: cannot enter data folder " << search.folder->string() << ": " << ec.message()
+                  << "\n";
         return 2;
     }
 
