@@ -12,6 +12,10 @@ set(TURFWAR_SCREENSHOT_URL "https://turfwar.example.org/docs" CACHE STRING
 set(TURFWAR_PACKAGE_MAINTAINER "Turfwar maintainers <maintainers@users.noreply.c-seed-0a6ff24c.example>" CACHE STRING
     "Maintainer field of the .deb")
 
+# This release, for the metainfo and the package's changelog.
+set(TURFWAR_RELEASE_DATE 2026-12-09)
+set(TURFWAR_RELEASE_DATE_RFC2822 "Wed, 09 Dec 2026 00:00:00 +0000")
+
 if(TURFWAR_DEBIAN_LAYOUT)
   set(TURFWAR_INSTALL_BINDIR games)
   set(TURFWAR_INSTALL_DATADIR ${CMAKE_INSTALL_DATAROOTDIR}/games/turfwar)
@@ -80,8 +84,6 @@ set(TURFWAR_METAINFO ${CMAKE_BINARY_DIR}/${TURFWAR_APP_ID}.metainfo.xml)
 configure_file(packaging/turfwar.metainfo.xml.in ${TURFWAR_METAINFO} @ONLY)
 
 # --- Debian's package documentation: the copyright file and a changelog.
-set(TURFWAR_RELEASE_DATE 2026-12-09)
-set(TURFWAR_RELEASE_DATE_RFC2822 "Wed, 09 Dec 2026 00:00:00 +0000")
 configure_file(packaging/changelog.in ${CMAKE_BINARY_DIR}/packaging/changelog @ONLY)
 add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/packaging/changelog.gz
   COMMAND ${GZIP} -9nkf ${CMAKE_BINARY_DIR}/packaging/changelog
@@ -117,16 +119,15 @@ set(CPACK_DEBIAN_PACKAGE_SECTION games)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
-# The long description, one space in front of each line as control files want.
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}
- Turfwar is a small real-time 3D action-and-driving game. Walk a walled
- grass arena under a sky dome, look around with the mouse, shoot a hand gun
- that aims itself, climb into either of two physically simulated cars,
- drive, shoot the car's gun, and knock the wheels off the other car.
- .
- The package also holds the game's tools: turfwar-replay (the game run
- headless from a script), turfwar-datagen, turfwar-inspect and
- turfwar-soakgen.")
+# The long description below the summary; CPack indents it as control files want.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Turfwar is a small real-time 3D action-and-driving game. Walk a walled
+grass arena under a sky dome, look around with the mouse, shoot a hand gun
+that aims itself, climb into either of two physically simulated cars,
+drive, shoot the car's gun, and knock the wheels off the other car.
+
+The package also holds the game's tools: turfwar-replay (the game run
+headless from a script), turfwar-datagen, turfwar-inspect and
+turfwar-soakgen.")
 # A package is always laid out as Debian lays out games, however this build
 # was configured: the staged files are moved before the package is made.
 set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_SOURCE_DIR}/packaging/debian_layout.cmake)
