@@ -71,9 +71,8 @@ DataFolderSearch findDataFolder(const std::optional<std::string>& namedFolder, c
             if (tryFolder((bin / relative).lexically_normal()))
                 return search;
     }
-    std::string_view dirs = places.xdgDataDirs.value_or("");
-    if (dirs.empty())
-        dirs = kDefaultXdgDataDirs;
+    const std::string xdgDataDirs = places.xdgDataDirs.value_or("");
+    std::string_view dirs = xdgDataDirs.empty() ? std::string_view(kDefaultXdgDataDirs) : std::string_view(xdgDataDirs);
     while (!dirs.empty()) {
         const std::size_t colon = dirs.find(':');
         const std::string_view dir = dirs.substr(0, colon);
