@@ -330,6 +330,23 @@ int main(int argc, char** argv)
     std::string scriptPath;
     std::optional<std::string> dataDir;
     app.add_option("script", scriptPath, "Script file, or - for standard input")->required();
+    // The script language in the help, so the man page made from it is complete.
+    app.footer("Script commands, one a line ('#' starts a comment):\n"
+               "  tick MS              every following frame advances the clock by MS (16 until set)\n"
+               "  press KEY...         hold keys (W A S D Q E Escape) from the next frame on\n"
+               "  release KEY...       let them go\n"
+               "  mouse DX DY          the next frame's mouse look (left and up positive)\n"
+               "  click                a left-button press before the next frame\n"
+               "  close                a window-close request\n"
+               "  resize W H           the window restored or maximised to W x H pixels (1 to 4096)\n"
+               "  minimize             the window minimised\n"
+               "  run N                run N frames (fewer if the game ends)\n"
+               "  state                print one line of JSON describing the game\n"
+               "  screenshot FILE.png  save what the window shows after the last frame\n"
+               "  memory               print the game time and resident memory as JSON\n\n"
+               "Exit status: 0 when the script ran to its end or the game ended; 1 when a screenshot cannot be "
+               "saved; 2 for a script that cannot be read or is malformed; the game's own status when it cannot "
+               "start (3: data unusable or not found); 130 or 143 when stopped by SIGINT or SIGTERM.");
     app.add_option("--data", dataDir,
                    "Folder the game starts in (its data files); without it, the data is looked for as the game "
                    "looks for it: the current directory, beside the program, then $XDG_DATA_DIRS");
