@@ -41,6 +41,8 @@
 // malformed (nothing runs); the game's own status when it cannot start;
 // 130 or 143 when stopped by SIGINT or SIGTERM (checked between frames).
 
+#include "app/data_folder.h"
+#include "app/error_box.h"
 #include "app/game.h"
 #include "app/headless_platform.h"
 
@@ -61,10 +63,6 @@
 #include <sstream>
 #include <string>
 #include <vector>
-
-#ifndef TURFWAR_DEFAULT_DATA_DIR
-#define TURFWAR_DEFAULT_DATA_DIR "."
-#endif
 
 namespace {
 
@@ -443,9 +441,33 @@ int main(int argc, char** argv)
 {
     CLI::App app{"Runs Turfwar headless from a script of keys, mouse, clicks and clock ticks."};
     std::string scriptPath;
-    std::string dataDir = TURFWAR_DEFAULT_DATA_DIR;
+    std::optional<std::string> dataDir;
     app.add_option("script", scriptPath, "Script file, or - for standard input")->required();
-    app.add_option("--data", dataDir, "Folder the game starts in (its data files)");
+    // The script language in the help, so the man page made from it is complete.
+    app.footer("Script commands, one a line ('#' starts a comment):\n"
+               "  tick MS              every following frame advances the clock by MS (16 until set)\n"
+               "  press KEY...         hold keys (W A S D Q E Escape) from the next frame on\n"
+               "  release KEY...       let them go\n"
+               "  mouse DX DY          the next frame's mouse look (left and up positive)\n"
+               "  click                a left-button press before the next frame\n"
+               "  close                a window-close request\n"
+               "  resize W H           the window restored or maximised to W x H pixels (1 to 4096)\n"
+               "  minimize             the window minimised\n"
+               "  pad connect          a gamepad plugged in, at rest\n"
+               "  pad disconnect       the pad pulled out\n"
+               "  pad axis NAME VALUE  leftx lefty rightx righty (-1 to 1), lefttrigger righttrigger (0 to 1)\n"
+               "  pad press BUTTON...  hold pad buttons by SDL's names (a b x y back start leftstick ...)\n"
+               "  pad release BUTTON...\n"
+               "  run N                run N frames (fewer if the game ends)\n"
+               "  state                print one line of JSON describing the game\n"
+               "  screenshot FILE.png  save what the window shows after the last frame\n"
+               "  memory               print the game time and resident memory as JSON\n\n"
+               "Exit status: 0 when the script ran to its end or the game ended; 1 when a screenshot cannot be "
+               "saved; 2 for a script that cannot be read or is malformed; the game's own status when it cannot "
+               "start (3: data unusable or not found); 130 or 143 when stopped by SIGINT or SIGTERM.");
+    app.add_option("--data", dataDir,
+                   "Folder the game starts in (its data files); without it, the data is looked for as the game "
+                   "looks for it: the current directory, beside the program, then $XDG_DATA_DIRS");
     CLI11_PARSE(app, argc, argv);
 
     std::vector<Command> commands;
@@ -486,10 +508,17 @@ int main(int argc, char** argv)
             wantsFrames = true;
         }
     }
+    const DataFolderSearch search = findDataFolder(dataDir, processDataFolderPlaces());
+    if (!search.folder) {
+        // The game's own box, in the form every box takes here.
+        std::cerr << messageBoxLine({dataNotFoundText(search), kErrorBoxCaption}) << std::endl;
+        return kExitBadGameData;
+    }
     std::error_code ec;
-    std::filesystem::current_path(dataDir, ec);
+    std::filesystem::current_path(*search.folder, ec);
     if (ec) {
-        std::cerr << "turfwar-replay: cannot enter data folder " << dataDir << ": " << ec.message() << "\n";
+        std::cerr << "turfwar-replay: cannot enter data folder " << search.folder->string() << ": " << ec.message()
+                  << "\n";
         return 2;
     }
 

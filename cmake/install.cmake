@@ -1,0 +1,137 @@
+# Installing and packaging the way distribution games are: GNUInstallDirs (or
+# Debian's games layout), the data the build prepares, a desktop entry, icons
+# drawn from the game's own car, AppStream metainfo, man pages made by
+# help2man from each program's --help, and a .deb through CPack.
+include(GNUInstallDirs)
+
+option(TURFWAR_DEBIAN_LAYOUT "Install as Debian installs games: programs in games/, data in share/games/turfwar" OFF)
+option(TURFWAR_GAME_MAN_PAGE "Make the game's man page from its --help (needs turfwar --help)" OFF)
+set(TURFWAR_APP_ID "org.turfwar.turfwar" CACHE STRING "AppStream component id (reverse domain name)")
+set(TURFWAR_SCREENSHOT_URL "https://turfwar.example.org/docs" CACHE STRING
+    "Where the screenshots in docs/ are published, for the metainfo")
+set(TURFWAR_PACKAGE_MAINTAINER "Turfwar maintainers <maintainers@users.noreply.c-seed-0a6ff24c.example>" CACHE STRING
+    "Maintainer field of the .deb")
+
+# This release, for the metainfo and the package's changelog.
+set(TURFWAR_RELEASE_DATE 2026-12-09)
+set(TURFWAR_RELEASE_DATE_RFC2822 "Wed, 09 Dec 2026 00:00:00 +0000")
+
+if(TURFWAR_DEBIAN_LAYOUT)
+  set(TURFWAR_INSTALL_BINDIR games)
+  set(TURFWAR_INSTALL_DATADIR ${CMAKE_INSTALL_DATAROOTDIR}/games/turfwar)
+else()
+  set(TURFWAR_INSTALL_BINDIR ${CMAKE_INSTALL_BINDIR})
+  set(TURFWAR_INSTALL_DATADIR ${CMAKE_INSTALL_DATAROOTDIR}/turfwar)
+endif()
+set(TURFWAR_INSTALL_DOCDIR ${CMAKE_INSTALL_DATAROOTDIR}/doc/turfwar)
+
+# The programs find the data relative to themselves, so the install works
+# under any prefix (and DESTDIR) without a path built in.
+file(RELATIVE_PATH data_from_bin /prefix/${TURFWAR_INSTALL_BINDIR} /prefix/${TURFWAR_INSTALL_DATADIR})
+file(RELATIVE_PATH data_below_root /prefix/${CMAKE_INSTALL_DATAROOTDIR} /prefix/${TURFWAR_INSTALL_DATADIR})
+target_compile_definitions(turfwar_app PRIVATE TURFWAR_DATA_FROM_BINDIR="${data_from_bin}"
+                                               TURFWAR_DATA_BELOW_DATAROOT="${data_below_root}")
+
+# --- The icon: the car as the game draws it, rendered headless from the prepared data.
+find_package(PNG REQUIRED)
+set(TURFWAR_ICON_SIZES 48 64 128 256)
+set(icon_dir ${CMAKE_BINARY_DIR}/icons)
+set(icon_files)
+foreach(size ${TURFWAR_ICON_SIZES})
+  list(APPEND icon_files ${icon_dir}/turfwar-${size}.png)
+endforeach()
+add_executable(turfwar-render-icon tools/icon/render_icon.cpp)
+target_compile_options(turfwar-render-icon PRIVATE ${TURFWAR_WARNINGS})
+target_link_libraries(turfwar-render-icon PRIVATE turfwar_core PNG::PNG ${GLU_LIBRARY})
+# Mesa's software driver leaks by design on every context it makes: a
+# sanitizer build must not fail on it here (the tests leave leaks to valgrind).
+add_custom_command(OUTPUT ${icon_files}
+  COMMAND ${CMAKE_COMMAND} -E env SDL_VIDEODRIVER=offscreen LIBGL_ALWAYS_SOFTWARE=1 ASAN_OPTIONS=detect_leaks=0
+          $<TARGET_FILE:turfwar-render-icon> ${TURFWAR_GAME_DIR} ${icon_dir} ${TURFWAR_ICON_SIZES}
+  DEPENDS turfwar-render-icon game_data ${CMAKE_SOURCE_DIR}/data/car.txt
+  COMMENT "Drawing the icon from the game's car" VERBATIM)
+add_custom_target(icons ALL DEPENDS ${icon_files})
+
+# --- Man pages, from each program's --help (help2man; none is kept by hand).
+find_program(HELP2MAN help2man REQUIRED)
+find_program(GZIP gzip REQUIRED)
+set(man_dir ${CMAKE_BINARY_DIR}/man)
+set(man_pages)
+# NAME SECTION "one-line description"
+function(turfwar_man_page program section description)
+  set(page ${man_dir}/${program}.${section})
+  # gzip -n: no name or time stamp inside, so the page is the same on every build.
+  add_custom_command(OUTPUT ${page}.gz
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${man_dir}
+    COMMAND ${CMAKE_COMMAND} -E env SDL_VIDEODRIVER=offscreen
+            ${HELP2MAN} --no-info --no-discard-stderr --section=${section} --name=${description}
+            --version-string=${PROJECT_VERSION} --output=${page} $<TARGET_FILE:${program}>
+    COMMAND ${GZIP} -9nf ${page}
+    DEPENDS ${program}
+    COMMENT "Making the man page ${program}(${section})" VERBATIM)
+  set(man_pages ${man_pages} ${page}.gz PARENT_SCOPE)
+  install(FILES ${page}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man${section})
+endfunction()
+turfwar_man_page(turfwar-replay 1 "run Turfwar headless from a script")
+turfwar_man_page(turfwar-datagen 1 "write Turfwar's default game data")
+turfwar_man_page(turfwar-inspect 1 "show what Turfwar's loaders read from a model or image file")
+turfwar_man_page(turfwar-soakgen 1 "write a seeded random-play script for turfwar-replay")
+if(TURFWAR_GAME_MAN_PAGE)
+  turfwar_man_page(turfwar 6 "walk, shoot and drive in a walled arena")
+endif()
+add_custom_target(man_pages ALL DEPENDS ${man_pages})
+
+# --- Metainfo, with the component id and where the screenshots are published.
+set(TURFWAR_METAINFO ${CMAKE_BINARY_DIR}/${TURFWAR_APP_ID}.metainfo.xml)
+configure_file(packaging/turfwar.metainfo.xml.in ${TURFWAR_METAINFO} @ONLY)
+
+# --- Debian's package documentation: the copyright file and a changelog.
+configure_file(packaging/changelog.in ${CMAKE_BINARY_DIR}/packaging/changelog @ONLY)
+add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/packaging/changelog.gz
+  COMMAND ${GZIP} -9nkf ${CMAKE_BINARY_DIR}/packaging/changelog
+  DEPENDS ${CMAKE_BINARY_DIR}/packaging/changelog)
+add_custom_target(package_docs ALL DEPENDS ${CMAKE_BINARY_DIR}/packaging/changelog.gz)
+
+# --- What is installed.
+# Folders made by the install read as every system folder does, whatever the umask.
+set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+install(TARGETS turfwar turfwar-replay turfwar-datagen turfwar-inspect turfwar-soakgen
+        RUNTIME DESTINATION ${TURFWAR_INSTALL_BINDIR})
+install(DIRECTORY ${TURFWAR_GAME_DIR}/ DESTINATION ${TURFWAR_INSTALL_DATADIR})
+install(FILES packaging/turfwar.desktop DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/applications)
+foreach(size ${TURFWAR_ICON_SIZES})
+  install(FILES ${icon_dir}/turfwar-${size}.png DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/icons/hicolor/${size}x${size}/apps
+          RENAME turfwar.png)
+endforeach()
+install(FILES ${TURFWAR_METAINFO} DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/metainfo)
+install(FILES packaging/copyright ${CMAKE_BINARY_DIR}/packaging/changelog.gz DESTINATION ${TURFWAR_INSTALL_DOCDIR})
+
+# --- The .deb: cpack -G DEB in the build folder.
+set(CPACK_PACKAGE_NAME turfwar)
+set(CPACK_PACKAGE_VENDOR "Turfwar")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_CONTACT ${TURFWAR_PACKAGE_MAINTAINER})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "arena action game with drivable physics cars")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${TURFWAR_PACKAGE_MAINTAINER})
+set(CPACK_DEBIAN_PACKAGE_SECTION games)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+# The long description below the summary; CPack indents it as control files want.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Turfwar is a small real-time 3D action-and-driving game. Walk a walled
+grass arena under a sky dome, look around with the mouse, shoot a hand gun
+that aims itself, climb into either of two physically simulated cars,
+drive, shoot the car's gun, and knock the wheels off the other car.
+
+The package also holds the game's tools: turfwar-replay (the game run
+headless from a script), turfwar-datagen, turfwar-inspect and
+turfwar-soakgen.")
+# A package is always laid out as Debian lays out games, however this build
+# was configured: the staged files are moved before the package is made.
+set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_SOURCE_DIR}/packaging/debian_layout.cmake)
+set(CPACK_TURFWAR_DATADIR_NAME turfwar)
+include(CPack)

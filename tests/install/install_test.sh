@@ -1,0 +1,120 @@
+#!/usr/bin/env bash
+# The installed game as a player gets it, without touching the system: an
+# install into a scratch DESTDIR, and the .deb that CPack makes.
+#   install_test.sh install BUILD_DIR   install, then run the installed programs
+#                                       from elsewhere: data found with nothing
+#                                       set, or the box and status 3
+#   install_test.sh files BUILD_DIR     desktop entry, metainfo and icons pass their checkers
+#   install_test.sh deb BUILD_DIR       package, inspect, unpack and run it; lintian
+set -euo pipefail
+mode=$1
+build=$(cd "$2" && pwd)
+scratch=$(mktemp -d /tmp/turfwar-install-test-XXXXXX)
+trap 'rm -rf "$scratch"' EXIT
+# No display: a box goes to standard error instead of waiting for a click.
+unset DISPLAY WAYLAND_DISPLAY
+export SDL_VIDEODRIVER=offscreen LIBGL_ALWAYS_SOFTWARE=1
+# A system-wide install of the game must not stand in for the one under test.
+export XDG_DATA_DIRS=/nonexistent
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+need() { command -v "$1" >/dev/null || { echo "SKIP: $1 is not installed (scripts/setup.sh installs it)"; exit 77; }; }
+
+# A short game that must start cleanly and print two sane states.
+check_play() {  # REPLAY [ARGS...]
+  local out err
+  out=$(printf 'run 2\npress W\nrun 10\nstate\nrun 1\nstate\n' | "$@" - 2>"$scratch/err") ||
+    fail "$* exited with $?: $(cat "$scratch/err")"
+  [ "$(grep -c '^{"camera"' <<<"$out")" = 2 ] || fail "$*: expected two states, got: $out"
+  grep -q '"frame":12' <<<"$out" || fail "$*: the game did not run its frames: $out"
+  grep -qi 'nan\|inf' <<<"$out" && fail "$*: state holds NaN or infinity: $out"
+  # Only the start question: any other box means the data was not all there.
+  [ "$(grep -vc '^Start FullScreen?' "$scratch/err")" = 0 ] || fail "$*: the game complained: $(cat "$scratch/err")"
+}
+
+# PNG signature, then the IHDR width and height (big-endian, bytes 16 to 23).
+png_size() {
+  [ "$(od -An -tx1 -N8 "$1" | tr -d ' \n')" = 89504e470d0a1a0a ] || { echo "not a PNG"; return; }
+  od -An -tu1 -j16 -N8 "$1" | awk '{ printf "%dx%d", $1*16777216+$2*65536+$3*256+$4, $5*16777216+$6*65536+$7*256+$8 }'
+}
+
+case $mode in
+install)
+  DESTDIR="$scratch/root" cmake --install "$build" --prefix /opt/turfwar >/dev/null
+  bin="$scratch/root/opt/turfwar/bin"
+  mkdir "$scratch/elsewhere" && cd "$scratch/elsewhere"
+  # Beside itself: the installed data, found from the executable's place.
+  check_play "$bin/turfwar-replay"
+  # Through XDG_DATA_DIRS, from a copy with nothing beside it.
+  mkdir "$scratch/lone" && cp "$bin/turfwar-replay" "$bin/turfwar" "$scratch/lone/"
+  XDG_DATA_DIRS="/nonexistent:relative/share:$scratch/root/opt/turfwar/share" check_play "$scratch/lone/turfwar-replay"
+  # Nowhere: the box, listing every place looked, and status 3.
+  for program in turfwar-replay turfwar; do
+    status=0
+    echo "run 1" | "$scratch/lone/$program" - >/dev/null 2>"$scratch/err" || status=$?
+    [ "$status" = 3 ] || fail "$program without data: status $status, expected 3: $(cat "$scratch/err")"
+    for place in "$scratch/elsewhere" "$scratch/share/turfwar" "$scratch/lone/game" /nonexistent/turfwar; do
+      grep -qF "$place" "$scratch/err" || fail "$program without data: the box does not name $place: $(cat "$scratch/err")"
+    done
+    grep -q "Cannot find the game's data" "$scratch/err" || fail "$program without data: no box: $(cat "$scratch/err")"
+  done
+  # The current directory still counts when it holds the data (scripts/play.sh starts the game there).
+  cd "$scratch/root/opt/turfwar/share/turfwar" && check_play "$scratch/lone/turfwar-replay"
+  ;;
+files)
+  need desktop-file-validate; need appstreamcli
+  DESTDIR="$scratch/root" cmake --install "$build" --prefix /usr >/dev/null
+  share="$scratch/root/usr/share"
+  desktop-file-validate "$share/applications/turfwar.desktop" || fail "desktop-file-validate"
+  metainfo=$(ls "$share"/metainfo/*.metainfo.xml)
+  appstreamcli validate --no-net "$metainfo" || fail "appstreamcli validate"
+  grep -q '<launchable type="desktop-id">turfwar.desktop</launchable>' "$metainfo" || fail "metainfo does not launch turfwar.desktop"
+  for size in 48 64 128 256; do
+    icon="$share/icons/hicolor/${size}x${size}/apps/turfwar.png"
+    [ -f "$icon" ] || fail "no icon $icon"
+    [ "$(png_size "$icon")" = "${size}x${size}" ] || fail "$icon is $(png_size "$icon"), not ${size}x${size}"
+  done
+  for page in turfwar-replay.1 turfwar-datagen.1 turfwar-inspect.1 turfwar-soakgen.1; do
+    zcat "$share/man/man1/$page.gz" | grep -q '^\.SH NAME' || fail "no man page $page"
+  done
+  ;;
+deb)
+  need dpkg-deb; need dpkg-shlibdeps; need lintian
+  (cd "$build" && cpack -G DEB -B "$scratch/package" >"$scratch/cpack.log" 2>&1) || { cat "$scratch/cpack.log"; fail "cpack"; }
+  deb="$scratch/package/turfwar_${version}_$(dpkg --print-architecture).deb"
+  [ -f "$deb" ] || fail "no $deb: $(ls "$scratch/package")"
+  info=$(dpkg-deb --info "$deb")
+  depends=$(sed -n 's/^ Depends: //p' <<<"$info")
+  for lib in libsdl2 libode libopengl0 libglu1; do
+    grep -q "$lib" <<<"$depends" || fail "Depends lacks $lib: $depends"
+  done
+  grep -q '^ Section: games$' <<<"$info" || fail "section is not games: $info"
+  contents=$(dpkg-deb --contents "$deb" | awk '{ print $6 }')
+  for file in ./usr/games/turfwar ./usr/games/turfwar-replay ./usr/share/games/turfwar/car.txt \
+      ./usr/share/games/turfwar/car.3ds ./usr/share/games/turfwar/data/model.ms3d \
+      ./usr/share/applications/turfwar.desktop ./usr/share/icons/hicolor/48x48/apps/turfwar.png \
+      ./usr/share/icons/hicolor/256x256/apps/turfwar.png ./usr/share/man/man1/turfwar-replay.1.gz \
+      ./usr/share/doc/turfwar/copyright; do
+    grep -qxF "$file" <<<"$contents" || fail "the package lacks $file"
+  done
+  grep -q '^\./usr/share/metainfo/.*\.metainfo\.xml$' <<<"$contents" || fail "the package lacks the metainfo"
+  if grep -q '^TURFWAR_GAME_MAN_PAGE:BOOL=ON' "$build/CMakeCache.txt"; then
+    grep -qxF ./usr/share/man/man6/turfwar.6.gz <<<"$contents" || fail "the package lacks turfwar(6)"
+  fi
+  dpkg-deb -x "$deb" "$scratch/unpacked"
+  mkdir "$scratch/elsewhere" && cd "$scratch/elsewhere"
+  check_play "$scratch/unpacked/usr/games/turfwar-replay" --data "$scratch/unpacked/usr/share/games/turfwar"
+  # And with nothing named: the data beside the program, in Debian's games layout.
+  check_play "$scratch/unpacked/usr/games/turfwar-replay"
+  lintian "$deb" >"$scratch/lintian.log" 2>&1 || true
+  grep -v 'running with root privileges' "$scratch/lintian.log" || true
+  if grep -q '^E: ' "$scratch/lintian.log"; then
+    fail "lintian reports errors"
+  fi
+  ;;
+*)
+  fail "unknown mode $mode"
+  ;;
+esac
+echo "ok: $mode"
