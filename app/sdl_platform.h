@@ -10,6 +10,8 @@
 
 #include <SDL_video.h>
 
+#include <chrono>
+
 class SdlPlatform : public Platform {
 public:
     SdlPlatform();
@@ -26,6 +28,7 @@ public:
     void drawableSize(int& width, int& height) const override;
     bool pollEvent(WindowEvent& event) override;
     void swapBuffers() override;
+    void setFramePacing(VsyncMode vsync, int maxFps) override;
     std::uint32_t ticks() override;
     bool isKeyDown(Key key) const override;
     void takeMouseMotion(int& dx, int& dy) override;
@@ -34,6 +37,8 @@ public:
 private:
     bool initVideo();
     void applyMouseCapture();
+    void applySwapInterval();
+    void sleepOutFrame();
 
     bool videoReady_ = false;
     SdlGlWindow gl_;
@@ -41,4 +46,8 @@ private:
     SDL_DisplayMode fullscreenMode_{};
     bool cursorVisible_ = true;
     bool focused_ = true;
+    VsyncMode vsync_ = VsyncMode::Adaptive;
+    int maxFps_ = 0;
+    bool haveFrameStart_ = false;
+    std::chrono::steady_clock::time_point frameStart_;  // when the frame being drawn began, under the cap
 };
