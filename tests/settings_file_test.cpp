@@ -142,6 +142,10 @@ TEST(SettingsText, ASyntaxErrorNamesTheLineAndColumnAndKeepsEveryDefault)
         {"[keys]\nfire = \"Space\n", "settings.toml:2:14: "},                   // unterminated string
         {"[video]\nmax_fps = 30\n[video]\n", "settings.toml:3:1: "},            // a section twice
         {"\xff\xfe[video]\n", "settings.toml:1:1: "},                           // not UTF-8
+        // Letters from beyond ASCII where a space may come.
+        {"[audio]\nvolume = \xc3\xa9\n", "settings.toml:2:10: "},
+        {"[video]\nmax_fps = 19:\xd0\x90\n", "settings.toml:2:14: "},
+        {"[video] \xef\xb9\x90\n", "settings.toml:1:9: "},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
