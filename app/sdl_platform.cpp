@@ -227,10 +227,11 @@ void SdlPlatform::applySwapInterval()
     switch (vsync_) {
     case VsyncMode::Adaptive:
         // Late frames are shown at once (tearing) rather than held to the
-        // next refresh, which would halve the rate. Not every driver has it.
-        if (SDL_GL_SetSwapInterval(-1) == 0)
-            break;
-        [[fallthrough]];
+        // next refresh, which would halve the rate. Not every driver has it;
+        // where none can wait at all (a virtual display) the default is quiet.
+        if (SDL_GL_SetSwapInterval(-1) != 0)
+            SDL_GL_SetSwapInterval(1);
+        break;
     case VsyncMode::On:
         if (SDL_GL_SetSwapInterval(1) != 0)
             std::fprintf(stderr, "turfwar: the display cannot wait for vsync: %s\n", SDL_GetError());
