@@ -262,6 +262,22 @@ void drawMainView(World& world, float dt)
     glFlush();
 }
 
+// The start question, unless the settings have answered it already.
+bool chooseFullscreen(World& world)
+{
+    switch (world.settings.video.fullscreen) {
+    case FullscreenChoice::Yes:
+        return true;
+    case FullscreenChoice::No:
+        return false;
+    case FullscreenChoice::Ask:
+        break;
+    }
+    const MessageBoxAnswer answer = world.platform.showMessageBox(kStartQuestionText, kStartQuestionCaption,
+                                                                  MessageBoxStyle::YesNoQuestion);
+    return answer != MessageBoxAnswer::No;
+}
+
 }  // namespace
 
 bool initGame(World& world)
@@ -343,9 +359,8 @@ int startTurfwar(World& world)
     Platform& platform = world.platform;
     setErrorBoxPlatform(&platform);
 
-    const MessageBoxAnswer answer =
-        platform.showMessageBox(kStartQuestionText, kStartQuestionCaption, MessageBoxStyle::YesNoQuestion);
-    const bool fullscreen = answer != MessageBoxAnswer::No;
+    const bool fullscreen = chooseFullscreen(world);
+    platform.setFramePacing(world.settings.video.vsync, world.settings.video.maxFps);
 
     if (!world.window.create(kWindowBitsPerPixel, kWindowWidth, kWindowHeight, kWindowTitle, fullscreen)) {
         showErrorBox("couldnt load window");

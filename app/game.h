@@ -36,8 +36,8 @@ LoopPass runLoopPass(World& world);
 
 // The whole program on the world's platform; returns the exit status.
 int runTurfwar(World& world);
-// Its two ends, for drivers that run the loop themselves: the question, the
-// window and the start-up (kExitOk or the status to end with); then the
+// Its two ends, for drivers that run the loop themselves: the question (unless
+// world.settings answers it), the frame pacing, the window and the start-up (kExitOk or the status to end with); then the
 // shut-down after the loop. Error boxes show on the world's platform from the
 // start until a failed start or the shut-down, and on standard error outside.
 int startTurfwar(World& world);

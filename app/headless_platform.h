@@ -99,6 +99,9 @@ public:
     bool windowVisible() const { return visible_; }
     bool cursorVisible() const { return cursorVisible_; }
     bool displayModeChanged() const { return displayModeChanged_; }
+    // The pacing the game asked for (never applied here).
+    VsyncMode vsync() const { return vsync_; }
+    int maxFps() const { return maxFps_; }
     std::size_t pendingEvents() const { return events_.size(); }
     // Every rumble that reached a pad able to rumble, in order.
     const std::vector<RecordedRumble>& rumbles() const { return rumbles_; }
@@ -116,6 +119,11 @@ public:
     void drawableSize(int& width, int& height) const override;
     bool pollEvent(WindowEvent& event) override;
     void swapBuffers() override;
+    void setFramePacing(VsyncMode vsync, int maxFps) override
+    {
+        vsync_ = vsync;
+        maxFps_ = maxFps;
+    }
     std::uint32_t ticks() override { return ticks_; }
     bool isKeyDown(Key key) const override;
     bool isScancodeDown(int scancode) const override;
@@ -150,5 +158,7 @@ private:
     bool cursorVisible_ = true;
     int swaps_ = 0;
     bool captureFrames_ = false;
+    VsyncMode vsync_ = VsyncMode::Adaptive;
+    int maxFps_ = 0;
     FrameImage lastFrame_;
 };

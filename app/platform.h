@@ -8,6 +8,8 @@
 // mouse and the pads reach the rest of the game as numbers handed down by the
 // frame driver.
 
+#include "app/settings.h"
+
 #include <cstdint>
 #include <string>
 
@@ -116,6 +118,11 @@ public:
     // Takes one pending event; false when none is pending.
     virtual bool pollEvent(WindowEvent& event) = 0;
     virtual void swapBuffers() = 0;
+    // How swaps are paced, for the window open now and any made later: the
+    // vsync mode, and a cap of maxFps frames a second (0: none) that
+    // swapBuffers keeps by sleeping out the rest of each frame. The headless
+    // backend only records it and never waits.
+    virtual void setFramePacing(VsyncMode vsync, int maxFps) = 0;
 
     // Milliseconds since some fixed start, wrapping at 2^32.
     virtual std::uint32_t ticks() = 0;

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 
 static_assert(scancodeOf(Key::W) == SDL_SCANCODE_W && scancodeOf(Key::Escape) == SDL_SCANCODE_ESCAPE &&
               kScancodeCount == SDL_NUM_SCANCODES, "our scancodes are SDL's");
@@ -105,6 +106,7 @@ bool SdlPlatform::createWindow(const WindowRequest& request)
         SDL_SetWindowDisplayMode(gl_.window, &fullscreenMode_);
     // Pads are looked for once there is a game to play with them.
     pads_.start();
+    applySwapInterval();
     return true;
 }
 
@@ -197,8 +199,62 @@ bool SdlPlatform::pollEvent(WindowEvent& event)
 
 void SdlPlatform::swapBuffers()
 {
-    if (gl_.window != nullptr)
-        SDL_GL_SwapWindow(gl_.window);
+    if (gl_.window == nullptr)
+        return;
+    SDL_GL_SwapWindow(gl_.window);
+    sleepOutFrame();
+}
+
+void SdlPlatform::setFramePacing(VsyncMode vsync, int maxFps)
+{
+    vsync_ = vsync;
+    maxFps_ = maxFps;
+    haveFrameStart_ = false;
+    applySwapInterval();
+}
+
+void SdlPlatform::applySwapInterval()
+{
+    if (gl_.window == nullptr)
+        return;
+    switch (vsync_) {
+    case VsyncMode::Adaptive:
+        // Late frames are shown at once (tearing) rather than held to the
+        // next refresh, which would halve the rate. Not every driver has it;
+        // where none can wait at all (a virtual display) the default is quiet.
+        if (SDL_GL_SetSwapInterval(-1) != 0)
+            SDL_GL_SetSwapInterval(1);
+        break;
+    case VsyncMode::On:
+        if (SDL_GL_SetSwapInterval(1) != 0)
+            std::fprintf(stderr, "turfwar: the display cannot wait for vsync: %s\n", SDL_GetError());
+        break;
+    case VsyncMode::Off:
+        SDL_GL_SetSwapInterval(0);
+        break;
+    }
+}
+
+// Sleeps until the frame's share of a second under the cap has passed since
+// the frame began. Frames begin a whole period apart so the rate does not
+// drift; after a frame more than a period late the count starts afresh
+// instead of letting the next frames hurry to catch up.
+void SdlPlatform::sleepOutFrame()
+{
+    if (maxFps_ <= 0)
+        return;
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point now = Clock::now();
+    if (!haveFrameStart_) {
+        haveFrameStart_ = true;
+        frameStart_ = now;
+        return;
+    }
+    const auto period = std::chrono::duration_cast<Clock::duration>(std::chrono::nanoseconds(1'000'000'000 / maxFps_));
+    const Clock::time_point end = frameStart_ + period;
+    if (now < end)
+        std::this_thread::sleep_until(end);
+    frameStart_ = now > end + period ? now : end;
 }
 
 std::uint32_t SdlPlatform::ticks() { return SDL_GetTicks(); }

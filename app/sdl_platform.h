@@ -11,6 +11,8 @@
 
 #include <SDL_video.h>
 
+#include <chrono>
+
 class SdlPlatform : public Platform {
 public:
     SdlPlatform();
@@ -27,6 +29,7 @@ public:
     void drawableSize(int& width, int& height) const override;
     bool pollEvent(WindowEvent& event) override;
     void swapBuffers() override;
+    void setFramePacing(VsyncMode vsync, int maxFps) override;
     std::uint32_t ticks() override;
     bool isKeyDown(Key key) const override;
     bool isScancodeDown(int scancode) const override;
@@ -39,6 +42,8 @@ public:
 private:
     bool initVideo();
     void applyMouseCapture();
+    void applySwapInterval();
+    void sleepOutFrame();
 
     bool videoReady_ = false;
     SdlGlWindow gl_;
@@ -47,4 +52,8 @@ private:
     bool cursorVisible_ = true;
     bool focused_ = true;
     SdlGamepads pads_;
+    VsyncMode vsync_ = VsyncMode::Adaptive;
+    int maxFps_ = 0;
+    bool haveFrameStart_ = false;
+    std::chrono::steady_clock::time_point frameStart_;  // when the frame being drawn began, under the cap
 };

@@ -5,7 +5,6 @@
 include(GNUInstallDirs)
 
 option(TURFWAR_DEBIAN_LAYOUT "Install as Debian installs games: programs in games/, data in share/games/turfwar" OFF)
-option(TURFWAR_GAME_MAN_PAGE "Make the game's man page from its --help (needs turfwar --help)" OFF)
 set(TURFWAR_APP_ID "org.turfwar.turfwar" CACHE STRING "AppStream component id (reverse domain name)")
 set(TURFWAR_SCREENSHOT_URL "https://turfwar.example.org/docs" CACHE STRING
     "Where the screenshots in docs/ are published, for the metainfo")
@@ -76,9 +75,7 @@ turfwar_man_page(turfwar-replay 1 "run Turfwar headless from a script")
 turfwar_man_page(turfwar-datagen 1 "write Turfwar's default game data")
 turfwar_man_page(turfwar-inspect 1 "show what Turfwar's loaders read from a model or image file")
 turfwar_man_page(turfwar-soakgen 1 "write a seeded random-play script for turfwar-replay")
-if(TURFWAR_GAME_MAN_PAGE)
-  turfwar_man_page(turfwar 6 "walk, shoot and drive in a walled arena")
-endif()
+turfwar_man_page(turfwar 6 "walk, shoot and drive in a walled arena")
 add_custom_target(man_pages ALL DEPENDS ${man_pages})
 
 # --- Metainfo, with the component id and where the screenshots are published.

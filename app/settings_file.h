@@ -1,0 +1,66 @@
+#pragma once
+// The player's settings file: TOML, read once at start-up into a Settings
+// record. Sections [video], [audio], [mouse], [keys] and [gamepad]; the
+// README shows every key with its default.
+//
+// Bad input never stops the game. A file that cannot be read, is a folder,
+// is larger than kMaxSettingsFileBytes (refused unread) or is not valid TOML
+// gives one message and every setting at its default. In a well-formed file
+// an unknown key, a value of the wrong type or out of range gives one message
+// naming the key, and that key keeps its default while the rest apply. Each
+// message names the file and, where there is one, the line and column.
+//
+// The game never writes the file; settingsToToml only prints it.
+
+#include "app/settings.h"
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+inline constexpr std::size_t kMaxSettingsFileBytes = 1024 * 1024;
+
+// What a player may set, shared by the file and the command line.
+inline constexpr int kMinVolume = 0;  // percent
+inline constexpr int kMaxVolume = 100;
+inline constexpr int kMaxFpsLimit = 1000;        // frames per second; 0 is no cap
+inline constexpr float kMinMouseSensitivity = 0.01f;  // degrees per count
+inline constexpr float kMaxMouseSensitivity = 100.0f;
+inline constexpr float kMaxDeadZone = 0.9f;      // share of the stick's travel (from 0)
+inline constexpr float kMinLookSpeed = 1.0f;     // degrees per second
+inline constexpr float kMaxLookSpeed = 1000.0f;
+
+struct SettingsFileResult {
+    Settings settings;                  // the defaults with what the file set
+    std::vector<std::string> messages;  // one line each, without a trailing newline
+};
+
+// Parses settings text; fileName only labels the messages.
+SettingsFileResult parseSettingsText(std::string_view text, const std::string& fileName);
+// Reads and parses the file at path. A file that does not exist gives the
+// defaults with no message when missingIsQuiet is set (the default file is
+// optional), and a message otherwise.
+SettingsFileResult readSettingsFile(const std::string& path, bool missingIsQuiet);
+// The settings as a complete settings file, every key present and commented;
+// parseSettingsText reads it back to the same record.
+std::string settingsToToml(const Settings& settings);
+
+// Where the settings file lives: $XDG_CONFIG_HOME/turfwar/settings.toml, or
+// ~/.config/turfwar/settings.toml when that is unset, empty or not absolute.
+// Empty when neither gives a folder. The caller reads the environment.
+std::optional<std::string> defaultSettingsPath(const char* xdgConfigHome, const char* home);
+
+// Bindings by name: an SDL scancode name ("W", "Escape", "Left Shift";
+// any case) or "Mouse1" to "Mouse5" (left, middle, right, back, forward).
+std::optional<Binding> bindingFromName(std::string_view name);
+// The name bindingFromName reads back to the same binding.
+std::string bindingName(const Binding& binding);
+// The [keys] name of an action: "forward", "enter_leave"...
+const char* actionKeyName(Action action);
+
+// The words the file and the command line use for the choices.
+const char* fullscreenChoiceName(FullscreenChoice choice);  // "ask", "yes", "no"
+const char* vsyncModeName(VsyncMode mode);                  // "adaptive", "on", "off"
+std::optional<VsyncMode> vsyncModeFromName(std::string_view name);

@@ -1,0 +1,277 @@
+// The command line: each option, combinations, the options over the settings
+// file, and every malformed form ending with status 2 and the usage. The
+// game itself is run for --help, --version and --print-config, which must
+// answer without opening anything.
+
+#include "app/command_line.h"
+#include "app/launch.h"
+#include "app/settings_file.h"
+
+#include "settings_test_support.h"
+#include "tool_runner.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+CommandLine parse(std::vector<std::string> args)
+{
+    args.insert(args.begin(), "turfwar");
+    return parseCommandLine(args);
+}
+
+Launch plan(std::vector<std::string> args, const std::optional<std::string>& defaultFile = std::nullopt)
+{
+    args.insert(args.begin(), "turfwar");
+    return planLaunch(args, defaultFile);
+}
+
+TEST(CommandLine, NoOptionsChangeNothing)
+{
+    const CommandLine line = parse({});
+    EXPECT_FALSE(line.exitNow);
+    EXPECT_TRUE(line.out.empty());
+    EXPECT_TRUE(line.err.empty());
+    Settings settings;
+    applyCommandLine(line.options, settings);
+    expectSameSettings(settings, Settings{});
+}
+
+TEST(CommandLine, EachOptionSetsItsSetting)
+{
+    ScratchFolder folder;
+    const std::string dataDir = folder.dir().string();
+    struct Case {
+        std::vector<std::string> args;
+        void (*expect)(Settings& s, const std::string& dataDir);
+    };
+    const Case cases[] = {
+        {{"--fullscreen"}, [](Settings& s, const std::string&) { s.video.fullscreen = FullscreenChoice::Yes; }},
+        {{"--windowed"}, [](Settings& s, const std::string&) { s.video.fullscreen = FullscreenChoice::No; }},
+        {{"--data", dataDir}, [](Settings& s, const std::string& d) { s.dataFolder = d; }},
+        {{"--data=" + dataDir}, [](Settings& s, const std::string& d) { s.dataFolder = d; }},
+        {{"--mute"}, [](Settings& s, const std::string&) { s.audio.mute = true; }},
+        {{"--volume", "0"}, [](Settings& s, const std::string&) { s.audio.volume = 0; }},
+        {{"--volume=100"}, [](Settings& s, const std::string&) { s.audio.volume = 100; }},
+        {{"--mouse-sensitivity", "2.5"}, [](Settings& s, const std::string&) { s.mouse.sensitivity = 2.5f; }},
+        {{"--mouse-sensitivity", "3"}, [](Settings& s, const std::string&) { s.mouse.sensitivity = 3.0f; }},
+        {{"--invert-y"}, [](Settings& s, const std::string&) { s.mouse.invertY = true; }},
+        {{"--vsync", "on"}, [](Settings& s, const std::string&) { s.video.vsync = VsyncMode::On; }},
+        {{"--vsync", "off"}, [](Settings& s, const std::string&) { s.video.vsync = VsyncMode::Off; }},
+        {{"--vsync", "adaptive"}, [](Settings& s, const std::string&) { s.video.vsync = VsyncMode::Adaptive; }},
+        {{"--max-fps", "60"}, [](Settings& s, const std::string&) { s.video.maxFps = 60; }},
+        {{"--max-fps", "0"}, [](Settings& s, const std::string&) { s.video.maxFps = 0; }},
+        {{"--max-fps", "1000"}, [](Settings& s, const std::string&) { s.video.maxFps = 1000; }},
+        {{"--windowed", "--mute", "--volume", "40", "--invert-y", "--max-fps", "30", "--vsync", "off"},
+         [](Settings& s, const std::string&) {
+             s.video = {FullscreenChoice::No, VsyncMode::Off, 30};
+             s.audio = {40, true};
+             s.mouse.invertY = true;
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.args));
+        const CommandLine line = parse(c.args);
+        ASSERT_FALSE(line.exitNow) << line.err;
+        Settings settings;
+        applyCommandLine(line.options, settings);
+        Settings expected;
+        c.expect(expected, dataDir);
+        expectSameSettings(settings, expected);
+    }
+    EXPECT_EQ(parse({"--config", "/some/file.toml"}).options.configFile, "/some/file.toml");
+    EXPECT_TRUE(parse({"--print-config"}).options.printConfig);
+}
+
+TEST(CommandLine, HelpAndVersionAnswerOnStandardOutput)
+{
+    for (const char* help : {"-h", "--help"}) {
+        const CommandLine line = parse({help});
+        EXPECT_TRUE(line.exitNow);
+        EXPECT_EQ(line.exitStatus, 0);
+        EXPECT_TRUE(line.err.empty());
+        EXPECT_NE(line.out.find("Usage: turfwar [OPTIONS]"), std::string::npos) << line.out;
+        for (const char* option : {"--fullscreen", "--windowed", "--data", "--mute", "--volume", "--mouse-sensitivity",
+                                   "--invert-y", "--vsync", "--max-fps", "--config", "--print-config", "--version"})
+            EXPECT_NE(line.out.find(option), std::string::npos) << option;
+    }
+    const CommandLine version = parse({"--version"});
+    EXPECT_TRUE(version.exitNow);
+    EXPECT_EQ(version.exitStatus, 0);
+    EXPECT_EQ(version.out, "turfwar 1.0.0\n");
+}
+
+// Every malformed form: status 2, nothing for standard output, one line of
+// reason and then the usage for standard error.
+TEST(CommandLine, MalformedCommandLinesEndWithStatusTwoAndTheUsage)
+{
+    const std::vector<std::vector<std::string>> bad = {
+        {"--bogus"},
+        {"-x"},
+        {"stray"},
+        {"--fullscreen", "--windowed"},
+        {"--data"},
+        {"--data", "/no/such/folder"},
+        {"--data", TURFWAR_SOURCE_DIR "/README.md"},
+        {"--volume"},
+        {"--volume", "101"},
+        {"--volume", "-1"},
+        {"--volume", "fifty"},
+        {"--volume", "50.5"},
+        {"--volume", "50%"},
+        {"--volume", ""},
+        {"--volume", "99999999999999999999"},
+        {"--mouse-sensitivity"},
+        {"--mouse-sensitivity", "0"},
+        {"--mouse-sensitivity", "101"},
+        {"--mouse-sensitivity", "nan"},
+        {"--mouse-sensitivity", "inf"},
+        {"--mouse-sensitivity", "1,5"},
+        {"--vsync"},
+        {"--vsync", "sometimes"},
+        {"--vsync", "ON"},
+        {"--max-fps"},
+        {"--max-fps", "-1"},
+        {"--max-fps", "1001"},
+        {"--max-fps", "60fps"},
+        {"--config"},
+        {"--mute=maybe"},
+    };
+    for (const auto& args : bad) {
+        SCOPED_TRACE(testing::PrintToString(args));
+        const CommandLine line = parse(args);
+        EXPECT_TRUE(line.exitNow);
+        EXPECT_EQ(line.exitStatus, kExitBadOptions);
+        EXPECT_TRUE(line.out.empty());
+        const std::size_t firstLineEnd = line.err.find('\n');
+        ASSERT_NE(firstLineEnd, std::string::npos) << line.err;
+        EXPECT_EQ(line.err.rfind("turfwar: ", 0), 0u) << line.err;
+        EXPECT_GT(firstLineEnd, std::string("turfwar: ").size());
+        EXPECT_EQ(line.err.find("Usage: turfwar [OPTIONS]"), firstLineEnd + 1) << line.err;
+    }
+    // The reason names what was wrong.
+    EXPECT_NE(parse({"--volume", "101"}).err.find("'101' is not a whole number from 0 to 100"), std::string::npos);
+    EXPECT_NE(parse({"--bogus"}).err.find("--bogus"), std::string::npos);
+}
+
+// The settings file under the options: what an option names comes from the
+// option, everything else from the file.
+TEST(Launch, OptionsWinOverTheFileAndTheFileOverTheDefaults)
+{
+    ScratchFolder folder;
+    const std::string file = folder.write("settings.toml",
+                                          "[video]\nfullscreen = \"yes\"\nvsync = \"on\"\nmax_fps = 30\n"
+                                          "[audio]\nvolume = 20\nmute = false\n"
+                                          "[mouse]\nsensitivity = 4.0\n"
+                                          "[keys]\nquit = \"Q\"\nrun = \"Left Shift\"\n");
+    const Launch fileOnly = plan({}, file);
+    EXPECT_FALSE(fileOnly.exitStatus);
+    EXPECT_TRUE(fileOnly.err.empty()) << fileOnly.err;
+    EXPECT_EQ(fileOnly.settings.video.fullscreen, FullscreenChoice::Yes);
+    EXPECT_EQ(fileOnly.settings.video.maxFps, 30);
+    EXPECT_EQ(fileOnly.settings.audio.volume, 20);
+
+    const Launch both = plan({"--windowed", "--vsync", "adaptive", "--max-fps", "120", "--volume", "70", "--mute",
+                              "--mouse-sensitivity", "0.5", "--invert-y"},
+                             file);
+    EXPECT_TRUE(both.err.empty()) << both.err;
+    Settings expected = readSettingsFile(file, false).settings;
+    expected.video = {FullscreenChoice::No, VsyncMode::Adaptive, 120};
+    expected.audio = {70, true};
+    expected.mouse = {0.5f, true};
+    expectSameSettings(both.settings, expected);
+
+    // --config replaces the default file, which is then not read at all.
+    const std::string other = folder.write("other.toml", "[audio]\nvolume = 55\n");
+    const Launch configured = plan({"--config", other}, file);
+    Settings onlyOther;
+    onlyOther.audio.volume = 55;
+    expectSameSettings(configured.settings, onlyOther);
+}
+
+TEST(Launch, FileProblemsGoToStandardErrorAndTheGameGoesOn)
+{
+    ScratchFolder folder;
+    const std::string file = folder.write("settings.toml", "[audio]\nvolume = 500\nmute = true\n");
+    const Launch launch = plan({"--max-fps", "60"}, file);
+    EXPECT_FALSE(launch.exitStatus);
+    EXPECT_EQ(launch.err, "turfwar: " + file +
+                              ":2:10: audio.volume: 500 is out of range (0 to 100); using the default 100\n");
+    EXPECT_TRUE(launch.settings.audio.mute);
+    EXPECT_EQ(launch.settings.audio.volume, 100);
+    EXPECT_EQ(launch.settings.video.maxFps, 60);
+
+    // A --config file that is not there is named; the default one may be missing quietly.
+    const Launch named = plan({"--config", folder.path("missing.toml")});
+    EXPECT_FALSE(named.exitStatus);
+    EXPECT_NE(named.err.find("missing.toml: cannot read (No such file or directory)"), std::string::npos);
+    EXPECT_TRUE(plan({}, folder.path("missing.toml")).err.empty());
+
+    // A bad command line ends before any file is read.
+    const Launch bad = plan({"--volume", "500"}, file);
+    EXPECT_EQ(bad.exitStatus, kExitBadOptions);
+    EXPECT_EQ(bad.err.find(file), std::string::npos);
+}
+
+TEST(Launch, PrintConfigWritesTheMergedSettingsAsAFileThatReadsBack)
+{
+    ScratchFolder folder;
+    const std::string file = folder.write("settings.toml", "[keys]\nfire = \"Space\"\n[gamepad]\ndead_zone = 0.25\n");
+    const Launch printed = plan({"--print-config", "--volume", "30", "--fullscreen"}, file);
+    ASSERT_EQ(printed.exitStatus, 0);
+    EXPECT_TRUE(printed.err.empty()) << printed.err;
+
+    const SettingsFileResult back = parseSettingsText(printed.out, "printed");
+    EXPECT_TRUE(back.messages.empty());
+    Settings expected;
+    expected.keys[Action::Fire] = {Binding::Kind::Key, 44};  // Space
+    expected.gamepad.deadZone = 0.25f;
+    expected.audio.volume = 30;
+    expected.video.fullscreen = FullscreenChoice::Yes;
+    expectSameSettings(back.settings, expected);
+}
+
+// The game binary, as help2man and a player run it: nothing opens (no
+// display is needed) and the default settings file comes from XDG_CONFIG_HOME.
+TEST(GameCommandLine, AnswersWithoutOpeningAnything)
+{
+    ScratchFolder config;
+    config.write("turfwar/settings.toml", "[video]\nmax_fps = 75\n[audio]\nvolume = 101\n");
+    // The child reads the default file from the environment it inherits.
+    const char* previous = std::getenv("XDG_CONFIG_HOME");
+    const std::optional<std::string> saved = previous ? std::optional<std::string>(previous) : std::nullopt;
+    ::setenv("XDG_CONFIG_HOME", config.dir().c_str(), 1);
+    auto game = [](const std::string& args) { return runTool("turfwar", args); };
+
+    const ToolResult help = game("--help");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("Usage: turfwar [OPTIONS]"), std::string::npos);
+    EXPECT_TRUE(help.err.empty()) << help.err;
+
+    const ToolResult version = game("--version");
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "turfwar 1.0.0\n");
+
+    const ToolResult printed = game("--print-config --mute");
+    EXPECT_EQ(printed.status, 0);
+    EXPECT_NE(printed.out.find("max_fps = 75"), std::string::npos) << printed.out;
+    EXPECT_NE(printed.out.find("volume = 100"), std::string::npos) << printed.out;
+    EXPECT_NE(printed.out.find("mute = true"), std::string::npos) << printed.out;
+    EXPECT_NE(printed.err.find("audio.volume: 101 is out of range"), std::string::npos) << printed.err;
+
+    const ToolResult bad = game("--max-fps lots");
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_TRUE(bad.out.empty());
+    EXPECT_EQ(bad.err.rfind("turfwar: --max-fps: 'lots' is not a whole number from 0 to 1000\nUsage:", 0), 0u)
+        << bad.err;
+    if (saved)
+        ::setenv("XDG_CONFIG_HOME", saved->c_str(), 1);
+    else
+        ::unsetenv("XDG_CONFIG_HOME");
+}
+
+}  // namespace

@@ -1,0 +1,109 @@
+#!/usr/bin/env bash
+# The real game on a virtual X display (Xvfb), started from another folder
+# with --data, --windowed and a frame cap, and a settings file in
+# XDG_CONFIG_HOME: the game window appears with no start question and no
+# error box (so the data was found in the --data folder), the settings
+# file's complaint reaches stderr, and SIGTERM ends the game with status 0.
+#
+#   game_start_test.sh GAME DATADIR
+#
+# Exits 77 (skipped) when Xvfb or xdotool is missing. Every wait is bounded.
+set -u
+
+game=${1:?usage: game_start_test.sh GAME DATADIR}
+data=${2:?usage: game_start_test.sh GAME DATADIR}
+title="Move: WASD, Fire: L Click, Run: Q, Enter/Exit Vehicle: E, Close: Escape"
+
+for tool in Xvfb xdotool; do
+  if ! command -v "$tool" >/dev/null; then
+    echo "SKIP: $tool is not installed (scripts/setup.sh installs it)"
+    exit 77
+  fi
+done
+
+tmp=$(mktemp -d "${TMPDIR:-/tmp}/turfwar-start.XXXXXX")
+xvfb_pid=""
+game_pid=""
+cleanup() {
+  [ -n "$game_pid" ] && kill -KILL "$game_pid" 2>/dev/null
+  if [ -n "$xvfb_pid" ]; then
+    kill -TERM "$xvfb_pid" 2>/dev/null
+    wait "$xvfb_pid" 2>/dev/null
+  fi
+  rm -rf "$tmp"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL: $*" >&2
+  for f in game.out game.err xvfb.log; do
+    if [ -s "$tmp/$f" ]; then
+      echo "--- $f" >&2
+      cat "$tmp/$f" >&2
+    fi
+  done
+  exit 1
+}
+
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$tmp/display" >"$tmp/xvfb.log" 2>&1 &
+xvfb_pid=$!
+display=""
+for _ in $(seq 100); do
+  display=$(head -n 1 "$tmp/display" 2>/dev/null)
+  [ -n "$display" ] && break
+  kill -0 "$xvfb_pid" 2>/dev/null || fail "Xvfb did not start"
+  sleep 0.1
+done
+[ -n "$display" ] || fail "Xvfb gave no display number within 10 seconds"
+
+mkdir -p "$tmp/config/turfwar" "$tmp/elsewhere"
+printf '[video]\nmax_fps = 30\nvsync = "off"\n[audio]\nvolume = 500\n' >"$tmp/config/turfwar/settings.toml"
+data=$(cd "$data" && pwd)
+game=$(cd "$(dirname "$game")" && pwd)/$(basename "$game")
+
+# Started from an empty folder: only --data can lead it to the data. env
+# execs the game, so $! is the game itself.
+env -C "$tmp/elsewhere" DISPLAY=":$display" SDL_VIDEODRIVER=x11 XDG_CONFIG_HOME="$tmp/config" \
+  "$game" --data "$data" --windowed >"$tmp/game.out" 2>"$tmp/game.err" &
+game_pid=$!
+
+xdo() {
+  timeout -s KILL 5 env DISPLAY=":$display" xdotool "$@" 2>/dev/null
+}
+
+# Any window that is not the game's is a box (a question or an error).
+found=""
+deadline=$((SECONDS + 30))
+while [ "$SECONDS" -lt "$deadline" ]; do
+  for w in $(xdo search --onlyvisible --class ''); do
+    name=$(xdo getwindowname "$w")
+    if [ "$name" = "$title" ]; then
+      found=yes
+    elif [ -n "$name" ]; then
+      fail "a box appeared: \"$name\""
+    fi
+  done
+  [ -n "$found" ] && break
+  kill -0 "$game_pid" 2>/dev/null || fail "the game ended before its window appeared"
+  sleep 0.2
+done
+[ -n "$found" ] || fail "no game window within 30 seconds"
+
+# Let it run a little (capped), then ask it to close as a desktop would.
+sleep 2
+kill -0 "$game_pid" 2>/dev/null || fail "the game ended on its own"
+kill -TERM "$game_pid"
+deadline=$((SECONDS + 10))
+while kill -0 "$game_pid" 2>/dev/null && [ "$SECONDS" -lt "$deadline" ]; do
+  sleep 0.1
+done
+kill -0 "$game_pid" 2>/dev/null && fail "the game did not close within 10 seconds of SIGTERM"
+wait "$game_pid"
+status=$?
+game_pid=""
+[ "$status" -eq 0 ] || fail "the game ended with status $status after SIGTERM"
+
+grep -qF "Start FullScreen?" "$tmp/game.err" && fail "the start question was asked"
+grep -qF "settings.toml:5:10: audio.volume: 500 is out of range" "$tmp/game.err" ||
+  fail "the settings file's complaint is not on stderr"
+echo "the game started from another folder with --data and --windowed, without a question, and closed on SIGTERM"
