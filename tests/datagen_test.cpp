@@ -39,6 +39,9 @@ const std::vector<std::string> kExpectedFiles = [] {
                                       "sky.ms3d",     "sky.bmp",      "grass14.bmp", "aasdf.tga"};
     for (int i = 0; i < 15; ++i)
         files.push_back("fire/" + std::to_string(12001 + i) + ".bmp");
+    for (const char* sound : {"hand_gun", "car_gun", "hit", "clank", "wheel_off", "engine", "skid", "crash",
+                              "footstep", "door"})
+        files.push_back(std::string("sound/") + sound + ".wav");
     std::sort(files.begin(), files.end());
     return files;
 }();
@@ -449,7 +452,7 @@ TEST(DatagenTool, WritesEveryFileTheGameOpensWithTheSameBytesOnEveryRun)
     const ToolResult second = runTool("turfwar-datagen", "--quiet --car " + kCarFile + " " + b.string());
     ASSERT_EQ(first.status, 0) << first.err;
     ASSERT_EQ(second.status, 0) << second.err;
-    EXPECT_NE(first.out.find("wrote 31 files"), std::string::npos) << first.out;
+    EXPECT_NE(first.out.find("wrote 41 files"), std::string::npos) << first.out;
     EXPECT_EQ(second.out, "");
 
     EXPECT_EQ(filesUnder(a), kExpectedFiles);
