@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cmath>
+#include <filesystem>
 #include <vector>
 
 namespace {
@@ -27,6 +28,12 @@ float distanceBetween(Vector3 a, Vector3 b)
 // only positions mono buffers. Channels are averaged.
 bool readMono(const char* path, std::vector<std::int16_t>& samples, int& rate, std::string& reason)
 {
+    // A pipe would block the open, a device never end; only files are sounds.
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) {
+        reason = std::filesystem::exists(path, ec) ? "not a regular file" : "no such file";
+        return false;
+    }
     SF_INFO info = {};
     SNDFILE* file = sf_open(path, SFM_READ, &info);
     if (file == nullptr) {

@@ -44,7 +44,7 @@ inline constexpr float kSimulatedPerReal = 12.0f;  // simulated seconds in one r
 // The engine: pitch from the rear wheels' spin, gain from the throttle.
 inline constexpr float kEngineIdlePitch = 0.6f;
 inline constexpr float kEnginePitchPerRadian = 0.09f;  // per radian per simulated second
-inline constexpr float kEngineIdleGain = 0.35f;
+inline constexpr float kEngineIdleGain = 0.2f;
 inline constexpr float kEngineThrottleGain = 0.3f;     // added at full throttle
 // Tyres: a wheel's contact point sliding over the ground faster than this
 // (the suspension's jiggle and a roll's small errors stay below it) is heard,
