@@ -15,6 +15,8 @@ int slotOf(GameSound sound) { return static_cast<int>(sound); }
 
 Vector3 scaled(Vector3 v, float s) { return {v.x * s, v.y * s, v.z * s}; }
 
+float dot(Vector3 a, Vector3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+
 float ramp(float value, float from, float to) { return std::clamp((value - from) / (to - from), 0.0f, 1.0f); }
 
 Vector3 bodyAngularVelocity(const Car& car, int part)
@@ -52,8 +54,10 @@ float rearWheelSpin(const Car& car)
     return n > 0 ? sum / static_cast<float>(n) : 0.0f;
 }
 
-// How fast the fastest wheel on the ground slides: its contact point's
-// velocity (centre plus spin across the radius below it), along the ground.
+// How fast the fastest wheel on the ground slides: sideways along its axle
+// (sharp steering), and along the ground where it turns slower than the
+// ground passes under it (a braking slide). Spinning faster than the car
+// moves is not heard: on this grass every start spins the wheels.
 float slideSpeed(const Car& car)
 {
     const float radius = car.params.wheelRadius;
@@ -64,9 +68,14 @@ float slideSpeed(const Car& car)
         const Vector3 centre = car.partPosition(part);
         if (centre.y > radius * 1.5f)
             continue;  // in the air
-        const Vector3 w = bodyAngularVelocity(car, part);
-        const Vector3 contact = add(car.partVelocity(part), cross(w, {0.0f, -radius, 0.0f}));
-        fastest = std::max(fastest, std::sqrt(contact.x * contact.x + contact.z * contact.z));
+        Vector3 origin, axle;
+        car.partToWorld(part, {0.0f, 0.0f, 0.0f}, {0.0f, 0.0f, 1.0f}, origin, axle);
+        const Vector3 v = car.partVelocity(part);
+        const float across = dot(v, axle);
+        const Vector3 onward = {v.x - across * axle.x, v.y - across * axle.y, v.z - across * axle.z};
+        const float rolling = std::fabs(dot(bodyAngularVelocity(car, part), axle)) * radius;
+        const float along = std::max(0.0f, magnitude(onward) - rolling);
+        fastest = std::max(fastest, std::sqrt(across * across + along * along));
     }
     return fastest;
 }

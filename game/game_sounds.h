@@ -49,8 +49,8 @@ inline constexpr float kEngineThrottleGain = 0.3f;     // added at full throttle
 // Tyres: a wheel's contact point sliding over the ground faster than this
 // (the suspension's jiggle and a roll's small errors stay below it) is heard,
 // at full gain kSkidFullSpeed above it. Units per simulated second.
-inline constexpr float kSkidThreshold = 12.0f;
-inline constexpr float kSkidFullSpeed = 40.0f;
+inline constexpr float kSkidThreshold = 4.0f;
+inline constexpr float kSkidFullSpeed = 15.0f;
 // A crash: the chassis's velocity changing by more than this in one frame.
 // Driving over the grass, bumps and the gun's recoil stay well below; a wall
 // or the other car stops a car at once. Units per simulated second.

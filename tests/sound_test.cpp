@@ -425,3 +425,34 @@ TEST(GameSound, AMissingSoundFileIsNamedOnStandardErrorAndTheGameRunsOn)
 }
 
 }  // namespace
+
+namespace {
+
+// Frames whose state shows the sound playing.
+int framesWith(const std::vector<nlohmann::json>& states, const std::string& sound)
+{
+    int n = 0;
+    for (const nlohmann::json& state : states)
+        n += soundsPlaying(state).count(sound) > 0;
+    return n;
+}
+
+TEST(GameSound, DrivingStraightOverTheGrassIsQuietWhileSteeringHardAndBrakingSlide)
+{
+    auto frames = [](int n) {
+        std::string s;
+        for (int i = 0; i < n; ++i)
+            s += "run 1\nstate\n";
+        return s;
+    };
+    const Replay straight = replay("tick 16\npress E\nrun 1\nrelease E\npress W\n" + frames(150));
+    const Replay turning = replay("tick 16\npress E\nrun 1\nrelease E\npress W\nrun 150\npress A\n" + frames(60));
+    const Replay braking = replay("tick 16\npress E\nrun 1\nrelease E\npress W\nrun 150\nrelease W\npress S\n" +
+                                  frames(60));
+    EXPECT_EQ(framesWith(straight.states, "skid"), 0);
+    EXPECT_EQ(framesWith(straight.states, "crash"), 0);
+    EXPECT_GT(framesWith(turning.states, "skid"), 30);
+    EXPECT_GT(framesWith(braking.states, "skid"), 30);
+}
+
+}  // namespace
