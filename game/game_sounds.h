@@ -11,6 +11,7 @@
 #include "audio/audio.h"
 #include "math/vector3.h"
 #include "physics/car.h"
+#include "physics/physics_world.h"
 
 #include <cstdint>
 #include <span>
@@ -39,7 +40,8 @@ inline constexpr GameSoundFile kGameSoundFiles[kGameSoundCount] = {
     {"footstep", "sound/footstep.wav", false}, {"door", "sound/door.wav", false},
 };
 
-inline constexpr float kSimulatedPerReal = 12.0f;  // simulated seconds in one real second
+// Simulated seconds in one real second (12).
+inline constexpr float kSimulatedPerReal = kStepSeconds / static_cast<float>(kRealSecondsPerStep);
 
 // The engine: pitch from the rear wheels' spin, gain from the throttle.
 inline constexpr float kEngineIdlePitch = 0.6f;
