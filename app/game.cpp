@@ -133,6 +133,23 @@ bool loadPlayerModel(World& world)
 bool loadSkyModel(World& world) { return loadSkinnedModel(world.skyModel, "sky.ms3d"); }
 void initCamera(World& world) { world.camera.init(20.0f); }
 
+// Sound is an addition the game does not depend on: no device, or a sound
+// file that cannot be read, is one line on standard error and the game goes
+// on without it (no box).
+void startSound(World& world)
+{
+    std::string reason;
+    if (!world.platform.openAudio(world.audio, reason)) {
+        std::fprintf(stderr, "turfwar: no audio device, playing without sound (%s)\n", reason.c_str());
+        return;
+    }
+    for (int slot = 0; slot < kGameSoundCount; ++slot) {
+        const GameSoundFile& file = kGameSoundFiles[slot];
+        if (!world.audio.loadSound(slot, file.name, file.path, reason))
+            std::fprintf(stderr, "turfwar: %s: %s, playing it silent\n", file.path, reason.c_str());
+    }
+}
+
 // --- Frame steps, in the order runFrame runs them. ---
 void applyCarControls(World& world, const FrameInput& input)
 {
@@ -278,6 +295,15 @@ bool chooseFullscreen(World& world)
     return answer != MessageBoxAnswer::No;
 }
 
+void playSounds(World& world, float dt)
+{
+    const SoundScene scene{world.cars,        world.player,
+                           world.weapon,      world.playerModel,
+                           world.camera,      world.settings.audio.volume,
+                           world.settings.audio.mute};
+    updateGameSounds(world.sounds, world.audio, scene, dt);
+}
+
 }  // namespace
 
 bool initGame(World& world)
@@ -295,6 +321,7 @@ bool initGame(World& world)
     world.player.yaw = kStartYawDegrees;
     if (!loadGroundAndMarker(world) || !loadSkyModel(world))
         return false;
+    startSound(world);
     initCamera(world);
     // Motion before the first frame is not a look.
     readMouseLook(world.platform, nullptr);
@@ -333,8 +360,10 @@ void runFrame(World& world)
     rumbleForWhatHappened(platform, rumbleWatch, world.weapon, world.cars);
 
     drawMainView(world, dt);
+    playSounds(world, dt);
     drawInsetView(world);
 
+    platform.renderAudio(world.audio);
     world.window.swapBuffers();
     ++world.framesRun;
     if (quitHeld(platform, world.settings.keys))
@@ -385,6 +414,7 @@ int startTurfwar(World& world)
 int finishTurfwar(World& world)
 {
     world.platform.setCursorVisible(true);
+    world.audio.close();
     world.window.destroy();
     // The platform may go before the process does (a test runs many games):
     // a box shown after this goes to standard error, as before the start.

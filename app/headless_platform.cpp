@@ -243,3 +243,38 @@ void HeadlessPlatform::takeMouseMotion(int& dx, int& dy)
     dy = cursorVisible_ ? 0 : mouseDy_;
     mouseDx_ = mouseDy_ = 0;
 }
+
+bool HeadlessPlatform::openAudio(Audio& audio, std::string& reason)
+{
+    audioTicks_ = ticks_;
+    audioElapsedMs_ = 0;
+    audioFramesRendered_ = 0;
+    capturedAudio_.clear();
+    if (!audioDeviceName_.empty())
+        return audio.openDevice(audioDeviceName_.c_str(), reason);
+    return audio.openLoopback(reason);
+}
+
+void HeadlessPlatform::renderAudio(Audio& audio)
+{
+    if (!audio.isLoopback())
+        return;
+    // Whole milliseconds add up exactly; the frames due are counted from the
+    // start, so each frame's fraction of a sample frame goes to the next.
+    audioElapsedMs_ += static_cast<std::uint32_t>(ticks_ - audioTicks_);
+    audioTicks_ = ticks_;
+    std::uint64_t due = audioElapsedMs_ * kAudioSampleRate / 1000;
+    // A script may jump the clock by hours (or wrap it); a frame is heard
+    // for at most kMaxAudioSecondsPerFrame, the rest is skipped, not mixed.
+    constexpr std::uint64_t kMostFrames = std::uint64_t{kMaxAudioSecondsPerFrame} * kAudioSampleRate;
+    if (due - audioFramesRendered_ > kMostFrames)
+        audioFramesRendered_ = due - kMostFrames;
+    constexpr int kBlockFrames = static_cast<int>(sizeof audioBlock_ / sizeof audioBlock_[0]) / kAudioChannels;
+    while (audioFramesRendered_ < due) {
+        const int frames = static_cast<int>(std::min<std::uint64_t>(kBlockFrames, due - audioFramesRendered_));
+        audio.render(audioBlock_, frames);
+        if (captureAudio_)
+            capturedAudio_.insert(capturedAudio_.end(), audioBlock_, audioBlock_ + frames * kAudioChannels);
+        audioFramesRendered_ += static_cast<std::uint64_t>(frames);
+    }
+}

@@ -40,6 +40,10 @@ struct RecordedRumble {
     std::uint32_t atTicks = 0;
 };
 
+// The longest stretch of sound one headless frame renders, in seconds: a
+// longer frame is heard for its last kMaxAudioSecondsPerFrame only.
+inline constexpr int kMaxAudioSecondsPerFrame = 2;
+
 // RGB rows, bottom row first (as glReadPixels gives them).
 struct FrameImage {
     int width = 0;
@@ -92,6 +96,15 @@ public:
     // Keep a copy of each frame as it is swapped (off by default: it costs a read-back).
     void setCaptureFrames(bool capture) { captureFrames_ = capture; }
 
+    // Sound: by default a loopback device, rendered after every frame up to
+    // the clock (kAudioSampleRate frames a second, the fraction carried to
+    // the next frame), so the samples follow the scripted time exactly. With a
+    // device name the system's device of that name opens instead, mixing on
+    // its own (an unknown name gives a game without sound).
+    void setAudioDeviceName(const std::string& name) { audioDeviceName_ = name; }
+    // Keep every rendered sample (stereo, left first) for the driver to read.
+    void setCaptureAudio(bool capture) { captureAudio_ = capture; }
+
     // --- what the driver reads ---
     const std::vector<RecordedMessageBox>& messageBoxes() const { return messageBoxes_; }
     int swapCount() const { return swaps_; }
@@ -106,6 +119,8 @@ public:
     // Every rumble that reached a pad able to rumble, in order.
     const std::vector<RecordedRumble>& rumbles() const { return rumbles_; }
     const FrameImage& lastFrame() const { return lastFrame_; }
+    const std::vector<std::int16_t>& capturedAudio() const { return capturedAudio_; }
+    std::uint64_t audioFramesRendered() const { return audioFramesRendered_; }
     // Reads the current back buffer now.
     FrameImage readFrame() const;
 
@@ -132,6 +147,8 @@ public:
     void rumblePad(float strength, std::uint32_t durationMs) override;
     void takeMouseMotion(int& dx, int& dy) override;
     void setCursorVisible(bool visible) override { cursorVisible_ = visible; }
+    bool openAudio(Audio& audio, std::string& reason) override;
+    void renderAudio(Audio& audio) override;
 
 private:
     std::uint32_t ticks_ = 0;
@@ -161,4 +178,11 @@ private:
     VsyncMode vsync_ = VsyncMode::Adaptive;
     int maxFps_ = 0;
     FrameImage lastFrame_;
+    std::string audioDeviceName_;  // empty: the loopback device
+    bool captureAudio_ = false;
+    std::vector<std::int16_t> capturedAudio_;
+    std::uint32_t audioTicks_ = 0;           // the clock when sound was last rendered
+    std::uint64_t audioElapsedMs_ = 0;       // since the device opened
+    std::uint64_t audioFramesRendered_ = 0;  // since the device opened
+    std::int16_t audioBlock_[2 * 1024] = {};
 };

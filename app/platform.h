@@ -10,6 +10,8 @@
 
 #include "app/settings.h"
 
+#include "audio/audio.h"
+
 #include <cstdint>
 #include <string>
 
@@ -141,4 +143,11 @@ public:
     virtual void takeMouseMotion(int& dx, int& dy) = 0;
     // Hidden means captured for mouse look (relative mode while focused).
     virtual void setCursorVisible(bool visible) = 0;
+
+    // Opens the game's sound output: the system's default device, mixing on
+    // its own. False with a reason when there is none (the game runs silent).
+    virtual bool openAudio(Audio& audio, std::string& reason) { return audio.openDevice(nullptr, reason); }
+    // After each frame's swap: mixes the frame's sound where nothing else
+    // does (the headless backend's loopback device); a real device needs nothing.
+    virtual void renderAudio(Audio& audio) { (void)audio; }
 };

@@ -10,8 +10,10 @@
 #include "app/settings.h"
 #include "assets/model_3ds.h"
 #include "assets/texture.h"
+#include "audio/audio.h"
 #include "game/chase_camera.h"
 #include "game/fire_frames.h"
+#include "game/game_sounds.h"
 #include "game/projectile.h"
 #include "assets/model_ms3d.h"
 #include "game/player.h"
@@ -49,6 +51,10 @@ struct World {
     ModelMs3d gunModel;     // "data\gun.ms3d"
     ModelMs3d playerModel;  // "data\model.ms3d", animated from kWalkStartMs
     ModelMs3d skyModel;     // "sky.ms3d"
+    // Sound: silent until start-up opens it, and silent for good when there
+    // is no device. What the world sounds like is read from the world.
+    Audio audio;
+    GameSoundState sounds;
 
     // What the frame driver measured, for tools and tests to read.
     float lastFrameSeconds = 0.0f;  // dt of the most recent frame

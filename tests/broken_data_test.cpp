@@ -38,6 +38,9 @@ const char* const kGameFiles[] = {
     "fire/12011.bmp", "fire/12012.bmp", "fire/12013.bmp", "fire/12014.bmp", "fire/12015.bmp",
     "data/model.ms3d", "data/skin.bmp", "grass14.bmp",    "aasdf.tga",      "sky.ms3d",
     "sky.bmp",
+    // Sounds, loaded after the textures.
+    "sound/hand_gun.wav", "sound/car_gun.wav", "sound/hit.wav",    "sound/clank.wav",    "sound/wheel_off.wav",
+    "sound/engine.wav",   "sound/skid.wav",    "sound/crash.wav",  "sound/footstep.wav", "sound/door.wav",
 };
 
 enum class Variant {
@@ -242,6 +245,8 @@ Expected expectationFor(const std::string& name, Variant v)
         return bitmapExpectation(name, v);
     if (extension == ".ms3d")
         return runsOn();  // the MS3D loader shows nothing; the model stays empty and draws nothing
+    if (extension == ".wav")
+        return runsOn();  // sound is no part of the start: standard error names the file, that sound stays silent
     ADD_FAILURE() << "no expectation for " << name;
     return {};
 }

@@ -7,6 +7,7 @@
 #include "tests/tool_runner.h"
 #include "tools/datagen/datagen.h"
 #include "tools/datagen/image.h"
+#include "tools/datagen/sounds.h"
 
 #include <assimp/Importer.hpp>
 #include <assimp/scene.h>
@@ -39,6 +40,9 @@ const std::vector<std::string> kExpectedFiles = [] {
                                       "sky.ms3d",     "sky.bmp",      "grass14.bmp", "aasdf.tga"};
     for (int i = 0; i < 15; ++i)
         files.push_back("fire/" + std::to_string(12001 + i) + ".bmp");
+    for (const char* sound : {"hand_gun", "car_gun", "hit", "clank", "wheel_off", "engine", "skid", "crash",
+                              "footstep", "door"})
+        files.push_back(std::string("sound/") + sound + ".wav");
     std::sort(files.begin(), files.end());
     return files;
 }();
@@ -449,7 +453,7 @@ TEST(DatagenTool, WritesEveryFileTheGameOpensWithTheSameBytesOnEveryRun)
     const ToolResult second = runTool("turfwar-datagen", "--quiet --car " + kCarFile + " " + b.string());
     ASSERT_EQ(first.status, 0) << first.err;
     ASSERT_EQ(second.status, 0) << second.err;
-    EXPECT_NE(first.out.find("wrote 31 files"), std::string::npos) << first.out;
+    EXPECT_NE(first.out.find("wrote 41 files"), std::string::npos) << first.out;
     EXPECT_EQ(second.out, "");
 
     EXPECT_EQ(filesUnder(a), kExpectedFiles);
@@ -968,4 +972,33 @@ TEST(DatagenWriters, TgaRunLengthPacketsDecodeToTheSamePixelsAsUncompressed)
     EXPECT_EQ(firstDifference(decodedByImageMagick(raw, "rgba"), expected), -1) << "byte offset, top row first";
     EXPECT_EQ(firstDifference(decodedByImageMagick(rle, "rgba"), expected), -1) << "byte offset, top row first";
     fs::remove_all(dir);
+}
+
+// The generated sounds: one-shots short and starting and ending at rest, loops
+// that repeat without a click (the sample after the last continues the
+// waveform as the first does).
+TEST(DatagenSounds, OneShotsAreShortAndQuietAtTheEndsAndLoopsJoinWithoutAStep)
+{
+    for (int i = 0; i < kGameSoundCount; ++i) {
+        const GameSoundFile& file = kGameSoundFiles[i];
+        SCOPED_TRACE(file.path);
+        const std::vector<float> s = datagen::synthesiseSound(static_cast<GameSound>(i));
+        ASSERT_GT(s.size(), 100u);
+        float peak = 0.0f, largestStep = 0.0f;
+        for (std::size_t k = 0; k < s.size(); ++k) {
+            peak = std::max(peak, std::fabs(s[k]));
+            if (k > 0)
+                largestStep = std::max(largestStep, std::fabs(s[k] - s[k - 1]));
+        }
+        EXPECT_GT(peak, 0.3f);
+        EXPECT_LE(peak, 1.0f);
+        if (!file.loops) {
+            EXPECT_LE(s.size(), 2u * kAudioSampleRate);
+            EXPECT_LT(std::fabs(s.front()), 0.01f);
+            EXPECT_LT(std::fabs(s.back()), 0.01f);
+        } else {
+            // Across the seam the wave moves no more than it does inside.
+            EXPECT_LE(std::fabs(s.front() - s.back()), largestStep);
+        }
+    }
 }

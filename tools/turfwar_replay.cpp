@@ -2,7 +2,14 @@
 // headless backend from a script, in a data folder. Players record and share
 // demos with it, modders check their data, we test and benchmark.
 //
-//   turfwar-replay SCRIPT [--data DIR]      (SCRIPT "-" reads standard input)
+//   turfwar-replay SCRIPT [--data DIR] [--audio-out FILE.wav] [--audio-device NAME]
+//                                           (SCRIPT "-" reads standard input)
+//
+// The game's sound is mixed by a loopback device in step with the script's
+// clock. --audio-out writes it (44,100 Hz stereo 16-bit; the same script
+// gives the same bytes) and adds "audio" to every state line: the listener
+// and the playing voices. --audio-device opens the system's device of that
+// name instead (an unknown name: the game runs without sound).
 //
 // One command a line, '#' starts a comment:
 //   tick MS              every following frame advances the clock by MS (16 until set)
@@ -49,6 +56,7 @@
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 #include <png.h>
+#include <sndfile.h>
 
 #include <cerrno>
 #include <charconv>
@@ -367,6 +375,40 @@ nlohmann::json describe(const World& world, std::uint32_t startTicks, HeadlessPl
     return state;
 }
 
+// The listener and every playing voice.
+nlohmann::json describeAudio(const World& world)
+{
+    VoiceInfo voices[kVoiceCount];
+    const int n = world.audio.playingVoices(voices, kVoiceCount);
+    nlohmann::json list = nlohmann::json::array();
+    for (int i = 0; i < n; ++i)
+        list.push_back({{"sound", voices[i].soundName},
+                        {"position", vec3(voices[i].position)},
+                        {"gain", voices[i].gain},
+                        {"pitch", voices[i].pitch}});
+    return {{"listener", vec3(world.audio.listener().position)}, {"voices", list}};
+}
+
+bool writeWav(const std::string& path, const std::vector<std::int16_t>& samples, std::string& error)
+{
+    SF_INFO info = {};
+    info.samplerate = kAudioSampleRate;
+    info.channels = kAudioChannels;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+    if (file == nullptr) {
+        error = "cannot write " + path + ": " + sf_strerror(nullptr);
+        return false;
+    }
+    const sf_count_t frames = static_cast<sf_count_t>(samples.size() / kAudioChannels);
+    const bool written = sf_writef_short(file, samples.data(), frames) == frames;
+    if (sf_close(file) != 0 || !written) {
+        error = "cannot write " + path;
+        return false;
+    }
+    return true;
+}
+
 // VmRSS and VmHWM from /proc/self/status, in KiB (0 where unreadable).
 nlohmann::json memoryUse(std::uint32_t timeMs)
 {
@@ -468,6 +510,11 @@ int main(int argc, char** argv)
     app.add_option("--data", dataDir,
                    "Folder the game starts in (its data files); without it, the data is looked for as the game "
                    "looks for it: the current directory, beside the program, then $XDG_DATA_DIRS");
+    std::string audioOut;
+    std::string audioDevice;
+    app.add_option("--audio-out", audioOut, "Write the game's sound to this WAV file, and describe it in each state");
+    app.add_option("--audio-device", audioDevice,
+                   "Play through the system's audio device of this name instead of capturing the sound");
     CLI11_PARSE(app, argc, argv);
 
     std::vector<Command> commands;
@@ -502,6 +549,8 @@ int main(int argc, char** argv)
 
     // Screenshots are named from where the tool was started, the game runs in its data folder.
     bool wantsFrames = false;
+    if (!audioOut.empty())
+        audioOut = std::filesystem::absolute(audioOut).string();
     for (Command& c : commands) {
         if (c.type == Command::Type::Screenshot) {
             c.path = std::filesystem::absolute(c.path).string();
@@ -525,6 +574,9 @@ int main(int argc, char** argv)
     HeadlessPlatform platform;
     platform.queueAnswer(MessageBoxAnswer::No);
     platform.setCaptureFrames(wantsFrames);
+    platform.setCaptureAudio(!audioOut.empty());
+    if (!audioDevice.empty())
+        platform.setAudioDeviceName(audioDevice);
     platform.onMessageBox = [](const RecordedMessageBox& box) { std::cerr << messageBoxLine(box) << std::endl; };
     catchStopSignals();
     World world(platform);
@@ -532,6 +584,15 @@ int main(int argc, char** argv)
     if (status != kExitOk)
         return status;
     const std::uint32_t startTicks = platform.ticks();
+    // The capture is written whenever the run ends after the start.
+    auto finish = [&]() {
+        int finished = finishTurfwar(world);
+        if (!audioOut.empty() && !writeWav(audioOut, platform.capturedAudio(), error)) {
+            std::cerr << "turfwar-replay: " << error << "\n";
+            finished = 1;
+        }
+        return finished;
+    };
 
     std::uint32_t tickMs = 16;
     bool running = true;
@@ -585,7 +646,12 @@ int main(int argc, char** argv)
                 running = runOneFrame(world, platform, tickMs);
             break;
         case Command::Type::State:
-            std::cout << describe(world, startTicks, platform, padSeen).dump() << std::endl;
+        {
+            nlohmann::json state = describe(world, startTicks, platform, padSeen);
+            if (!audioOut.empty())
+                state["audio"] = describeAudio(world);
+            std::cout << state.dump() << std::endl;
+        }
             break;
         case Command::Type::Memory:
             std::cout << memoryUse(static_cast<std::uint32_t>(platform.ticks() - startTicks)).dump() << std::endl;
@@ -593,7 +659,7 @@ int main(int argc, char** argv)
         case Command::Type::Screenshot:
             if (!writePng(c.path, platform.lastFrame(), error)) {
                 std::cerr << "turfwar-replay: " << error << "\n";
-                finishTurfwar(world);
+                finish();
                 return 1;
             }
             break;
@@ -601,8 +667,8 @@ int main(int argc, char** argv)
     }
     if (const int signo = stopSignal; signo != 0) {
         std::cerr << "turfwar-replay: stopped by " << (signo == SIGINT ? "SIGINT" : "SIGTERM") << "\n";
-        finishTurfwar(world);
+        finish();
         return 128 + signo;
     }
-    return finishTurfwar(world);
+    return finish();
 }

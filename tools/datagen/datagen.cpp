@@ -1,5 +1,7 @@
 #include "tools/datagen/datagen.h"
 
+#include "tools/datagen/sounds.h"
+
 namespace datagen {
 
 namespace {
@@ -39,6 +41,8 @@ std::vector<GeneratedFile> generateGameData(const CarParams& car, std::string_vi
     files.push_back({"aasdf.tga", writeTga32(buildMarkerTexture())});
     for (int frame = 0; frame < 15; ++frame)
         addImage(files, "fire/" + std::to_string(12001 + frame) + ".bmp", buildFireFrame(frame));
+    for (GeneratedFile& sound : generateSounds())
+        files.push_back(std::move(sound));
     return files;
 }
 
