@@ -3,6 +3,9 @@
 // and the whole game through turfwar-replay --audio-out, checked on the
 // captured samples. And sound changes nothing the game plays or draws.
 
+#include "app/game.h"
+#include "app/headless_platform.h"
+#include "app/launch.h"
 #include "audio/audio.h"
 #include "game/game_sounds.h"
 
@@ -463,6 +466,141 @@ TEST(GameSound, DrivingStraightOverTheGrassIsQuietWhileSteeringHardAndBrakingSli
     EXPECT_EQ(framesWith(straight.states, "crash"), 0);
     EXPECT_GT(framesWith(turning.states, "skid"), 30);
     EXPECT_GT(framesWith(braking.states, "skid"), 30);
+}
+
+}  // namespace
+
+namespace {
+
+// The frames in which a sound starts: shown in this state and not the one before.
+std::vector<std::size_t> onsets(const std::vector<nlohmann::json>& states, const std::string& sound)
+{
+    std::vector<std::size_t> frames;
+    for (std::size_t i = 0; i < states.size(); ++i)
+        if (soundsPlaying(states[i]).count(sound) && (i == 0 || !soundsPlaying(states[i - 1]).count(sound)))
+            frames.push_back(i);
+    return frames;
+}
+
+float gainOf(const nlohmann::json& state, const std::string& sound)
+{
+    for (const auto& voice : state["audio"]["voices"])
+        if (voice["sound"] == sound)
+            return voice["gain"].get<float>();
+    return 0.0f;
+}
+
+std::string everyFrame(int n)
+{
+    std::string s;
+    for (int i = 0; i < n; ++i)
+        s += "run 1\nstate\n";
+    return s;
+}
+
+TEST(GameSound, ACarDrivenIntoTheWallCrashesOnceAndTheHarderHitIsTheLouder)
+{
+    // Into the first car, then along +x into the wall at x = 1000: under full
+    // throttle all the way, or coasting from half way.
+    const Replay fast = replay("tick 16\npress E\nrun 1\nrelease E\npress W\n" + everyFrame(360));
+    const Replay slow = replay("tick 16\npress E\nrun 1\nrelease E\npress W\nrun 250\nrelease W\n" +
+                               everyFrame(200));
+    for (const Replay* run : {&fast, &slow}) {
+        SCOPED_TRACE(run == &fast ? "full throttle" : "coasting");
+        const std::vector<std::size_t> crashes = onsets(run->states, "crash");
+        ASSERT_EQ(crashes.size(), 1u) << "one crash, not one a frame while it bounces off";
+        const nlohmann::json& hit = run->states[crashes[0]];
+        EXPECT_GT(hit["cars"][0]["parts"][0]["position"][0].get<double>(), kArenaHalfSize - 50.0);
+    }
+    // Heard over the idling engine: the frames from the crash on against those just before.
+    const int frame = static_cast<int>(onsets(slow.states, "crash")[0]) + 251;
+    const double engine = rms(slow.sound.left, at(frame - 30), at(frame - 2));
+    EXPECT_GT(rms(slow.sound.left, at(frame), at(frame + 8)), 1.5 * engine);
+    EXPECT_GT(gainOf(fast.states[onsets(fast.states, "crash")[0]], "crash"),
+              gainOf(slow.states[onsets(slow.states, "crash")[0]], "crash") + 0.02f);
+}
+
+
+// The game run in process with the settings a command line gives, a shot in
+// the middle; every tenth picture and where everything stands, and the capture.
+struct PlayedWith {
+    std::vector<std::int16_t> sound;
+    std::vector<std::vector<std::uint8_t>> pictures;
+    std::vector<float> places;
+};
+
+PlayedWith playWithOptions(const std::vector<std::string>& options)
+{
+    std::vector<std::string> arguments = {"turfwar", "--windowed"};
+    arguments.insert(arguments.end(), options.begin(), options.end());
+    const Launch launch = planLaunch(arguments, std::nullopt);
+    EXPECT_FALSE(launch.exitStatus) << launch.err;
+    GameFolder folder;
+    HeadlessPlatform platform;
+    platform.setCaptureAudio(true);
+    platform.setCaptureFrames(true);
+    World world(platform);
+    world.settings = launch.settings;
+    PlayedWith played;
+    EXPECT_EQ(startTurfwar(world), kExitOk);
+    platform.resize(200, 150);
+    for (int frame = 0; frame < 80; ++frame) {
+        if (frame == 40)
+            platform.click(1);
+        platform.advanceTicks(16);
+        while (runLoopPass(world) == LoopPass::MessageHandled) {
+        }
+        if (frame % 10 == 9)
+            played.pictures.push_back(platform.lastFrame().rgb);
+        for (const Car& car : world.cars)
+            for (int part = 0; part < kCarPartCount; ++part) {
+                const Vector3 p = car.partPosition(part);
+                played.places.insert(played.places.end(), {p.x, p.y, p.z});
+            }
+        played.places.insert(played.places.end(),
+                             {world.player.position.x, world.player.position.z, world.camera.eye().x});
+    }
+    played.sound = platform.capturedAudio();
+    finishTurfwar(world);
+    return played;
+}
+
+double rmsOf(const std::vector<std::int16_t>& samples)
+{
+    double sum = 0.0;
+    for (std::int16_t s : samples)
+        sum += static_cast<double>(s) * s;
+    return samples.empty() ? 0.0 : std::sqrt(sum / static_cast<double>(samples.size()));
+}
+
+TEST(GameSound, MuteSilencesAndHalfVolumeHalvesTheSoundWhileTheGamePlaysAndDrawsTheSame)
+{
+    const PlayedWith full = playWithOptions({});
+    const PlayedWith half = playWithOptions({"--volume", "50"});
+    const PlayedWith muted = playWithOptions({"--mute"});
+    ASSERT_EQ(full.sound.size(), at(80) * 2);
+    ASSERT_EQ(half.sound.size(), full.sound.size());
+    ASSERT_EQ(muted.sound.size(), full.sound.size());
+    ASSERT_EQ(full.pictures.size(), 8u);
+    for (const PlayedWith* run : {&half, &muted}) {
+        EXPECT_EQ(run->places, full.places);
+        EXPECT_TRUE(run->pictures == full.pictures);
+    }
+    EXPECT_GT(rmsOf(full.sound), 30.0);
+    // Nothing but the dither's least bit.
+    EXPECT_LE(*std::max_element(muted.sound.begin(), muted.sound.end()), 1);
+    EXPECT_GE(*std::min_element(muted.sound.begin(), muted.sound.end()), -1);
+    // Half the amplitude is -6 dB, the idle alone and with the shot in it.
+    const std::vector<std::int16_t> shotFull(full.sound.begin() + static_cast<std::ptrdiff_t>(at(40) * 2),
+                                             full.sound.begin() + static_cast<std::ptrdiff_t>(at(50) * 2));
+    const std::vector<std::int16_t> shotHalf(half.sound.begin() + static_cast<std::ptrdiff_t>(at(40) * 2),
+                                             half.sound.begin() + static_cast<std::ptrdiff_t>(at(50) * 2));
+    const std::vector<std::int16_t> idleFull(full.sound.begin() + static_cast<std::ptrdiff_t>(at(10) * 2),
+                                             full.sound.begin() + static_cast<std::ptrdiff_t>(at(40) * 2));
+    const std::vector<std::int16_t> idleHalf(half.sound.begin() + static_cast<std::ptrdiff_t>(at(10) * 2),
+                                             half.sound.begin() + static_cast<std::ptrdiff_t>(at(40) * 2));
+    EXPECT_NEAR(20.0 * std::log10(rmsOf(shotHalf) / rmsOf(shotFull)), -6.02, 0.5);
+    EXPECT_NEAR(20.0 * std::log10(rmsOf(idleHalf) / rmsOf(idleFull)), -6.02, 0.5);
 }
 
 }  // namespace
