@@ -189,7 +189,8 @@ void updateGameSounds(GameSoundState& state, Audio& audio, const SoundScene& sce
         if (scene.cars[i].built())
             carSounds(state, audio, scene.cars[i], static_cast<int>(i), dt);
 
-    if (state.started && player.inCar != state.lastInCar) {
+    // Every game starts on foot, so the first frame's E is a change too.
+    if (player.inCar != state.lastInCar) {
         const std::size_t car = static_cast<std::size_t>(player.carIndex);
         VoiceParams door;
         door.position = car < scene.cars.size() && scene.cars[car].built() ? scene.cars[car].partPosition(0)

@@ -521,6 +521,35 @@ TEST(GameSound, ACarDrivenIntoTheWallCrashesOnceAndTheHarderHitIsTheLouder)
 }
 
 
+TEST(GameSound, TheDoorSoundsAtTheCarOnGettingInAndAgainOnGettingOut)
+{
+    // E beside the first car, drive a little, E again (its cooldown long
+    // gone) to get out; and E on the very first frame, before anything else.
+    const std::string inAndOut = "press E\nrun 1\nrelease E\n" + everyFrame(60) + "press W\n" + everyFrame(60) +
+                                 "release W\npress E\nrun 1\nstate\nrelease E\n" + everyFrame(30);
+    for (const char* start : {"tick 16\nrun 5\n", "tick 16\n"}) {
+        SCOPED_TRACE(start);
+        const Replay run = replay(std::string(start) + inAndOut);
+        ASSERT_EQ(run.states.size(), 151u);
+        ASSERT_TRUE(run.states[0]["player"]["inCar"].get<bool>());
+        ASSERT_FALSE(run.states[120]["player"]["inCar"].get<bool>());
+        const std::vector<std::size_t> doors = onsets(run.states, "door");
+        ASSERT_EQ(doors, (std::vector<std::size_t>{0, 120}));
+        for (std::size_t frame : doors) {
+            for (const auto& voice : run.states[frame]["audio"]["voices"]) {
+                if (voice["sound"] == "door") {
+                    // Where the chassis was a frame ago, when the door went.
+                    const auto door = voice["position"].get<std::vector<double>>();
+                    const auto chassis = run.states[frame]["cars"][0]["parts"][0]["position"].get<std::vector<double>>();
+                    for (std::size_t i = 0; i < 3; ++i)
+                        EXPECT_NEAR(door[i], chassis[i], 5.0);
+                }
+            }
+        }
+        EXPECT_EQ(framesWith(run.states, "footstep"), 0) << "getting out is not a walk";
+    }
+}
+
 // The game run in process with the settings a command line gives, a shot in
 // the middle; every tenth picture and where everything stands, and the capture.
 struct PlayedWith {
