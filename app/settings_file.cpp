@@ -1,5 +1,7 @@
 #include "app/settings_file.h"
 
+#include "assets/file_descriptor.h"
+
 #include <SDL_scancode.h>
 #include <SDL_keyboard.h>
 
@@ -410,22 +412,6 @@ void readDocument(const toml::table& document, const std::string& fileName, Sett
     }
     messages.moveInto(result.messages);
 }
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
 
 std::string tooLarge(const std::string& path)
 {
