@@ -93,6 +93,12 @@ for _ in $(seq 100); do
   sleep 0.1
 done
 [ -n "$display" ] || fail "Xvfb gave no display number within 10 seconds"
+# Under load a client was once refused just after the number was written
+# ("x11 not available"): wait, boundedly, until one connects.
+for _ in $(seq 50); do
+  DISPLAY=":$display" timeout -s KILL 5 xdotool getdisplaygeometry >/dev/null 2>&1 && break
+  sleep 0.1
+done
 export DISPLAY=":$display"
 unset WAYLAND_DISPLAY
 
