@@ -45,22 +45,8 @@ fail() {
   exit 1
 }
 
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$tmp/display" >"$tmp/xvfb.log" 2>&1 &
-xvfb_pid=$!
-display=""
-for _ in $(seq 100); do
-  display=$(head -n 1 "$tmp/display" 2>/dev/null)
-  [ -n "$display" ] && break
-  kill -0 "$xvfb_pid" 2>/dev/null || fail "Xvfb did not start"
-  sleep 0.1
-done
-[ -n "$display" ] || fail "Xvfb gave no display number within 10 seconds"
-# Under load a client was once refused just after the number was written
-# ("x11 not available"): wait, boundedly, until one connects.
-for _ in $(seq 50); do
-  DISPLAY=":$display" timeout -s KILL 5 xdotool getdisplaygeometry >/dev/null 2>&1 && break
-  sleep 0.1
-done
+. "$(dirname "$0")/../xvfb_display.sh"
+start_xvfb
 
 mkdir -p "$tmp/config/turfwar" "$tmp/elsewhere"
 printf '[video]\nmax_fps = 30\nvsync = "off"\n[audio]\nvolume = 500\n' >"$tmp/config/turfwar/settings.toml"
@@ -69,9 +55,23 @@ game=$(cd "$(dirname "$game")" && pwd)/$(basename "$game")
 
 # Started from an empty folder: only --data can lead it to the data. env
 # execs the game, so $! is the game itself.
-env -C "$tmp/elsewhere" DISPLAY=":$display" SDL_VIDEODRIVER=x11 XDG_CONFIG_HOME="$tmp/config" \
-  "$game" --data "$data" --windowed >"$tmp/game.out" 2>"$tmp/game.err" &
-game_pid=$!
+launch() {
+  env -C "$tmp/elsewhere" DISPLAY=":$display" SDL_VIDEODRIVER=x11 XDG_CONFIG_HOME="$tmp/config" \
+    "$game" --data "$data" --windowed >"$tmp/game.out" 2>"$tmp/game.err" &
+  game_pid=$!
+}
+launch
+# Now and then SDL cannot reach a display that has just started ("x11 not
+# available"); such a start is tried once more, any other failure is final.
+relaunched=""
+retry_start() {
+  [ -z "$relaunched" ] && grep -q "x11 not available" "$tmp/game.err" || return 1
+  echo "the game could not reach the display; starting it once more"
+  kill -KILL "$game_pid" 2>/dev/null
+  wait "$game_pid" 2>/dev/null
+  relaunched=yes
+  launch
+}
 
 xdo() {
   timeout -s KILL 5 env DISPLAY=":$display" xdotool "$@" 2>/dev/null
@@ -86,11 +86,12 @@ while [ "$SECONDS" -lt "$deadline" ]; do
     if [ "$name" = "$title" ]; then
       found=yes
     elif [ -n "$name" ]; then
+      retry_start && continue 2
       fail "a box appeared: \"$name\""
     fi
   done
   [ -n "$found" ] && break
-  kill -0 "$game_pid" 2>/dev/null || fail "the game ended before its window appeared"
+  kill -0 "$game_pid" 2>/dev/null || retry_start || fail "the game ended before its window appeared"
   sleep 0.2
 done
 [ -n "$found" ] || fail "no game window within 30 seconds"
