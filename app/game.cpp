@@ -236,30 +236,6 @@ void endMainView(World& world)
                        static_cast<int>(static_cast<float>(window.height)), 0, 0);
     glEnable(GL_DEPTH_TEST);
 }
-// The top-left corner, 0.4 of the width and 0.35 of the height, products
-// truncated: 320 x 209 at (0, 390) in an 800 x 600 window. On foot nothing is
-// drawn and the main view shows through.
-void drawInsetView(World& world)
-{
-    // Single-precision constants, products taken in double: the float
-    // products would round 209.99999 up to 210 before the truncation.
-    constexpr double kInsetWidth = 0.4f;
-    constexpr double kInsetHeight = 0.35f;
-    const double w = world.window.width;
-    const double h = world.window.height;
-    world.window.setViewport(static_cast<int>(w * kInsetWidth), static_cast<int>(h * kInsetHeight), 0,
-                             static_cast<int>(h * (1.0 - kInsetHeight)));
-    glClear(GL_DEPTH_BUFFER_BIT);
-    if (!world.player.inCar)
-        return;
-    glLoadIdentity();
-    pushCarPartView(world.cars[static_cast<std::size_t>(world.player.carIndex)], 0, {-30.0f, 9.0f, 0.0f},
-                    {1.0f, 0.0f, 0.0f});
-    drawScene(sceneOf(world));
-    glPopMatrix();
-    glFlush();
-}
-
 // The main view: the camera's view pushed, the scene and the end-of-view
 // state drawn in it, popped.
 void drawMainView(World& world, float dt)
@@ -305,6 +281,30 @@ void playSounds(World& world, float dt)
 }
 
 }  // namespace
+
+// The top-left corner, 0.4 of the width and 0.35 of the height, products
+// truncated: 320 x 209 at (0, 390) in an 800 x 600 window. On foot nothing is
+// drawn and the main view shows through.
+void drawInsetView(World& world)
+{
+    // Single-precision constants, products taken in double: the float
+    // products would round 209.99999 up to 210 before the truncation.
+    constexpr double kInsetWidth = 0.4f;
+    constexpr double kInsetHeight = 0.35f;
+    const double w = world.window.width;
+    const double h = world.window.height;
+    world.window.setViewport(static_cast<int>(w * kInsetWidth), static_cast<int>(h * kInsetHeight), 0,
+                             static_cast<int>(h * (1.0 - kInsetHeight)));
+    glClear(GL_DEPTH_BUFFER_BIT);
+    if (!world.player.inCar)
+        return;
+    glLoadIdentity();
+    pushCarPartView(world.cars[static_cast<std::size_t>(world.player.carIndex)], 0, {-30.0f, 9.0f, 0.0f},
+                    {1.0f, 0.0f, 0.0f});
+    drawScene(sceneOf(world));
+    glPopMatrix();
+    glFlush();
+}
 
 bool initGame(World& world)
 {

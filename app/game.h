@@ -29,6 +29,10 @@ inline constexpr int kExitBadGameData = 3;  // data the game cannot run without 
 bool initGame(World& world);
 // One frame: timing, controls, physics, look, movement, weapon, views, swap.
 void runFrame(World& world);
+// The frame's second view: in a car, the driver's forward view in the
+// window's top-left corner; on foot only that corner's depth is cleared.
+// runFrame draws it after the main view; the frame benchmark also times it alone.
+void drawInsetView(World& world);
 
 enum class LoopPass { Quit, MessageHandled, FrameRun };
 // One pass of the main loop: pump one message, or run a frame when none was pending.
