@@ -8,7 +8,7 @@
 // After loading, every attached vertex and normal is stored in its joint's
 // bind space (buildBindPose), so drawing pushes it through the joint's
 // current poseMatrix. Skinning runs on the processor in draw(), every frame,
-// without allocating. The keyframe search starts at a per-joint cursor, so a
+// into a buffer the model keeps, which GL reads as client vertex arrays. The keyframe search starts at a per-joint cursor, so a
 // clock that only moves forward stays cheap.
 //
 // Whatever a model holds is safe to draw and to animate, loaded or not, even
@@ -74,13 +74,16 @@ struct ModelJoint {
     std::int32_t parent = -1;  // joint index, always below this joint's own; -1: root
 };
 
-// One drawn triangle corner after skinning, in model space.
+// One drawn triangle corner after skinning, in model space. The layout is
+// part of the interface: drawing hands it to GL with a stride of
+// sizeof(SkinnedCorner).
 struct SkinnedCorner {
     float s = 0.0f;
     float t = 0.0f;
     float normal[3] = {};    // unit length for attached vertices
     float position[3] = {};
 };
+static_assert(sizeof(SkinnedCorner) == 8 * sizeof(float), "SkinnedCorner is handed to GL as packed floats");
 
 class SkinnedModel {
 public:
@@ -111,8 +114,11 @@ public:
     // (The file's end time is not kept: playback runs to totalTimeMs.)
     void setAnimationStart(int startMs);
 
-    // Draws every group in the current modelview transform (immediate mode).
-    // Leaves GL_TEXTURE_2D enabled or disabled as it found it.
+    // Draws every group in the current modelview transform through client
+    // vertex arrays (left enabled, as the 3DS meshes leave them), with the
+    // last corner's normal and texture coordinates current afterwards, as
+    // immediate mode would leave them. Leaves GL_TEXTURE_2D enabled or
+    // disabled as it found it. Allocates only the first time.
     void draw() const;
     // v = the joint's poseMatrix applied to v (with translation when asPoint,
     // rotation only otherwise). A joint outside the skeleton leaves v alone.
@@ -139,4 +145,6 @@ public:
 private:
     // Every poseMatrix for the current clock, without the end-of-animation test.
     void computePose();
+
+    mutable std::vector<SkinnedCorner> drawCorners_;  // what the last draw() sent to GL
 };

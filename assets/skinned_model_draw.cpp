@@ -1,15 +1,31 @@
-// The GL side of SkinnedModel: immediate-mode drawing and the joint matrix
+// The GL side of SkinnedModel: drawing through client vertex arrays and the joint matrix
 // for things held by a joint (the gun in the player's hand).
 #include "assets/skinned_model.h"
 
 #include <GL/gl.h>
 
+#include <algorithm>
+
 void SkinnedModel::draw() const
 {
+    // Skinned into one interleaved buffer and handed to GL a group at a
+    // time: the same corners, in the same order, as a glBegin/glEnd per
+    // group would send. The buffer keeps its size from frame to frame.
+    skinAll(drawCorners_);
+    const SkinnedCorner* first = drawCorners_.data();
+    if (first != nullptr) {
+        constexpr GLsizei kStride = sizeof(SkinnedCorner);
+        glEnableClientState(GL_VERTEX_ARRAY);
+        glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+        glEnableClientState(GL_NORMAL_ARRAY);
+        glTexCoordPointer(2, GL_FLOAT, kStride, &first->s);
+        glNormalPointer(GL_FLOAT, kStride, first->normal);
+        glVertexPointer(3, GL_FLOAT, kStride, first->position);
+    }
     const bool wasTextured = glIsEnabled(GL_TEXTURE_2D) == GL_TRUE;
     const std::int32_t triangleCount = static_cast<std::int32_t>(triangles.size());
     const std::int32_t materialCount = static_cast<std::int32_t>(materials.size());
-    SkinnedCorner corner;
+    GLint groupStart = 0;
     for (const ModelGroup& group : groups) {
         if (group.materialIndex >= 0 && group.materialIndex < materialCount) {
             const ModelMaterial& material = materials[group.materialIndex];
@@ -28,19 +44,19 @@ void SkinnedModel::draw() const
             // No material: the previous group's material state carries over.
             glDisable(GL_TEXTURE_2D);
         }
-        glBegin(GL_TRIANGLES);
-        for (const std::int32_t index : group.triangleIndices) {
-            if (index < 0 || index >= triangleCount)
-                continue;
-            const ModelTriangle& triangle = triangles[index];
-            for (int k = 0; k < 3; ++k) {
-                skinCorner(triangle, k, corner);
-                glTexCoord2f(corner.s, corner.t);
-                glNormal3fv(corner.normal);
-                glVertex3fv(corner.position);
-            }
-        }
-        glEnd();
+        const auto drawn = std::count_if(group.triangleIndices.begin(), group.triangleIndices.end(),
+                                         [triangleCount](std::int32_t i) { return i >= 0 && i < triangleCount; });
+        const GLsizei cornerCount = static_cast<GLsizei>(3 * drawn);
+        if (cornerCount > 0)
+            glDrawArrays(GL_TRIANGLES, groupStart, cornerCount);
+        groupStart += cornerCount;
+    }
+    // Immediate mode left the last corner's normal and texture coordinates
+    // current, and what is drawn after (the shots' points) takes them up.
+    if (groupStart > 0) {
+        const SkinnedCorner& last = drawCorners_[static_cast<std::size_t>(groupStart - 1)];
+        glTexCoord2f(last.s, last.t);
+        glNormal3fv(last.normal);
     }
     if (wasTextured)
         glEnable(GL_TEXTURE_2D);

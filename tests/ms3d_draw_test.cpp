@@ -6,6 +6,8 @@
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int kSize = 64;
@@ -122,6 +124,75 @@ TEST_F(Ms3dDraw, TexturesAndLeavesTextureStateAsFound)
     EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));
     glDisable(GL_TEXTURE_2D);
     glDeleteTextures(1, &texture);
+}
+
+// The corners as glBegin/glEnd per group sent them before the model drew
+// through vertex arrays: the reference its arrays must match.
+void drawImmediately(const SkinnedModel& model)
+{
+    const auto triangleCount = static_cast<std::int32_t>(model.triangles.size());
+    SkinnedCorner corner;
+    for (const ModelGroup& group : model.groups) {
+        glBegin(GL_TRIANGLES);
+        for (const std::int32_t index : group.triangleIndices) {
+            if (index < 0 || index >= triangleCount)
+                continue;
+            for (int k = 0; k < 3; ++k) {
+                model.skinCorner(model.triangles[static_cast<std::size_t>(index)], k, corner);
+                glTexCoord2f(corner.s, corner.t);
+                glNormal3fv(corner.normal);
+                glVertex3fv(corner.position);
+            }
+        }
+        glEnd();
+    }
+}
+
+TEST_F(Ms3dDraw, SendsWhatImmediateModeSentAndLeavesItsLastCornerCurrent)
+{
+    // A bad index inside the first group must not shift the second group's
+    // corners; a slanted last normal and odd last texture coordinates show
+    // what stays current after the draw.
+    model.groups[0].triangleIndices.insert(model.groups[0].triangleIndices.begin() + 1, 999);
+    model.triangles[3].s[2] = 0.25f;
+    model.triangles[3].t[2] = 0.75f;
+    const float slanted[3] = {0.0f, 0.6f, 0.8f};
+    std::copy(slanted, slanted + 3, model.triangles[3].normals[2]);
+    model.advance(500.0);
+    glEnable(GL_LIGHTING);
+    glEnable(GL_LIGHT0);
+    const float light[4] = {0.3f, 0.5f, 1.0f, 0.0f};
+    glLightfv(GL_LIGHT0, GL_POSITION, light);
+    glEnable(GL_COLOR_MATERIAL);
+    glColorMaterial(GL_FRONT, GL_AMBIENT_AND_DIFFUSE);
+    glColor3f(0.8f, 0.6f, 0.4f);
+    model.draw();  // both pictures start from the material state the model sets
+
+    const FrameImage arrays = drawn();
+    float arraysNormal[3], arraysTexCoord[4];
+    glGetFloatv(GL_CURRENT_NORMAL, arraysNormal);
+    glGetFloatv(GL_CURRENT_TEXTURE_COORDS, arraysTexCoord);
+
+    glNormal3f(1.0f, 0.0f, 0.0f);
+    glTexCoord2f(0.5f, 0.5f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    drawImmediately(model);
+    glFinish();
+    const FrameImage immediate = gl.platform.readFrame();
+    float immediateNormal[3], immediateTexCoord[4];
+    glGetFloatv(GL_CURRENT_NORMAL, immediateNormal);
+    glGetFloatv(GL_CURRENT_TEXTURE_COORDS, immediateTexCoord);
+    glDisable(GL_LIGHTING);
+    glDisable(GL_COLOR_MATERIAL);
+
+    EXPECT_TRUE(arrays.rgb == immediate.rgb) << "the arrays drew another picture";
+    EXPECT_TRUE(litAt(arrays, 0.0f, -0.65f));  // the mover, half way
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(arraysNormal[i], immediateNormal[i]) << i;
+    EXPECT_FLOAT_EQ(immediateNormal[1], 0.6f);
+    EXPECT_EQ(arraysTexCoord[0], 0.25f);
+    EXPECT_EQ(arraysTexCoord[1], 0.75f);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
 TEST_F(Ms3dDraw, PushJointMatrix)
