@@ -4,7 +4,9 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <cassert>
+#include <cmath>
 
 LoadReport Model3ds::load(const char* fileName)
 {
@@ -49,6 +51,7 @@ LoadReport Model3ds::load(const char* fileName)
         if (from.materialIndex >= 0 && static_cast<std::size_t>(from.materialIndex) < materials.size())
             to.material = &materials[static_cast<std::size_t>(from.materialIndex)];
     }
+    computeBounds();
 
     for (std::size_t i = 0; i < scene.materials.size(); ++i) {
         const Material3ds& from = scene.materials[i];
@@ -70,13 +73,11 @@ void Model3ds::draw() const
         drawObject(static_cast<int>(i));
 }
 
-void Model3ds::drawObject(int index) const
+namespace {
+
+// What drawing an object sets before its triangles go to GL.
+void applyObjectState(const Model3dsObject& object)
 {
-    const bool inRange = index >= 0 && static_cast<std::size_t>(index) < objects.size();
-    assert(inRange && "drawObject: object index out of range");
-    if (!inRange)
-        return;
-    const Model3dsObject& object = objects[static_cast<std::size_t>(index)];
     if (object.material != nullptr) {
         glEnable(GL_TEXTURE_2D);
         glBindTexture(GL_TEXTURE_2D, object.material->texture);
@@ -93,5 +94,64 @@ void Model3ds::drawObject(int index) const
     glVertexPointer(3, GL_FLOAT, kStride, first != nullptr ? first->position : nullptr);
     glTexCoordPointer(2, GL_FLOAT, kStride, first != nullptr ? first->texCoord : nullptr);
     glNormalPointer(GL_FLOAT, kStride, first != nullptr ? first->normal : nullptr);
+}
+
+}  // namespace
+
+void Model3ds::drawObject(int index) const
+{
+    const bool inRange = index >= 0 && static_cast<std::size_t>(index) < objects.size();
+    assert(inRange && "drawObject: object index out of range");
+    if (!inRange)
+        return;
+    const Model3dsObject& object = objects[static_cast<std::size_t>(index)];
+    applyObjectState(object);
     glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(object.indices.size()), GL_UNSIGNED_INT, object.indices.data());
+}
+
+void Model3ds::applyDrawState() const
+{
+    for (const Model3dsObject& object : objects)
+        applyObjectState(object);
+}
+
+void Model3ds::computeBounds()
+{
+    // Centred on the box round the vertices, then wide enough for the
+    // farthest one. A NaN or infinite coordinate leaves the default sphere,
+    // which holds anything.
+    float low[3] = {std::numeric_limits<float>::infinity(), std::numeric_limits<float>::infinity(),
+                    std::numeric_limits<float>::infinity()};
+    float high[3] = {-low[0], -low[1], -low[2]};
+    bool any = false;
+    for (const Model3dsObject& object : objects)
+        for (const Model3dsVertex& v : object.vertices) {
+            any = true;
+            for (int i = 0; i < 3; ++i) {
+                low[i] = std::min(low[i], v.position[i]);
+                high[i] = std::max(high[i], v.position[i]);
+            }
+        }
+    bounds = BoundingSphere{};
+    if (!any) {
+        bounds.radius = 0.0f;
+        return;
+    }
+    for (int i = 0; i < 3; ++i)
+        bounds.centre[i] = low[i] + (high[i] - low[i]) / 2.0f;
+    double farthest = 0.0;
+    for (const Model3dsObject& object : objects)
+        for (const Model3dsVertex& v : object.vertices) {
+            double squared = 0.0;
+            for (int i = 0; i < 3; ++i) {
+                const double d = static_cast<double>(v.position[i]) - bounds.centre[i];
+                squared += d * d;
+            }
+            if (!std::isfinite(squared)) {
+                bounds = BoundingSphere{};
+                return;
+            }
+            farthest = std::max(farthest, squared);
+        }
+    bounds.radius = static_cast<float>(std::sqrt(farthest));
 }

@@ -12,6 +12,7 @@
 #include "assets/texture.h"
 
 #include <cstdint>
+#include <limits>
 #include <vector>
 
 // The layout is part of the interface: drawing hands it to GL with a stride
@@ -38,6 +39,13 @@ struct Model3dsObject {
     const Model3dsMaterial* material = nullptr;  // one of the model's materials, or none
 };
 
+// A sphere in model units holding every vertex of a model. The default, of
+// infinite radius, holds anything.
+struct BoundingSphere {
+    float centre[3] = {};
+    float radius = std::numeric_limits<float>::infinity();
+};
+
 class Model3ds {
 public:
     Model3ds() = default;
@@ -56,6 +64,14 @@ public:
     // One object, 0 to objects.size() - 1. Leaves the three client arrays
     // enabled and texturing as the object set it.
     void drawObject(int index) const;
+    // Everything draw() sets, without the geometry: for a model wholly out
+    // of view, so that what is drawn after it finds GL as draw() leaves it.
+    void applyDrawState() const;
+
+    // The sphere round every object's vertices; load sets it. A model built
+    // by hand keeps the default, which holds anything, unless this is called.
+    void computeBounds();
+    BoundingSphere bounds;
 
     // Sizes are the vectors' own: no count is kept beside them.
     std::vector<Model3dsObject> objects;

@@ -2,6 +2,9 @@
 
 #include <GL/gl.h>
 
+#include <cmath>
+#include <initializer_list>
+
 void beginBillboard()
 {
     glPushMatrix();
@@ -37,4 +40,38 @@ void drawTexturedQuad(int width, int height, float s0, float t0, float s1, float
     glTexCoord2f(s0, t1);
     glVertex3f(-hw, -hh, 0.0f);
     glEnd();
+}
+
+bool sphereOutOfView(const float centre[3], float radius)
+{
+    float modelview[16];
+    float projection[16];
+    glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
+    glGetFloatv(GL_PROJECTION_MATRIX, projection);
+    // The clip matrix, column-major: clip = projection * modelview.
+    double clip[16];
+    for (int column = 0; column < 4; ++column)
+        for (int row = 0; row < 4; ++row) {
+            double sum = 0.0;
+            for (int k = 0; k < 4; ++k)
+                sum += static_cast<double>(projection[4 * k + row]) * modelview[4 * column + k];
+            clip[4 * column + row] = sum;
+        }
+    // Each side of the volume is w + x >= 0, w - x >= 0 and so on for y and
+    // z: a plane in the model's own space.
+    const double margin = 1e-3 * radius + 1e-3;
+    for (int axis = 0; axis < 3; ++axis)
+        for (const double sign : {1.0, -1.0}) {
+            double plane[4];
+            for (int column = 0; column < 4; ++column)
+                plane[column] = clip[4 * column + 3] + sign * clip[4 * column + axis];
+            const double length = std::sqrt(plane[0] * plane[0] + plane[1] * plane[1] + plane[2] * plane[2]);
+            if (!(length > 0.0))
+                continue;
+            const double distance =
+                (plane[0] * centre[0] + plane[1] * centre[1] + plane[2] * centre[2] + plane[3]) / length;
+            if (distance < -(radius + margin))
+                return true;
+        }
+    return false;
 }

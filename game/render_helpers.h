@@ -11,3 +11,7 @@ void beginSkyTransform();
 // A w x h quad centred on the origin in the plane z = 0, with texture
 // coordinates (s0, t0) at the top left and (s1, t1) at the bottom right.
 void drawTexturedQuad(int width, int height, float s0, float t0, float s1, float t1);
+// True when a sphere given in the current modelview's space lies wholly
+// outside the current projection's view volume, with a margin for rounding:
+// nothing inside it could reach a pixel. A NaN or infinite sphere is never out.
+bool sphereOutOfView(const float centre[3], float radius);

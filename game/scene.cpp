@@ -22,6 +22,16 @@ void drawSky(const SkinnedModel& sky)
     glDepthMask(GL_TRUE);
 }
 
+// A mesh wholly out of view sends no triangles, but its state still goes
+// to GL: what is drawn after it finds the same texture, material and colour.
+void drawMeshInView(const Model3ds& mesh)
+{
+    if (sphereOutOfView(mesh.bounds.centre, mesh.bounds.radius))
+        mesh.applyDrawState();
+    else
+        mesh.draw();
+}
+
 void drawCars(const SceneView& scene)
 {
     // A part whose mesh has nothing to draw shows as a solid of its true
@@ -34,7 +44,7 @@ void drawCars(const SceneView& scene)
             continue;
         pushCarPartPose(car, 0);
         if (bodyMesh)
-            scene.carMesh.draw();
+            drawMeshInView(scene.carMesh);
         else
             drawStandInChassis(car);
         glPopMatrix();
@@ -43,7 +53,7 @@ void drawCars(const SceneView& scene)
         for (int part = 1; part < kCarPartCount; ++part) {
             pushCarPartPose(car, part);
             if (wheelMesh)
-                scene.wheelMesh.draw();
+                drawMeshInView(scene.wheelMesh);
             else
                 drawStandInWheel(car);
             glPopMatrix();

@@ -292,3 +292,107 @@ TEST(Model3dsFiles, EveryTestModelAgreesWithAssimp)
     }
     EXPECT_GE(compared, 9);
 }
+
+namespace {
+
+// What drawing a model leaves behind in GL for what is drawn after it.
+struct LeftState {
+    bool textured = false;
+    GLint texture = 0;
+    float colour[4] = {};
+    float diffuse[4] = {};
+    bool arrays = false;
+    bool operator==(const LeftState& o) const
+    {
+        return textured == o.textured && texture == o.texture && std::equal(colour, colour + 4, o.colour) &&
+               std::equal(diffuse, diffuse + 4, o.diffuse) && arrays == o.arrays;
+    }
+};
+
+LeftState leftState()
+{
+    LeftState s;
+    s.textured = glIsEnabled(GL_TEXTURE_2D) == GL_TRUE;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &s.texture);
+    glGetFloatv(GL_CURRENT_COLOR, s.colour);
+    glGetMaterialfv(GL_FRONT, GL_DIFFUSE, s.diffuse);
+    s.arrays = glIsEnabled(GL_VERTEX_ARRAY) && glIsEnabled(GL_TEXTURE_COORD_ARRAY) && glIsEnabled(GL_NORMAL_ARRAY);
+    return s;
+}
+
+void resetState()
+{
+    glDisableClientState(GL_VERTEX_ARRAY);
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    glDisableClientState(GL_NORMAL_ARRAY);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    glEnable(GL_TEXTURE_2D);
+    glColor4f(0.1f, 0.2f, 0.3f, 0.4f);
+    const float grey[4] = {0.5f, 0.5f, 0.5f, 1.0f};
+    glMaterialfv(GL_FRONT, GL_DIFFUSE, grey);
+}
+
+}  // namespace
+
+// A mesh out of view sends no triangles but must leave GL as its draw does,
+// whichever kind of object comes last.
+TEST(Model3dsDraw, OutOfViewLeavesTheStateItsDrawLeaves)
+{
+    OffscreenGl gl;
+    ASSERT_TRUE(gl.ok());
+    glDisable(GL_LIGHTING);
+    for (const bool materialLast : {false, true}) {
+        Model3ds model;
+        model.materials.resize(2);
+        model.materials[0].texture = 7;
+        model.materials[1].texture = 9;
+        model.materials[1].diffuse[0] = 200.0f;
+        model.objects.resize(3);
+        for (Model3dsObject& object : model.objects) {
+            object.vertices.resize(3);
+            object.vertices[1].position[0] = 1.0f;
+            object.vertices[2].position[1] = 1.0f;
+            object.indices = {0, 1, 2};
+        }
+        model.objects[0].material = &model.materials[0];
+        model.objects[materialLast ? 1 : 2].material = nullptr;
+        model.objects[materialLast ? 2 : 1].material = &model.materials[1];
+
+        lookAlongMinusZ();
+        resetState();
+        model.draw();
+        const LeftState drawn = leftState();
+        glClear(GL_COLOR_BUFFER_BIT);
+        resetState();
+        model.applyDrawState();
+        glFinish();
+        EXPECT_TRUE(leftState() == drawn) << "last object with a material: " << materialLast;
+        EXPECT_EQ(drawn.textured, materialLast);
+        const FrameImage image = gl.platform.readFrame();
+        EXPECT_TRUE(std::all_of(image.rgb.begin(), image.rgb.end(), [](std::uint8_t c) { return c == 0; }))
+            << "the state alone drew something";
+    }
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+TEST(Model3dsLoad, BoundsHoldEveryVertexAndGiveUpOnNaN)
+{
+    OffscreenGl gl;
+    ASSERT_TRUE(gl.ok());
+    Model3ds model;
+    model.load(writeTemp(file(leftSquare()), "square.3ds").c_str());
+    ASSERT_EQ(model.objects.size(), 1u);
+    // x -1..0, y -1..1, z 0: centred on (-0.5, 0, 0), half the diagonal wide.
+    EXPECT_FLOAT_EQ(model.bounds.centre[0], -0.5f);
+    EXPECT_FLOAT_EQ(model.bounds.centre[1], 0.0f);
+    EXPECT_FLOAT_EQ(model.bounds.radius, std::sqrt(1.25f));
+
+    model.objects[0].vertices[2].position[1] = std::nanf("");
+    model.computeBounds();
+    EXPECT_TRUE(std::isinf(model.bounds.radius));
+
+    Model3ds empty;
+    EXPECT_TRUE(std::isinf(empty.bounds.radius));  // built by hand: holds anything
+    empty.computeBounds();
+    EXPECT_EQ(empty.bounds.radius, 0.0f);
+}

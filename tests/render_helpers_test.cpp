@@ -5,7 +5,11 @@
 #include "offscreen_gl.h"
 
 #include <GL/gl.h>
+#include <GL/glu.h>
 #include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
 
 namespace {
 
@@ -44,6 +48,44 @@ TEST(RenderHelpers, BillboardAndSkyKeepWhatTheyShould)
     GLint depth = 0;
     glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &depth);
     EXPECT_EQ(depth, 1);
+}
+
+// The game's projection at 4:3, the viewer at the origin looking along -z:
+// the near plane at 10, the far at 2400, the sides 22.5 degrees up and down
+// and tan(22.5) * 4 / 3 = 0.552 to each side.
+TEST(RenderHelpers, SphereIsOutOfViewOnlyWhenWhollyOutside)
+{
+    OffscreenGl gl;
+    ASSERT_TRUE(gl.ok());
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(45.0, 4.0 / 3.0, 10.0, 2400.0);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    auto out = [](float x, float y, float z, float radius) {
+        const float centre[3] = {x, y, z};
+        return sphereOutOfView(centre, radius);
+    };
+    EXPECT_FALSE(out(0, 0, -100, 1));
+    EXPECT_TRUE(out(0, 0, 50, 1));       // behind
+    EXPECT_TRUE(out(0, 0, -5, 1));       // short of the near plane
+    EXPECT_FALSE(out(0, 0, -5, 6));      // reaching past it
+    EXPECT_TRUE(out(0, 0, -3000, 100));  // beyond the far plane
+    EXPECT_FALSE(out(0, 0, -3000, 700));
+    // 80 to the left at a depth of 100: 24.8 past the side, 21.7 from its plane.
+    EXPECT_TRUE(out(-80, 0, -100, 21));
+    EXPECT_FALSE(out(-80, 0, -100, 22));
+    EXPECT_TRUE(out(0, 70, -100, 20));   // above: 28.6 past the top, 26.4 from its plane
+    EXPECT_FALSE(out(0, 70, -100, 27));
+    EXPECT_FALSE(out(-80, 0, -100, std::numeric_limits<float>::infinity()));
+    EXPECT_FALSE(out(-80, 0, -100, std::nanf("")));
+    EXPECT_FALSE(out(std::nanf(""), 0, -100, 1));
+
+    // The modelview counts: turned a quarter round, the viewer sees down -x.
+    glRotatef(-90.0f, 0.0f, 1.0f, 0.0f);
+    EXPECT_TRUE(out(0, 0, -100, 1));
+    EXPECT_FALSE(out(-100, 0, 0, 1));
+    glLoadIdentity();
 }
 
 }  // namespace
