@@ -1,5 +1,5 @@
-// The GL side of SkinnedModel: drawing through client vertex arrays and the joint matrix
-// for things held by a joint (the gun in the player's hand).
+// The GL side of SkinnedModel: drawing through client vertex arrays, and
+// the joint matrix for things held by a joint (the gun in the player's hand).
 #include "assets/skinned_model.h"
 
 #include <GL/gl.h>
