@@ -3,8 +3,11 @@
 #
 # Xvfb picks a free display itself and writes its number once it accepts
 # clients, so parallel runs and other X servers on the machine do not clash.
+# -noreset: by default an X server resets whenever its last client leaves,
+# and a client that connects during the reset is refused ("x11 not
+# available" from SDL). The probes below connect and leave again and again.
 start_xvfb() {
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$tmp/display" >"$tmp/xvfb.log" 2>&1 &
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$tmp/display" >"$tmp/xvfb.log" 2>&1 &
   xvfb_pid=$!
   display=""
   for _ in $(seq 100); do

@@ -60,21 +60,34 @@ launch() {
     "$game" --data "$data" --windowed >"$tmp/game.out" 2>"$tmp/game.err" &
   game_pid=$!
 }
+xdo() {
+  timeout -s KILL 5 env DISPLAY=":$display" xdotool "$@" 2>/dev/null
+}
+
+# The names of the visible windows, one a line.
+window_names() {
+  for w in $(xdo search --onlyvisible --class ''); do
+    xdo getwindowname "$w"
+  done
+}
+
 launch
 # Now and then SDL cannot reach a display that has just started ("x11 not
-# available"); such a start is tried once more, any other failure is final.
+# available"), and the game shows its error box; such a start is tried once
+# more, any other failure is final. The box of the first start can outlive
+# its process for a moment, so the second waits until it has gone.
 relaunched=""
 retry_start() {
   [ -z "$relaunched" ] && grep -q "x11 not available" "$tmp/game.err" || return 1
   echo "the game could not reach the display; starting it once more"
   kill -KILL "$game_pid" 2>/dev/null
   wait "$game_pid" 2>/dev/null
+  for _ in $(seq 50); do
+    [ -z "$(window_names)" ] && break
+    sleep 0.1
+  done
   relaunched=yes
   launch
-}
-
-xdo() {
-  timeout -s KILL 5 env DISPLAY=":$display" xdotool "$@" 2>/dev/null
 }
 
 # Any window that is not the game's is a box (a question or an error).
