@@ -39,8 +39,9 @@ set(icon_files)
 foreach(size ${TURFWAR_ICON_SIZES})
   list(APPEND icon_files ${icon_dir}/turfwar-${size}.png)
 endforeach()
-add_executable(turfwar-render-icon tools/icon/render_icon.cpp)
+add_executable(turfwar-render-icon tools/icon/render_icon.cpp tools/png_file.cpp)
 target_compile_options(turfwar-render-icon PRIVATE ${TURFWAR_WARNINGS})
+target_include_directories(turfwar-render-icon PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(turfwar-render-icon PRIVATE turfwar_core PNG::PNG ${GLU_LIBRARY})
 # Mesa's software driver leaks by design on every context it makes: a
 # sanitizer build must not fail on it here (the tests leave leaks to valgrind).

@@ -52,10 +52,10 @@
 #include "app/error_box.h"
 #include "app/game.h"
 #include "app/headless_platform.h"
+#include "tools/png_file.h"
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
-#include <png.h>
 #include <sndfile.h>
 
 #include <cerrno>
@@ -428,34 +428,8 @@ bool writePng(const std::string& path, const FrameImage& image, std::string& err
         error = "no frame has been drawn yet";
         return false;
     }
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) {
-        error = std::string("cannot write ") + path + ": " + std::strerror(errno);
-        return false;
-    }
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
-    if (png == nullptr || info == nullptr || setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        std::fclose(file);
-        error = "cannot encode " + path;
-        return false;
-    }
-    png_init_io(png, file);
-    png_set_IHDR(png, info, static_cast<png_uint_32>(image.width), static_cast<png_uint_32>(image.height), 8,
-                 PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    const std::size_t stride = static_cast<std::size_t>(image.width) * 3;
     // GL rows run bottom up; a picture's run top down.
-    for (int row = image.height - 1; row >= 0; --row)
-        png_write_row(png, image.rgb.data() + static_cast<std::size_t>(row) * stride);
-    png_write_end(png, info);
-    png_destroy_write_struct(&png, &info);
-    if (std::fclose(file) != 0) {
-        error = std::string("cannot write ") + path + ": " + std::strerror(errno);
-        return false;
-    }
-    return true;
+    return writePngFile(path, image.width, image.height, 3, image.rgb.data(), true, error);
 }
 
 // Runs one frame: the clock moves on, pending messages are handled first (as

@@ -18,16 +18,13 @@
 #include "app/headless_platform.h"
 #include "game/car_drawing.h"
 #include "game/scene.h"
+#include "tools/png_file.h"
 
 #include <GL/gl.h>
 #include <GL/glu.h>
-#include <png.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
-#include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <string>
@@ -153,33 +150,11 @@ Rgba iconFrom(const std::vector<std::uint8_t>& overBlack, const std::vector<std:
 
 bool writePng(const std::filesystem::path& path, const Rgba& icon)
 {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) {
-        std::cerr << "turfwar-render-icon: cannot write " << path.string() << ": " << std::strerror(errno) << "\n";
-        return false;
-    }
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
-    if (png == nullptr || info == nullptr || setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        std::fclose(file);
-        std::cerr << "turfwar-render-icon: cannot encode " << path.string() << "\n";
-        return false;
-    }
-    png_init_io(png, file);
-    const auto side = static_cast<png_uint_32>(icon.side);
-    png_set_IHDR(png, info, side, side, 8, PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                 PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    for (int row = 0; row < icon.side; ++row)
-        png_write_row(png, icon.pixels.data() + static_cast<std::size_t>(row) * icon.side * 4);
-    png_write_end(png, info);
-    png_destroy_write_struct(&png, &info);
-    if (std::fclose(file) != 0) {
-        std::cerr << "turfwar-render-icon: cannot write " << path.string() << ": " << std::strerror(errno) << "\n";
-        return false;
-    }
-    return true;
+    std::string error;
+    if (writePngFile(path.string(), icon.side, icon.side, 4, icon.pixels.data(), false, error))
+        return true;
+    std::cerr << "turfwar-render-icon: " << error << "\n";
+    return false;
 }
 
 }  // namespace
