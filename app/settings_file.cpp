@@ -138,7 +138,7 @@ std::string clipped(std::string_view text)
 
 std::string where(const std::string& fileName, const toml::source_region& region)
 {
-    return fileName + ":" + std::to_string(region.begin.line) + ":" + std::to_string(region.begin.column) + ": ";
+    return oneLine(fileName) + ":" + std::to_string(region.begin.line) + ":" + std::to_string(region.begin.column) + ": ";
 }
 
 // Messages about places in the file, handed out in the file's order (toml++
@@ -226,9 +226,13 @@ public:
         // Compared as the float it will be, so that "0.9" is within 0.9f; the
         // first test keeps the conversion defined and lets no NaN through.
         if (!(std::fabs(v) <= 1e30) || !(static_cast<float>(v) >= low && static_cast<float>(v) <= high)) {
+            // The shortest form that reads back as the same number, so that a
+            // value just past an end does not look like the end itself.
             char shown[32];
-            std::snprintf(shown, sizeof shown, "%g", v);
-            reject(node, key, std::string(shown) + " is out of range (" + floatText(low) + " to " + floatText(high) + ")",
+            const auto [end, ec] = std::to_chars(shown, shown + sizeof shown, v);
+            reject(node, key,
+                   std::string(shown, ec == std::errc() ? end : shown) + " is out of range (" + floatText(low) +
+                       " to " + floatText(high) + ")",
                    defaultText);
             return;
         }
@@ -270,20 +274,22 @@ public:
         reject(node, key, quoted(clipped(value->get())) + " is not one of " + choices, defaultText);
     }
 
-    void readBinding(const toml::node& node, std::string_view key, Binding& out)
+    // True when the file's value is taken.
+    bool readBinding(const toml::node& node, std::string_view key, Binding& out)
     {
         const std::string defaultText = quoted(bindingName(out));
         const auto* value = node.as_string();
         if (value == nullptr) {
             wrongType(node, key, "a key name", defaultText);
-            return;
+            return false;
         }
         const std::optional<Binding> binding = bindingFromName(value->get());
         if (!binding) {
             reject(node, key, quoted(clipped(value->get())) + " is not a key or mouse button name", defaultText);
-            return;
+            return false;
         }
         out = *binding;
+        return true;
     }
 
     void unknownKey(const toml::key& key)
@@ -342,12 +348,18 @@ void readGamepad(SectionReader& reader, const toml::key& name, const toml::node&
         reader.unknownKey(name);
 }
 
-void readKeys(SectionReader& reader, const toml::key& name, const toml::node& node, KeyBindings& keys)
+// Where the file set each binding it set; unset for one left at its default
+// (not given, or refused).
+using BindingPlaces = std::array<std::optional<toml::source_region>, kActionCount>;
+
+void readKeys(SectionReader& reader, const toml::key& name, const toml::node& node, KeyBindings& keys,
+              BindingPlaces& places)
 {
     const std::string_view key = name.str();
     for (std::size_t i = 0; i < kActionCount; ++i) {
         if (key == kActionKeyNames[i]) {
-            reader.readBinding(node, key, keys.bindings[i]);
+            if (reader.readBinding(node, key, keys.bindings[i]))
+                places[i] = node.source();
             return;
         }
     }
@@ -355,22 +367,28 @@ void readKeys(SectionReader& reader, const toml::key& name, const toml::node& no
 }
 
 // Two actions on one input both happen on it, which is seldom what a player
-// meant; say so, and keep both as written.
-void reportSharedBindings(const toml::table& keysTable, const KeyBindings& keys, PlacedMessages& messages)
+// meant; say so, naming the line that set each (or its default), and keep
+// both as written. The message stands at the later of the lines.
+void reportSharedBindings(const KeyBindings& keys, const BindingPlaces& places, PlacedMessages& messages)
 {
+    auto origin = [&](std::size_t action) {
+        return places[action] ? "line " + std::to_string(places[action]->begin.line) : std::string("its default");
+    };
     for (std::size_t i = 0; i < kActionCount; ++i) {
         for (std::size_t j = i + 1; j < kActionCount; ++j) {
             if (!(keys.bindings[i] == keys.bindings[j]))
                 continue;
-            // Point at whichever of the two the file set (the later one when both).
-            const toml::node* set = keysTable.get(kActionKeyNames[j]);
-            if (set == nullptr)
-                set = keysTable.get(kActionKeyNames[i]);
-            if (set == nullptr)
-                continue;
-            messages.add(set->source(), std::string("keys.") + kActionKeyNames[i] + " and keys." + kActionKeyNames[j] +
-                                            " are both " + quoted(bindingName(keys.bindings[i])) +
-                                            "; both actions will happen on it");
+            const std::optional<toml::source_region>& first = places[i];
+            const std::optional<toml::source_region>& second = places[j];
+            if (!first && !second)
+                continue;  // the defaults never share
+            const bool secondLater = !first || (second && (second->begin.line != first->begin.line
+                                                               ? second->begin.line > first->begin.line
+                                                               : second->begin.column > first->begin.column));
+            messages.add(secondLater ? *second : *first,
+                         std::string("keys.") + kActionKeyNames[i] + " (" + origin(i) + ") and keys." +
+                             kActionKeyNames[j] + " (" + origin(j) + ") are both " +
+                             quoted(bindingName(keys.bindings[i])) + "; both actions will happen on it");
         }
     }
 }
@@ -379,6 +397,8 @@ void readDocument(const toml::table& document, const std::string& fileName, Sett
 {
     Settings& settings = result.settings;
     PlacedMessages messages(fileName);
+    BindingPlaces bindingPlaces;
+    bool keysRead = false;
     for (const auto& [name, node] : document) {
         const std::string_view section = name.str();
         const toml::table* table = node.as_table();
@@ -405,13 +425,176 @@ void readDocument(const toml::table& document, const std::string& fileName, Sett
             else if (section == "gamepad")
                 readGamepad(reader, key, value, settings.gamepad);
             else
-                readKeys(reader, key, value, settings.keys);
+                readKeys(reader, key, value, settings.keys, bindingPlaces);
         }
-        if (section == "keys")
-            reportSharedBindings(*table, settings.keys, messages);
+        keysRead = keysRead || section == "keys";
     }
+    if (keysRead)
+        reportSharedBindings(settings.keys, bindingPlaces, messages);
     messages.moveInto(result.messages);
 }
+
+// --- Refusing what would take the parser too deep. ---
+
+struct TextPlace {
+    std::size_t line = 1;
+    std::size_t column = 1;
+};
+
+// Finds where the text first nests deeper than kMaxSettingsNesting, without
+// parsing it: toml++ recurses once per level, and bounds neither a dotted
+// key's parts nor the tables they open, so a deep enough file overflows the
+// stack before the parser can say anything. Each part of a key, each [ and
+// each { counts as a level (a little more than the tables it makes, never
+// less). Strings and comments are skipped as TOML reads them; where a
+// malformed text makes this scan and TOML part ways, the parser has stopped
+// at the fault before it could recurse any deeper.
+class NestingScan {
+public:
+    explicit NestingScan(std::string_view text) : text_(text) {}
+
+    std::optional<TextPlace> firstTooDeep()
+    {
+        for (; i_ < text_.size(); ++i_) {
+            const char c = text_[i_];
+            if (c == '"' || c == '\'') {
+                skipString();
+            } else if (c == '#') {
+                skipToLineEnd();
+            } else if (c == '\n') {
+                newLine();
+                if (open_.empty())
+                    startKey();
+            } else if (c == '.') {
+                if (inKey_ && !within(containerLevel() + ++keyParts_))
+                    return here();
+            } else if (c == '=') {
+                if (inKey_) {
+                    inKey_ = false;
+                    valueLevel_ = containerLevel() + keyParts_;
+                }
+            } else if (c == '[' && open_.empty() && inKey_) {
+                if (!readHeader())
+                    return here();
+            } else if (c == '[' || c == '{') {
+                const std::size_t level = (inKey_ ? containerLevel() + keyParts_ : valueLevel_) + 1;
+                if (!within(level))
+                    return here();
+                open_.push_back({c == '[' ? ']' : '}', level});
+                if (c == '{')
+                    startKey();
+                else
+                    valueLevel_ = level;
+            } else if (c == ',' && !open_.empty()) {
+                if (open_.back().closer == '}')
+                    startKey();
+                else
+                    valueLevel_ = open_.back().level;
+            } else if ((c == ']' || c == '}') && !open_.empty()) {
+                open_.pop_back();
+                inKey_ = false;
+                if (!open_.empty() && open_.back().closer == ']')
+                    valueLevel_ = open_.back().level;
+            }
+        }
+        return std::nullopt;
+    }
+
+private:
+    struct Open {
+        char closer;        // ']' or '}'
+        std::size_t level;  // of what it holds
+    };
+
+    static bool within(std::size_t level) { return level <= kMaxSettingsNesting; }
+    TextPlace here() const { return {line_, i_ - lineStart_ + 1}; }
+    std::size_t containerLevel() const { return open_.empty() ? headerLevel_ : open_.back().level; }
+    void startKey()
+    {
+        inKey_ = true;
+        keyParts_ = 1;
+    }
+    void newLine()
+    {
+        ++line_;
+        lineStart_ = i_ + 1;
+    }
+    void skipToLineEnd()
+    {
+        while (i_ + 1 < text_.size() && text_[i_ + 1] != '\n')
+            ++i_;
+    }
+    bool startsHere(std::string_view what) const { return text_.substr(i_, what.size()) == what; }
+
+    // From the opening quote to the closing one (or to the end of the line
+    // where a one-line string is left open), counting the lines inside.
+    void skipString()
+    {
+        const char quote = text_[i_];
+        const std::string_view triple = quote == '"' ? "\"\"\"" : "'''";
+        const bool multiLine = startsHere(triple);
+        i_ += multiLine ? 3 : 1;
+        for (; i_ < text_.size(); ++i_) {
+            const char c = text_[i_];
+            if (c == '\n') {
+                if (!multiLine) {
+                    --i_;  // the line's end is the scan's again
+                    return;
+                }
+                newLine();
+            } else if (c == '\\' && quote == '"' && i_ + 1 < text_.size()) {
+                ++i_;
+                if (text_[i_] == '\n')
+                    newLine();
+            } else if (c == quote && !multiLine) {
+                return;
+            } else if (c == quote && startsHere(triple)) {
+                i_ += 2;
+                // """a"""" holds a" : up to two more quotes belong to the string.
+                for (int extra = 0; extra < 2 && i_ + 1 < text_.size() && text_[i_ + 1] == quote; ++extra)
+                    ++i_;
+                return;
+            }
+        }
+    }
+
+    // A [table] or [[array of tables]] header, its parts counted; false when
+    // it is too deep. Leaves the scan on the header's last character.
+    bool readHeader()
+    {
+        std::size_t level = 1;
+        if (i_ + 1 < text_.size() && text_[i_ + 1] == '[') {
+            ++level;
+            ++i_;
+        }
+        for (++i_; i_ < text_.size(); ++i_) {
+            const char c = text_[i_];
+            if (c == '\n') {
+                --i_;
+                break;
+            }
+            if (c == ']')
+                break;
+            if (c == '"' || c == '\'')
+                skipString();
+            else if (c == '.' && !within(++level))
+                return false;
+        }
+        headerLevel_ = level;
+        startKey();
+        return true;
+    }
+
+    std::string_view text_;
+    std::size_t i_ = 0;
+    std::size_t line_ = 1;
+    std::size_t lineStart_ = 0;
+    std::vector<Open> open_;
+    std::size_t headerLevel_ = 0;  // of the keys under the last header
+    bool inKey_ = true;            // reading a key (else a value)
+    std::size_t keyParts_ = 1;     // of the key being read
+    std::size_t valueLevel_ = 0;   // of the value being read
+};
 
 std::string tooLarge(const std::string& path)
 {
@@ -423,6 +606,13 @@ std::string tooLarge(const std::string& path)
 SettingsFileResult parseSettingsText(std::string_view text, const std::string& fileName)
 {
     SettingsFileResult result;
+    if (const std::optional<TextPlace> deep = NestingScan(text).firstTooDeep()) {
+        result.messages.push_back(oneLine(fileName) + ":" + std::to_string(deep->line) + ":" +
+                                  std::to_string(deep->column) + ": not a valid settings file: nested more than " +
+                                  std::to_string(kMaxSettingsNesting) +
+                                  " levels deep (tables, arrays and the parts of dotted keys); using every default");
+        return result;
+    }
     toml::table document;
     try {
         document = toml::parse(text, fileName);
@@ -444,20 +634,20 @@ SettingsFileResult readSettingsFile(const std::string& path, bool missingIsQuiet
     if (file.get() < 0) {
         if (errno == ENOENT && missingIsQuiet)
             return result;
-        result.messages.push_back(path + ": cannot read (" + std::strerror(errno) + "); using every default");
+        result.messages.push_back(oneLine(path) + ": cannot read (" + std::strerror(errno) + "); using every default");
         return result;
     }
     struct stat status {};
     if (::fstat(file.get(), &status) != 0) {
-        result.messages.push_back(path + ": cannot read (" + std::strerror(errno) + "); using every default");
+        result.messages.push_back(oneLine(path) + ": cannot read (" + std::strerror(errno) + "); using every default");
         return result;
     }
     if (S_ISDIR(status.st_mode)) {
-        result.messages.push_back(path + ": a folder, not a settings file; using every default");
+        result.messages.push_back(oneLine(path) + ": a folder, not a settings file; using every default");
         return result;
     }
     if (S_ISREG(status.st_mode) && status.st_size > static_cast<off_t>(kMaxSettingsFileBytes)) {
-        result.messages.push_back(tooLarge(path));
+        result.messages.push_back(tooLarge(oneLine(path)));
         return result;
     }
     // Read one byte past the limit: a device or a file still growing may
@@ -474,11 +664,11 @@ SettingsFileResult readSettingsFile(const std::string& path, bool missingIsQuiet
             break;
         if (errno == EINTR)
             continue;
-        result.messages.push_back(path + ": cannot read (" + std::strerror(errno) + "); using every default");
+        result.messages.push_back(oneLine(path) + ": cannot read (" + std::strerror(errno) + "); using every default");
         return result;
     }
     if (got > kMaxSettingsFileBytes) {
-        result.messages.push_back(tooLarge(path));
+        result.messages.push_back(tooLarge(oneLine(path)));
         return result;
     }
     text.resize(got);

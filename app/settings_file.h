@@ -4,8 +4,9 @@
 // README shows every key with its default.
 //
 // Bad input never stops the game. A file that cannot be read, is a folder,
-// is larger than kMaxSettingsFileBytes (refused unread) or is not valid TOML
-// gives one message and every setting at its default. In a well-formed file
+// is larger than kMaxSettingsFileBytes (refused unread), nests deeper than
+// kMaxSettingsNesting (refused before parsing) or is not valid TOML gives one
+// message and every setting at its default. In a well-formed file
 // an unknown key, a value of the wrong type or out of range gives one message
 // naming the key, and that key keeps its default while the rest apply. Each
 // message names the file and, where there is one, the line and column.
@@ -21,6 +22,10 @@
 #include <vector>
 
 inline constexpr std::size_t kMaxSettingsFileBytes = 1024 * 1024;
+// Levels of tables, arrays and parts of dotted keys: the game's own keys are
+// two deep, and the parser recurses once per level, so a file of thousands
+// would overflow the stack.
+inline constexpr std::size_t kMaxSettingsNesting = 32;
 
 // What a player may set, shared by the file and the command line.
 inline constexpr int kMinVolume = 0;  // percent

@@ -158,6 +158,74 @@ TEST(SettingsText, ASyntaxErrorNamesTheLineAndColumnAndKeepsEveryDefault)
     }
 }
 
+std::string repeated(std::string_view piece, std::size_t times)
+{
+    std::string out;
+    for (std::size_t i = 0; i < times; ++i)
+        out += piece;
+    return out;
+}
+
+// The parser recurses once per level; files deep enough to overflow the
+// stack (thousands of levels fit well under the size limit) are refused
+// before it sees them, and nothing a real settings file holds comes near.
+TEST(SettingsText, DeeplyNestedFilesAreRefusedBeforeParsing)
+{
+    const std::size_t deep = 160000;
+    struct Case {
+        std::string text;
+        const char* where;
+    };
+    const std::vector<Case> cases = {
+        {"[a" + repeated(".a", deep) + "]\n", "settings.toml:1:65: "},
+        {"# a comment\nb" + repeated(".b", deep) + " = 1\n", "settings.toml:2:64: "},
+        {"[video]\nmax_fps = 30\nx = " + repeated("{b = ", deep) + "1" + repeated("}", deep) + "\n",
+         "settings.toml:3:"},
+        {"x = " + repeated("[", deep) + repeated("]", deep) + "\n", "settings.toml:1:"},
+        {"x = [\n" + repeated("[{a.b.c = [\n", deep / 4) + "\n", "settings.toml:"},
+        {"[[a" + repeated(".\"quoted part\"", 40) + "]]\n", "settings.toml:1:"},
+        {"[keys]\n" + repeated("k.", 40) + "k = \"W\"\n", "settings.toml:2:"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text.substr(0, 80));
+        const SettingsFileResult result = parseSettingsText(c.text, kFile);
+        ASSERT_EQ(result.messages.size(), 1u) << joined(result.messages);
+        EXPECT_EQ(result.messages[0].rfind(c.where, 0), 0u) << result.messages[0];
+        EXPECT_NE(result.messages[0].find("not a valid settings file: nested more than 32 levels deep"),
+                  std::string::npos)
+            << result.messages[0];
+        EXPECT_NE(result.messages[0].find("using every default"), std::string::npos);
+        expectSameSettings(result.settings, Settings{});
+    }
+
+    // Brackets and dots inside strings and comments are no nesting, and a
+    // deep but bounded file reaches the parser, which reads it as usual.
+    const std::string notDeep =
+        "[keys]  # " + repeated("[{.", 100) + "\n" +
+        "fire = \"[\"\n" +
+        "quit = '" + repeated("[", 100) + "'\n" +
+        "\"" + repeated("a.", 100) + "\" = 1\n" +
+        "[video]\n" +
+        "max_fps = 30\n" +
+        "notes = \"\"\"\n" + repeated("[{.\\\"\n", 100) + "\"\"\"\"\n" +
+        "more = '''" + repeated("[{.'\n", 100) + "'''''\n" +
+        "levels = " + repeated("[", 30) + repeated("]", 30) + "\n" +
+        "[mouse" + repeated(".m", 30) + "]\n";
+    const SettingsFileResult result = parseSettingsText(notDeep, kFile);
+    for (const std::string& message : result.messages)
+        EXPECT_EQ(message.find("not a valid settings file"), std::string::npos) << message;
+    EXPECT_EQ(result.settings.video.maxFps, 30);
+    EXPECT_EQ(result.settings.keys[Action::Fire], key(SDL_SCANCODE_LEFTBRACKET));
+
+    // The same refusal as the default file at the start: one message, every default.
+    ScratchFolder folder;
+    const std::string file = folder.write("deep.toml", "[audio]\nvolume = 5\n" + repeated("a.", deep) + "a = 1\n");
+    const SettingsFileResult read = readSettingsFile(file, true);
+    ASSERT_EQ(read.messages.size(), 1u) << joined(read.messages);
+    EXPECT_EQ(read.messages[0].rfind(file + ":3:", 0), 0u) << read.messages[0];
+    expectSameSettings(read.settings, Settings{});
+}
+
 // In a well-formed file each bad key is named once and keeps its default;
 // the good keys around it still apply.
 TEST(SettingsText, WrongTypesAndOutOfRangeValuesFallBackKeyByKey)
@@ -241,6 +309,12 @@ TEST(SettingsText, RangesIncludeTheirEnds)
     EXPECT_EQ(past.messages.size(), 5u) << joined(past.messages);
     expectSameSettings(past.settings, Settings{});
 
+    // A value just past an end is shown with the digits that put it there.
+    const SettingsFileResult justPast = parseSettingsText("[gamepad]\ndead_zone = 0.9000001\n", kFile);
+    ASSERT_EQ(justPast.messages.size(), 1u) << joined(justPast.messages);
+    EXPECT_NE(justPast.messages[0].find("0.9000001 is out of range (0.0 to 0.9)"), std::string::npos)
+        << justPast.messages[0];
+
     // Integers beyond any int do not wrap into the range.
     const SettingsFileResult huge = parseSettingsText("[audio]\nvolume = 4294967346\n", kFile);
     EXPECT_EQ(huge.messages.size(), 1u);
@@ -318,10 +392,28 @@ TEST(SettingsText, TwoActionsOnOneInputAreReportedAndKeptAsWritten)
 {
     const SettingsFileResult result = parseSettingsText("[keys]\nfire = \"W\"\n", kFile);
     ASSERT_EQ(result.messages.size(), 1u) << joined(result.messages);
-    EXPECT_EQ(result.messages[0],
-              "settings.toml:2:8: keys.forward and keys.fire are both \"W\"; both actions will happen on it");
+    EXPECT_EQ(result.messages[0], "settings.toml:2:8: keys.forward (its default) and keys.fire (line 2) are both "
+                                  "\"W\"; both actions will happen on it");
     EXPECT_EQ(result.settings.keys[Action::Fire], key(SDL_SCANCODE_W));
     EXPECT_EQ(result.settings.keys[Action::Forward], key(SDL_SCANCODE_W));
+
+    // Each line named is the one that set the key: the later of the two in
+    // the file (not in the list of actions), and never a refused value's.
+    const SettingsFileResult both = parseSettingsText("[keys]\nquit = \"X\"\n\nforward = \"X\"\n", kFile);
+    ASSERT_EQ(both.messages.size(), 1u) << joined(both.messages);
+    EXPECT_EQ(both.messages[0], "settings.toml:4:11: keys.forward (line 4) and keys.quit (line 2) are both \"X\"; "
+                                "both actions will happen on it");
+    const SettingsFileResult refused = parseSettingsText("[keys]\nforward = \"Q\"\nrun = \"Nope\"\n", kFile);
+    ASSERT_EQ(refused.messages.size(), 2u) << joined(refused.messages);
+    EXPECT_EQ(refused.messages[0], "settings.toml:2:11: keys.forward (line 2) and keys.run (its default) are both "
+                                   "\"Q\"; both actions will happen on it");
+    EXPECT_EQ(refused.messages[1].rfind("settings.toml:3:7: keys.run: \"Nope\" is not", 0), 0u);
+    // Dotted keys outside the section are lines of the file like any other.
+    const SettingsFileResult dotted = parseSettingsText("keys.back = \"E\"\n", kFile);
+    ASSERT_EQ(dotted.messages.size(), 1u) << joined(dotted.messages);
+    EXPECT_EQ(dotted.messages[0].rfind("settings.toml:1:13: keys.back (line 1) and keys.enter_leave (its default)", 0),
+              0u)
+        << dotted.messages[0];
 
     // Swapping two keys is no clash.
     EXPECT_TRUE(parseSettingsText("[keys]\nforward = \"S\"\nback = \"W\"\n", kFile).messages.empty());
@@ -454,6 +546,16 @@ TEST(SettingsFile, AMissingFileIsQuietOnlyWhenItIsTheDefaultOne)
     const SettingsFileResult named = readSettingsFile(missing, false);
     ASSERT_EQ(named.messages.size(), 1u);
     EXPECT_EQ(named.messages[0], missing + ": cannot read (No such file or directory); using every default");
+
+    // A path holding a line break or an escape still gives one line.
+    const std::string oddPath = folder.path("new\nline\x1b[31m.toml");
+    const SettingsFileResult odd = readSettingsFile(oddPath, false);
+    ASSERT_EQ(odd.messages.size(), 1u);
+    EXPECT_EQ(odd.messages[0], folder.path("new\\x0aline\\x1b[31m.toml") +
+                                   ": cannot read (No such file or directory); using every default");
+    const SettingsFileResult oddText = parseSettingsText("[audio]\nvolume = 500\n", "a\rb");
+    ASSERT_EQ(oddText.messages.size(), 1u);
+    EXPECT_EQ(oddText.messages[0].rfind("a\\x0db:2:10: audio.volume", 0), 0u) << oddText.messages[0];
 
     // /dev/null is an empty settings file, and a FIFO nobody writes does not hold up the start.
     EXPECT_TRUE(readSettingsFile("/dev/null", false).messages.empty());
