@@ -64,6 +64,24 @@ CLI::Validator numberCheck(float low, float high)
         "", "number");
 }
 
+// CLI11 takes the next argument as an option's value whatever it is, so
+// "--config --windowed" would read a file named "--windowed". A value that
+// is an option is a missing value; a negative number is not an option.
+bool looksLikeOption(const std::string& text)
+{
+    return text.size() >= 2 && text[0] == '-' &&
+           (text[1] == '-' || (text[1] >= 'a' && text[1] <= 'z') || (text[1] >= 'A' && text[1] <= 'Z'));
+}
+
+CLI::Validator valueNotOption()
+{
+    return CLI::Validator(
+        [](std::string& text) -> std::string {
+            return looksLikeOption(text) ? "missing value ('" + text + "' is an option)" : "";
+        },
+        "", "value");
+}
+
 CLI::Validator vsyncCheck()
 {
     return CLI::Validator(
@@ -110,7 +128,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments)
         "the game asks at start whether to run full screen.");
     app.set_version_flag("--version", std::string("turfwar ") + TURFWAR_VERSION, "Print the version and exit");
 
-    bool fullscreen = false, windowed = false;
+    bool fullscreen = false, windowed = false, mute = false, invertY = false;
     std::string data, volume, sensitivity, vsync, maxFps, config;
     CommandLine result;
     CommandLineOptions& options = result.options;
@@ -120,27 +138,35 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments)
     CLI::Option* dataOption =
         app.add_option("--data", data, "Read the game data from DIR (default: the current folder when it holds the data, else the installed data)")
             ->type_name("DIR")
+            ->check(valueNotOption())
             ->check(folderCheck());
-    app.add_flag("--mute", options.mute, "Play no sound");
+    CLI::Option* muteOption = app.add_flag("--mute", mute, "Play no sound (--mute=false: play it, whatever the file says)");
     CLI::Option* volumeOption = app.add_option("--volume", volume, "Sound volume in percent (default 100)")
                                     ->type_name("0..100")
+                                    ->check(valueNotOption())
                                     ->check(wholeNumberCheck(kMinVolume, kMaxVolume));
     CLI::Option* sensitivityOption =
         app.add_option("--mouse-sensitivity", sensitivity, "Degrees of turn per mouse count (default 1.0)")
             ->type_name("X")
+            ->check(valueNotOption())
             ->check(numberCheck(kMinMouseSensitivity, kMaxMouseSensitivity));
-    app.add_flag("--invert-y", options.invertY, "Mouse forward looks down");
+    CLI::Option* invertYOption =
+        app.add_flag("--invert-y", invertY, "Mouse forward looks down (--invert-y=false: looks up)");
     CLI::Option* vsyncOption =
         app.add_option("--vsync", vsync,
                        "Wait for the display: adaptive (default; late frames tear), on, or off (as fast as possible)")
             ->type_name("on|off|adaptive")
+            ->check(valueNotOption())
             ->check(vsyncCheck());
     CLI::Option* maxFpsOption =
         app.add_option("--max-fps", maxFps, "Draw at most N frames a second (0, the default: no cap)")
             ->type_name("N")
+            ->check(valueNotOption())
             ->check(wholeNumberCheck(0, kMaxFpsLimit));
     CLI::Option* configOption =
-        app.add_option("--config", config, "Read this settings file instead of the default one")->type_name("FILE");
+        app.add_option("--config", config, "Read this settings file instead of the default one")
+            ->type_name("FILE")
+            ->check(valueNotOption());
     app.add_flag("--print-config", options.printConfig, "Print the settings in effect as a settings file and exit");
 
     std::vector<const char*> argv;
@@ -161,12 +187,8 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments)
     } catch (const CLI::ParseError& error) {
         result.exitNow = true;
         result.exitStatus = kExitBadOptions;
-        std::string reason = error.what();
-        // One line, whatever CLI11 wrote.
-        for (char& c : reason) {
-            if (c == '\n')
-                c = ' ';
-        }
+        // One line, whatever CLI11 wrote or the arguments held.
+        const std::string reason = oneLineText(error.what());
         // The usage without the line that says what the game is.
         const std::string help = app.help();
         const std::size_t usage = help.find("Usage:");
@@ -178,6 +200,10 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments)
         options.fullscreen = FullscreenChoice::Yes;
     if (windowed)
         options.fullscreen = FullscreenChoice::No;
+    if (muteOption->count() > 0)
+        options.mute = mute;
+    if (invertYOption->count() > 0)
+        options.invertY = invertY;
     if (dataOption->count() > 0)
         options.dataFolder = data;
     if (volumeOption->count() > 0)
@@ -202,13 +228,13 @@ void applyCommandLine(const CommandLineOptions& options, Settings& settings)
     if (options.maxFps)
         settings.video.maxFps = *options.maxFps;
     if (options.mute)
-        settings.audio.mute = true;
+        settings.audio.mute = *options.mute;
     if (options.volume)
         settings.audio.volume = *options.volume;
     if (options.mouseSensitivity)
         settings.mouse.sensitivity = *options.mouseSensitivity;
     if (options.invertY)
-        settings.mouse.invertY = true;
+        settings.mouse.invertY = *options.invertY;
     if (options.dataFolder)
         settings.dataFolder = options.dataFolder;
 }

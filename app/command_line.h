@@ -17,10 +17,10 @@ inline constexpr int kExitBadOptions = 2;
 struct CommandLineOptions {
     std::optional<FullscreenChoice> fullscreen;  // --fullscreen (Yes) or --windowed (No)
     std::optional<std::string> dataFolder;       // --data, an existing folder
-    bool mute = false;                           // --mute
+    std::optional<bool> mute;                    // --mute (true) or --mute=false
     std::optional<int> volume;                   // --volume, percent
     std::optional<float> mouseSensitivity;       // --mouse-sensitivity, degrees per count
-    bool invertY = false;                        // --invert-y
+    std::optional<bool> invertY;                 // --invert-y (true) or --invert-y=false
     std::optional<VsyncMode> vsync;              // --vsync
     std::optional<int> maxFps;                   // --max-fps, 0 no cap
     std::optional<std::string> configFile;       // --config

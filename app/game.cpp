@@ -1,6 +1,7 @@
 #include "app/game.h"
 
 #include "app/error_box.h"
+#include "app/launch.h"
 #include "game/car_drawing.h"
 #include "game/driving.h"
 #include "game/scene.h"
@@ -266,8 +267,8 @@ bool chooseFullscreen(World& world)
     case FullscreenChoice::Ask:
         break;
     }
-    const MessageBoxAnswer answer = world.platform.showMessageBox(kStartQuestionText, kStartQuestionCaption,
-                                                                  MessageBoxStyle::YesNoQuestion);
+    const MessageBoxAnswer answer = world.platform.showMessageBox(
+        startQuestionText(world.settings.keys), kStartQuestionCaption, MessageBoxStyle::YesNoQuestion);
     return answer != MessageBoxAnswer::No;
 }
 
@@ -391,7 +392,8 @@ int startTurfwar(World& world)
     const bool fullscreen = chooseFullscreen(world);
     platform.setFramePacing(world.settings.video.vsync, world.settings.video.maxFps);
 
-    if (!world.window.create(kWindowBitsPerPixel, kWindowWidth, kWindowHeight, kWindowTitle, fullscreen)) {
+    if (!world.window.create(kWindowBitsPerPixel, kWindowWidth, kWindowHeight, windowTitle(world.settings.keys),
+                             fullscreen)) {
         showErrorBox("couldnt load window");
         setErrorBoxPlatform(nullptr);
         return kExitNoWindow;

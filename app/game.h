@@ -6,7 +6,8 @@
 
 #include "app/world.h"
 
-// Text and caption of the start-up question, and the window's title.
+// Text and caption of the start-up question, and the window's title, as the
+// original's keys name them (windowTitle and startQuestionText name rebound ones).
 inline constexpr const char* kStartQuestionText =
     "Controls: \nMove: WASD, Run: Q, Enter/Exit Vehicle: E\nShoot: Left Click, Look: Mouse\n\n"
     "Would You Like To Run In Fullscreen Mode?";

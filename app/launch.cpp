@@ -3,6 +3,42 @@
 #include "app/command_line.h"
 #include "app/settings_file.h"
 
+#include <cstddef>
+
+namespace {
+
+// A binding as the texts name it: the title's short words or the question's
+// longer ones for the first three mouse buttons, the key's name otherwise.
+std::string shownBinding(const Binding& binding, bool shortWords)
+{
+    if (binding.kind == Binding::Kind::MouseButton) {
+        constexpr const char* kShort[] = {"L Click", "M Click", "R Click"};
+        constexpr const char* kLong[] = {"Left Click", "Middle Click", "Right Click"};
+        if (binding.code >= 1 && binding.code <= 3)
+            return (shortWords ? kShort : kLong)[binding.code - 1];
+    }
+    return bindingName(binding);
+}
+
+// The four moving keys in the original's order, forward, left, back, right:
+// run together when each is one letter ("WASD"), else between slashes.
+std::string moveKeys(const KeyBindings& keys)
+{
+    const Action order[] = {Action::Forward, Action::Left, Action::Back, Action::Right};
+    std::string letters;
+    std::string slashed;
+    bool allLetters = true;
+    for (const Action action : order) {
+        const std::string name = shownBinding(keys[action], true);
+        allLetters = allLetters && name.size() == 1;
+        letters += name;
+        slashed += (slashed.empty() ? "" : "/") + name;
+    }
+    return allLetters ? letters : slashed;
+}
+
+}  // namespace
+
 Launch planLaunch(const std::vector<std::string>& arguments, const std::optional<std::string>& defaultSettingsFile)
 {
     Launch launch;
@@ -30,4 +66,20 @@ Launch planLaunch(const std::vector<std::string>& arguments, const std::optional
         launch.exitStatus = 0;
     }
     return launch;
+}
+
+std::string windowTitle(const KeyBindings& keys)
+{
+    return "Move: " + moveKeys(keys) + ", Fire: " + shownBinding(keys[Action::Fire], true) +
+           ", Run: " + shownBinding(keys[Action::Run], true) +
+           ", Enter/Exit Vehicle: " + shownBinding(keys[Action::EnterLeave], true) +
+           ", Close: " + shownBinding(keys[Action::Quit], true);
+}
+
+std::string startQuestionText(const KeyBindings& keys)
+{
+    return "Controls: \nMove: " + moveKeys(keys) + ", Run: " + shownBinding(keys[Action::Run], false) +
+           ", Enter/Exit Vehicle: " + shownBinding(keys[Action::EnterLeave], false) +
+           "\nShoot: " + shownBinding(keys[Action::Fire], false) +
+           ", Look: Mouse\n\nWould You Like To Run In Fullscreen Mode?";
 }

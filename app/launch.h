@@ -21,3 +21,9 @@ struct Launch {
 // arguments as argv gives them; defaultSettingsFile is read when there is
 // no --config, and may be missing without a message.
 Launch planLaunch(const std::vector<std::string>& arguments, const std::optional<std::string>& defaultSettingsFile);
+
+// The window's title and the start question's text, naming the keys as they
+// are bound ("Close: F1"); with the original's keys they are the original's
+// texts, byte for byte (kWindowTitle and kStartQuestionText).
+std::string windowTitle(const KeyBindings& keys);
+std::string startQuestionText(const KeyBindings& keys);

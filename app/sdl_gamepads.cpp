@@ -1,12 +1,16 @@
 #include "app/sdl_gamepads.h"
 
+#include "app/settings_file.h"
+#include "assets/data_file.h"
+
 #include <SDL.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
+#include <optional>
 #include <sstream>
+#include <strings.h>
 
 static_assert(SDL_CONTROLLER_AXIS_TRIGGERRIGHT == static_cast<int>(PadAxis::RightTrigger) &&
               SDL_CONTROLLER_AXIS_MAX == kPadAxisCount, "PadAxis follows SDL's order");
@@ -32,15 +36,74 @@ float axisValue(SDL_GameController* controller, SDL_GameControllerAxis axis)
 
 std::string gamepadMappingFile()
 {
-    // XDG: a relative XDG_CONFIG_HOME is invalid and is ignored.
-    const char* config = std::getenv("XDG_CONFIG_HOME");
-    if (config != nullptr && config[0] == '/')
-        return std::string(config) + "/turfwar/gamecontrollerdb.txt";
-    const char* home = std::getenv("HOME");
-    if (home != nullptr && home[0] != '\0')
-        return std::string(home) + "/.config/turfwar/gamecontrollerdb.txt";
-    return {};
+    const std::optional<std::string> folder = settingsFolder(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
+    return folder ? *folder + "/gamecontrollerdb.txt" : std::string();
 }
+
+GamepadMappingLines gamepadMappingsFor(std::string_view text, std::string_view platform, std::size_t limit)
+{
+    constexpr std::string_view kPlatformField = "platform:";
+    GamepadMappingLines result;
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        if (line.empty() || line[0] == '#')
+            continue;
+        const std::size_t field = line.find(kPlatformField);
+        if (field == std::string_view::npos)
+            continue;
+        const std::size_t start = field + kPlatformField.size();
+        const std::size_t comma = line.find(',', start);
+        if (comma == std::string_view::npos)
+            continue;
+        const std::string_view named = line.substr(start, comma - start);
+        if (named.size() != platform.size() || ::strncasecmp(named.data(), platform.data(), named.size()) != 0)
+            continue;
+        if (result.lines.size() < limit)
+            result.lines.emplace_back(line);
+        else
+            ++result.skipped;
+    }
+    return result;
+}
+
+namespace {
+
+// The mappings of the player's gamecontrollerdb.txt, if there is one; what
+// could not be used is said in one line.
+void addMappingFile(const std::string& file)
+{
+    if (file.empty() || !dataFileExists(file.c_str()))
+        return;
+    const std::string shown = oneLineText(file);
+    std::string reason;
+    const std::optional<std::vector<std::uint8_t>> bytes = readDataFile(file.c_str(), &reason);
+    if (!bytes) {
+        std::fprintf(stderr, "turfwar: %s: %s; no pad mappings read from it\n", shown.c_str(), reason.c_str());
+        return;
+    }
+    const GamepadMappingLines mappings = gamepadMappingsFor(
+        std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()), SDL_GetPlatform());
+    std::size_t refused = 0;
+    for (const std::string& line : mappings.lines) {
+        if (SDL_GameControllerAddMapping(line.c_str()) < 0)
+            ++refused;
+    }
+    if (mappings.skipped > 0 || refused > 0) {
+        std::fprintf(stderr, "turfwar: %s: used %zu of its %zu pad mappings for %s", shown.c_str(),
+                     mappings.lines.size() - refused, mappings.lines.size() + mappings.skipped, SDL_GetPlatform());
+        if (refused > 0)
+            std::fprintf(stderr, "; %zu SDL could not read", refused);
+        if (mappings.skipped > 0)
+            std::fprintf(stderr, "; %zu past the first %zu skipped", mappings.skipped, kMaxGamepadMappings);
+        std::fputc('\n', stderr);
+    }
+}
+
+}  // namespace
 
 bool SdlGamepads::start()
 {
@@ -51,11 +114,7 @@ bool SdlGamepads::start()
         return false;
     }
     started_ = true;
-    const std::string file = gamepadMappingFile();
-    std::error_code ec;
-    if (!file.empty() && std::filesystem::exists(file, ec) &&
-        SDL_GameControllerAddMappingsFromFile(file.c_str()) < 0)
-        std::fprintf(stderr, "turfwar: %s: %s\n", file.c_str(), SDL_GetError());
+    addMappingFile(gamepadMappingFile());
     // SDL read SDL_GAMECONTROLLERCONFIG as it started; read again after the
     // file, what a player sets for one run wins over what is kept.
     if (const char* config = std::getenv("SDL_GAMECONTROLLERCONFIG"); config != nullptr) {
@@ -100,8 +159,8 @@ bool SdlGamepads::handleEvent(const SDL_Event& event)
             std::fprintf(stderr,
                          "turfwar: ignoring the pad \"%s\" (%s): SDL has no mapping for it; add one to %s or "
                          "SDL_GAMECONTROLLERCONFIG\n",
-                         name != nullptr ? name : "unnamed", guid,
-                         file.empty() ? "gamecontrollerdb.txt" : file.c_str());
+                         oneLineText(name != nullptr ? name : "unnamed").c_str(), guid,
+                         file.empty() ? "gamecontrollerdb.txt" : oneLineText(file).c_str());
         }
         return true;
     case SDL_CONTROLLERDEVICEADDED:

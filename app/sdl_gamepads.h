@@ -4,20 +4,44 @@
 // gamecontrollerdb.txt in the settings folder), opened and closed as they
 // are plugged in and pulled out. Of several pads the one used last drives;
 // a pad pulled out leaves nothing held. A pad without a mapping is left
-// alone, with one line on standard error saying how to add one.
+// alone, with one line on standard error saying how to add one. The mapping
+// file is read as every data file is (a regular file of bounded size, so a
+// pipe or a folder of that name is refused with one line), and only its
+// first kMaxGamepadMappings mappings are used.
 
 #include "app/platform.h"
 
 #include <SDL_events.h>
 #include <SDL_gamecontroller.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
-// Where a player keeps a gamecontrollerdb.txt: $XDG_CONFIG_HOME/turfwar/, or
-// ~/.config/turfwar/ when that is unset. Empty when neither can be found.
+// Where a player keeps a gamecontrollerdb.txt: in the settings folder (see
+// settingsFolder). Empty when there is none.
 std::string gamepadMappingFile();
+
+// At most this many of the file's mappings reach SDL. SDL searches every
+// mapping it holds for each one added, so the start grows with the square of
+// the count (20,000 took seconds, 100,000 minutes); the community's database
+// holds about 2,200 mappings for all platforms together, this one's a
+// fraction of that, and 5,000 take a small part of a second.
+inline constexpr std::size_t kMaxGamepadMappings = 5000;
+
+// The mapping lines of a gamecontrollerdb.txt that SDL would take for the
+// platform (SDL_GetPlatform()'s name): those whose platform field names it,
+// any case, as SDL's own file reader decides; comments, blank lines and
+// other platforms' lines are left out. At most limit lines, in the file's
+// order; skipped counts this platform's lines past the limit.
+struct GamepadMappingLines {
+    std::vector<std::string> lines;
+    std::size_t skipped = 0;
+};
+GamepadMappingLines gamepadMappingsFor(std::string_view text, std::string_view platform,
+                                       std::size_t limit = kMaxGamepadMappings);
 
 class SdlGamepads {
 public:

@@ -105,24 +105,6 @@ const char* typeName(const toml::node& node)
     return "nothing";
 }
 
-// Messages are one line each, whatever the file held: control characters
-// are shown as escapes.
-std::string oneLine(std::string_view text)
-{
-    std::string out;
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7f) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\x%02x", byte);
-            out += escape;
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
-
 // A name or value from the file as a message shows it: at most a few dozen
 // bytes, cut where a UTF-8 character starts.
 std::string clipped(std::string_view text)
@@ -138,7 +120,7 @@ std::string clipped(std::string_view text)
 
 std::string where(const std::string& fileName, const toml::source_region& region)
 {
-    return oneLine(fileName) + ":" + std::to_string(region.begin.line) + ":" + std::to_string(region.begin.column) + ": ";
+    return oneLineText(fileName) + ":" + std::to_string(region.begin.line) + ":" + std::to_string(region.begin.column) + ": ";
 }
 
 // Messages about places in the file, handed out in the file's order (toml++
@@ -149,7 +131,7 @@ public:
 
     void add(const toml::source_region& region, const std::string& text)
     {
-        placed_.push_back({region.begin.line, region.begin.column, where(fileName_, region) + oneLine(text)});
+        placed_.push_back({region.begin.line, region.begin.column, where(fileName_, region) + oneLineText(text)});
     }
 
     void moveInto(std::vector<std::string>& out)
@@ -603,11 +585,27 @@ std::string tooLarge(const std::string& path)
 
 }  // namespace
 
+std::string oneLineText(std::string_view text)
+{
+    std::string out;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7f) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\x%02x", byte);
+            out += escape;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
 SettingsFileResult parseSettingsText(std::string_view text, const std::string& fileName)
 {
     SettingsFileResult result;
     if (const std::optional<TextPlace> deep = NestingScan(text).firstTooDeep()) {
-        result.messages.push_back(oneLine(fileName) + ":" + std::to_string(deep->line) + ":" +
+        result.messages.push_back(oneLineText(fileName) + ":" + std::to_string(deep->line) + ":" +
                                   std::to_string(deep->column) + ": not a valid settings file: nested more than " +
                                   std::to_string(kMaxSettingsNesting) +
                                   " levels deep (tables, arrays and the parts of dotted keys); using every default");
@@ -618,7 +616,7 @@ SettingsFileResult parseSettingsText(std::string_view text, const std::string& f
         document = toml::parse(text, fileName);
     } catch (const toml::parse_error& error) {
         result.messages.push_back(where(fileName, error.source()) + "not a valid settings file: " +
-                                  oneLine(error.description()) + "; using every default");
+                                  oneLineText(error.description()) + "; using every default");
         return result;
     }
     readDocument(document, fileName, result);
@@ -634,20 +632,20 @@ SettingsFileResult readSettingsFile(const std::string& path, bool missingIsQuiet
     if (file.get() < 0) {
         if (errno == ENOENT && missingIsQuiet)
             return result;
-        result.messages.push_back(oneLine(path) + ": cannot read (" + std::strerror(errno) + "); using every default");
+        result.messages.push_back(oneLineText(path) + ": cannot read (" + std::strerror(errno) + "); using every default");
         return result;
     }
     struct stat status {};
     if (::fstat(file.get(), &status) != 0) {
-        result.messages.push_back(oneLine(path) + ": cannot read (" + std::strerror(errno) + "); using every default");
+        result.messages.push_back(oneLineText(path) + ": cannot read (" + std::strerror(errno) + "); using every default");
         return result;
     }
     if (S_ISDIR(status.st_mode)) {
-        result.messages.push_back(oneLine(path) + ": a folder, not a settings file; using every default");
+        result.messages.push_back(oneLineText(path) + ": a folder, not a settings file; using every default");
         return result;
     }
     if (S_ISREG(status.st_mode) && status.st_size > static_cast<off_t>(kMaxSettingsFileBytes)) {
-        result.messages.push_back(tooLarge(oneLine(path)));
+        result.messages.push_back(tooLarge(oneLineText(path)));
         return result;
     }
     // Read one byte past the limit: a device or a file still growing may
@@ -664,11 +662,11 @@ SettingsFileResult readSettingsFile(const std::string& path, bool missingIsQuiet
             break;
         if (errno == EINTR)
             continue;
-        result.messages.push_back(oneLine(path) + ": cannot read (" + std::strerror(errno) + "); using every default");
+        result.messages.push_back(oneLineText(path) + ": cannot read (" + std::strerror(errno) + "); using every default");
         return result;
     }
     if (got > kMaxSettingsFileBytes) {
-        result.messages.push_back(tooLarge(oneLine(path)));
+        result.messages.push_back(tooLarge(oneLineText(path)));
         return result;
     }
     text.resize(got);
@@ -703,14 +701,22 @@ std::string settingsToToml(const Settings& settings)
     return out;
 }
 
-std::optional<std::string> defaultSettingsPath(const char* xdgConfigHome, const char* home)
+std::optional<std::string> settingsFolder(const char* xdgConfigHome, const char* home)
 {
     // A relative XDG_CONFIG_HOME is invalid and must be ignored.
     if (xdgConfigHome != nullptr && xdgConfigHome[0] == '/')
-        return std::string(xdgConfigHome) + "/turfwar/settings.toml";
+        return std::string(xdgConfigHome) + "/turfwar";
     if (home != nullptr && home[0] != '\0')
-        return std::string(home) + "/.config/turfwar/settings.toml";
+        return std::string(home) + "/.config/turfwar";
     return std::nullopt;
+}
+
+std::optional<std::string> defaultSettingsPath(const char* xdgConfigHome, const char* home)
+{
+    const std::optional<std::string> folder = settingsFolder(xdgConfigHome, home);
+    if (!folder)
+        return std::nullopt;
+    return *folder + "/settings.toml";
 }
 
 std::optional<Binding> bindingFromName(std::string_view name)
@@ -734,8 +740,6 @@ std::string bindingName(const Binding& binding)
         return "Mouse" + std::to_string(binding.code);
     return SDL_GetScancodeName(static_cast<SDL_Scancode>(binding.code));
 }
-
-const char* actionKeyName(Action action) { return kActionKeyNames[static_cast<std::size_t>(action)]; }
 
 const char* fullscreenChoiceName(FullscreenChoice choice)
 {

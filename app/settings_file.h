@@ -52,9 +52,11 @@ SettingsFileResult readSettingsFile(const std::string& path, bool missingIsQuiet
 // parseSettingsText reads it back to the same record.
 std::string settingsToToml(const Settings& settings);
 
-// Where the settings file lives: $XDG_CONFIG_HOME/turfwar/settings.toml, or
-// ~/.config/turfwar/settings.toml when that is unset, empty or not absolute.
-// Empty when neither gives a folder. The caller reads the environment.
+// The player's settings folder: $XDG_CONFIG_HOME/turfwar, or
+// ~/.config/turfwar when that is unset, empty or not absolute. Empty when
+// neither gives a folder. The caller reads the environment.
+std::optional<std::string> settingsFolder(const char* xdgConfigHome, const char* home);
+// Where the settings file lives: settings.toml in the settings folder.
 std::optional<std::string> defaultSettingsPath(const char* xdgConfigHome, const char* home);
 
 // Bindings by name: an SDL scancode name ("W", "Escape", "Left Shift";
@@ -62,8 +64,10 @@ std::optional<std::string> defaultSettingsPath(const char* xdgConfigHome, const 
 std::optional<Binding> bindingFromName(std::string_view name);
 // The name bindingFromName reads back to the same binding.
 std::string bindingName(const Binding& binding);
-// The [keys] name of an action: "forward", "enter_leave"...
-const char* actionKeyName(Action action);
+
+// Text as a one-line message shows it, whatever a file, an argument or a
+// device named: control characters (a line break in a path) become \xNN.
+std::string oneLineText(std::string_view text);
 
 // The words the file and the command line use for the choices.
 const char* fullscreenChoiceName(FullscreenChoice choice);  // "ask", "yes", "no"

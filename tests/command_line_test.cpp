@@ -4,6 +4,7 @@
 // answer without opening anything.
 
 #include "app/command_line.h"
+#include "app/game.h"
 #include "app/launch.h"
 #include "app/settings_file.h"
 
@@ -13,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -233,6 +235,85 @@ TEST(Launch, PrintConfigWritesTheMergedSettingsAsAFileThatReadsBack)
     expected.audio.volume = 30;
     expected.video.fullscreen = FullscreenChoice::Yes;
     expectSameSettings(back.settings, expected);
+}
+
+// The flags take an explicit value, so that an option can turn off what the
+// settings file turned on.
+TEST(Launch, BooleanOptionsTurnOffWhatTheFileTurnedOn)
+{
+    ScratchFolder folder;
+    const std::string file = folder.write("settings.toml", "[audio]\nmute = true\n[mouse]\ninvert_y = true\n");
+    const Launch off = plan({"--mute=false", "--invert-y=false"}, file);
+    ASSERT_FALSE(off.exitStatus) << off.err;
+    EXPECT_FALSE(off.settings.audio.mute);
+    EXPECT_FALSE(off.settings.mouse.invertY);
+
+    const Launch fileOnly = plan({}, file);
+    EXPECT_TRUE(fileOnly.settings.audio.mute);
+    EXPECT_TRUE(fileOnly.settings.mouse.invertY);
+
+    const Launch on = plan({"--mute=true", "--invert-y"});
+    EXPECT_TRUE(on.settings.audio.mute);
+    EXPECT_TRUE(on.settings.mouse.invertY);
+    EXPECT_FALSE(parse({}).options.mute);  // not given: the file decides
+}
+
+// An option where a value belongs is a missing value, never a file or a
+// folder of that name; a negative number is still a number out of range.
+TEST(CommandLine, AnOptionWhereAValueBelongsIsAMissingValue)
+{
+    ScratchFolder folder;
+    folder.write("--windowed", "[audio]\nvolume = 5\n");
+    std::filesystem::create_directories(folder.path("-data"));
+    const std::string here = std::filesystem::current_path().string();
+    std::filesystem::current_path(folder.dir());
+    for (const char* option : {"--config", "--data", "--volume", "--mouse-sensitivity", "--vsync", "--max-fps"}) {
+        for (const char* next : {"--windowed", "-data", "-h"}) {
+            SCOPED_TRACE(std::string(option) + " " + next);
+            const CommandLine line = parse({option, next});
+            EXPECT_TRUE(line.exitNow);
+            EXPECT_EQ(line.exitStatus, kExitBadOptions);
+            EXPECT_NE(line.err.find(std::string("missing value ('") + next + "' is an option)"), std::string::npos)
+                << line.err;
+        }
+    }
+    std::filesystem::current_path(here);
+    EXPECT_NE(parse({"--volume", "-5"}).err.find("'-5' is not a whole number from 0 to 100"), std::string::npos);
+    EXPECT_NE(parse({"--mouse-sensitivity", "-.5"}).err.find("'-.5' is not a number"), std::string::npos);
+    EXPECT_FALSE(parse({"--config", "./--windowed"}).exitNow);
+
+    // Whatever an argument holds, the reason is one line.
+    const CommandLine odd = parse({"--data", "/no/such\nfolder\x1b[2J"});
+    EXPECT_EQ(odd.exitStatus, kExitBadOptions);
+    EXPECT_EQ(odd.err.rfind("turfwar: --data: '/no/such\\x0afolder\\x1b[2J' is not a folder\nUsage:", 0), 0u)
+        << odd.err;
+}
+
+// The window's title and the start question name the keys as bound; with
+// the original's keys they are the original's texts.
+TEST(Launch, TheTitleAndTheStartQuestionNameTheBoundKeys)
+{
+    const KeyBindings original;
+    EXPECT_EQ(windowTitle(original), kWindowTitle);
+    EXPECT_EQ(startQuestionText(original), kStartQuestionText);
+
+    ScratchFolder folder;
+    const std::string file = folder.write("settings.toml", "[keys]\nquit = \"F1\"\nforward = \"I\"\nleft = \"J\"\n"
+                                                           "back = \"K\"\nright = \"L\"\nrun = \"Left Shift\"\n"
+                                                           "enter_leave = \"Return\"\nfire = \"Mouse3\"\n");
+    const Launch rebound = plan({}, file);
+    EXPECT_TRUE(rebound.err.empty()) << rebound.err;
+    EXPECT_EQ(windowTitle(rebound.settings.keys),
+              "Move: IJKL, Fire: R Click, Run: Left Shift, Enter/Exit Vehicle: Return, Close: F1");
+    EXPECT_EQ(startQuestionText(rebound.settings.keys),
+              "Controls: \nMove: IJKL, Run: Left Shift, Enter/Exit Vehicle: Return\nShoot: Right Click, Look: Mouse\n\n"
+              "Would You Like To Run In Fullscreen Mode?");
+
+    KeyBindings arrows;
+    arrows[Action::Forward] = *bindingFromName("Up");
+    arrows[Action::Back] = *bindingFromName("Down");
+    arrows[Action::Fire] = *bindingFromName("Mouse4");
+    EXPECT_EQ(windowTitle(arrows), "Move: Up/A/Down/D, Fire: Mouse4, Run: Q, Enter/Exit Vehicle: E, Close: Escape");
 }
 
 // The game binary, as help2man and a player run it: nothing opens (no

@@ -1,7 +1,8 @@
 // The real gamepad backend on SDL's virtual joysticks: pads plugged in and
 // pulled out while it runs, the pad used last driving, rumble reaching the
 // device, and a pad without a mapping named once on standard error until a
-// gamecontrollerdb.txt in the settings folder maps it.
+// gamecontrollerdb.txt in the settings folder maps it; that file read within
+// bounds.
 
 #include "app/sdl_gamepads.h"
 
@@ -9,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -16,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -207,6 +210,78 @@ TEST_F(SdlPads, AnUnmappedPadIsNamedOnceAndTheSettingsFolderCanMapIt)
     SDL_JoystickSetVirtualButton(j, 1, 1);
     pump();
     EXPECT_TRUE(pads.state().button(PadButton::B));
+}
+
+// Which lines of a mapping file reach SDL: this platform's, as SDL's own
+// reader picks them, and no more than the bound.
+TEST(GamepadMappingFile, OnlyThisPlatformsMappingsUpToTheBound)
+{
+    const std::string text = "# a comment naming platform:Linux,\n"
+                             "\n"
+                             "030000001,Pad One,a:b0,platform:Linux,\r\n"
+                             "030000002,Pad Two,a:b0,platform:Windows,\n"
+                             "030000003,Pad Three,a:b0,platform:linux,\n"
+                             "030000004,Pad Four,a:b0,\n"
+                             "030000005,Pad Five,a:b0,platform:Linux\n"
+                             "030000006,Pad Six,a:b0,platform:Linuxish,\n"
+                             "030000007,Pad Seven,a:b0,platform:Linux,";
+    const GamepadMappingLines all = gamepadMappingsFor(text, "Linux");
+    const std::vector<std::string> expected = {"030000001,Pad One,a:b0,platform:Linux,",
+                                               "030000003,Pad Three,a:b0,platform:linux,",
+                                               "030000007,Pad Seven,a:b0,platform:Linux,"};
+    EXPECT_EQ(all.lines, expected);
+    EXPECT_EQ(all.skipped, 0u);
+
+    const GamepadMappingLines bounded = gamepadMappingsFor(text, "Linux", 2);
+    EXPECT_EQ(bounded.lines, std::vector<std::string>(expected.begin(), expected.begin() + 2));
+    EXPECT_EQ(bounded.skipped, 1u);
+    EXPECT_TRUE(gamepadMappingsFor("", "Linux").lines.empty());
+}
+
+// A mapping file that could hold up the start, or is no file, is refused in
+// one line; one with more mappings than the bound gives SDL the first ones
+// and says how many it skipped.
+TEST_F(SdlPads, AMappingFileIsReadWithinBounds)
+{
+    const fs::path file = config_ / "turfwar" / "gamecontrollerdb.txt";
+    auto startSaying = [this]() {
+        testing::internal::CaptureStderr();
+        EXPECT_TRUE(pads.start());
+        const std::string said = testing::internal::GetCapturedStderr();
+        pads.stop();
+        return said;
+    };
+
+    ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+    EXPECT_EQ(startSaying(), "turfwar: " + file.string() + ": Not a regular file; no pad mappings read from it\n");
+    fs::remove(file);
+    fs::create_directory(file);
+    EXPECT_EQ(startSaying(), "turfwar: " + file.string() + ": Is a directory; no pad mappings read from it\n");
+    fs::remove(file);
+
+    const std::size_t many = kMaxGamepadMappings + 1000;
+    {
+        std::ofstream out(file);
+        out << "no name platform:" << SDL_GetPlatform() << ",\n";  // a mapping SDL refuses
+        for (std::size_t i = 0; i < many; ++i) {
+            char guid[33];
+            std::snprintf(guid, sizeof guid, "05%030zx", i + 1);
+            out << guid << ",Test Pad " << i << ",a:b0,b:b1,leftx:a0,lefty:a1,platform:" << SDL_GetPlatform()
+                << ",\n";
+        }
+    }
+    ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER), 0);
+    const int before = SDL_GameControllerNumMappings();
+    SDL_QuitSubSystem(SDL_INIT_GAMECONTROLLER);
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(pads.start());
+    const std::string said = testing::internal::GetCapturedStderr();
+    const int added = SDL_GameControllerNumMappings() - before;
+    EXPECT_EQ(added, static_cast<int>(kMaxGamepadMappings) - 1);
+    EXPECT_EQ(said, "turfwar: " + file.string() + ": used " + std::to_string(kMaxGamepadMappings - 1) + " of its " +
+                        std::to_string(many + 1) + " pad mappings for " + SDL_GetPlatform() +
+                        "; 1 SDL could not read; " + std::to_string(many + 1 - kMaxGamepadMappings) +
+                        " past the first " + std::to_string(kMaxGamepadMappings) + " skipped\n");
 }
 
 }  // namespace
