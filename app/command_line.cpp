@@ -140,7 +140,8 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments)
             ->type_name("DIR")
             ->check(valueNotOption())
             ->check(folderCheck());
-    CLI::Option* muteOption = app.add_flag("--mute", mute, "Play no sound (--mute=false: play it, whatever the file says)");
+    CLI::Option* muteOption =
+        app.add_flag("--mute", mute, "Play no sound (--mute=false: play it, whatever the file says)");
     CLI::Option* volumeOption = app.add_option("--volume", volume, "Sound volume in percent (default 100)")
                                     ->type_name("0..100")
                                     ->check(valueNotOption())

@@ -175,4 +175,44 @@ TEST(StartFromSettings, TheGameStartsWithTheDocumentedSettingsWhateverTheFile)
     }
 }
 
+// The headless platform with the title of each window it was asked for.
+class TitledPlatform : public HeadlessPlatform {
+public:
+    bool createWindow(const WindowRequest& request) override
+    {
+        titles.push_back(request.title);
+        return HeadlessPlatform::createWindow(request);
+    }
+    std::vector<std::string> titles;
+};
+
+// What the player reads before the first frame names the keys the settings
+// bind, and with no settings it is the original's wording.
+TEST(StartFromSettings, TheTitleAndTheQuestionNameTheBoundKeys)
+{
+    GameFolder game;
+    ScratchFolder folder;
+    const std::string rebound = folder.write("keys.toml", "[keys]\nquit = \"F1\"\nrun = \"Space\"\n");
+    for (const std::optional<std::string>& file : {std::optional<std::string>(), std::optional<std::string>(rebound)}) {
+        SCOPED_TRACE(file.value_or("no settings file"));
+        const Launch launch = planLaunch({"turfwar"}, file);
+        TitledPlatform platform;
+        World world(platform);
+        world.settings = launch.settings;
+        platform.setScancodeDown(world.settings.keys[Action::Quit].code, true);
+        EXPECT_EQ(runTurfwar(world), kExitOk);
+        ASSERT_EQ(platform.titles.size(), 1u);
+        ASSERT_FALSE(platform.messageBoxes().empty());
+        if (!file) {
+            EXPECT_EQ(platform.titles[0], kWindowTitle);
+            EXPECT_EQ(platform.messageBoxes()[0].text, kStartQuestionText);
+        } else {
+            EXPECT_EQ(platform.titles[0],
+                      "Move: WASD, Fire: L Click, Run: Space, Enter/Exit Vehicle: E, Close: F1");
+            EXPECT_NE(platform.messageBoxes()[0].text.find("Run: Space, Enter/Exit Vehicle: E\n"), std::string::npos)
+                << platform.messageBoxes()[0].text;
+        }
+    }
+}
+
 }  // namespace

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The real game on a virtual X display (Xvfb), started from another folder
 # with --data, --windowed and a frame cap, and a settings file in
-# XDG_CONFIG_HOME: the game window appears with no start question and no
-# error box (so the data was found in the --data folder), the settings
+# XDG_CONFIG_HOME: the game window appears, titled with the quit key the
+# file binds, with no start question and no error box (so the data was
+# found in the --data folder), the settings
 # file's complaint reaches stderr, and SIGTERM ends the game with status 0.
 #
 #   game_start_test.sh GAME DATADIR
@@ -12,7 +13,8 @@ set -u
 
 game=${1:?usage: game_start_test.sh GAME DATADIR}
 data=${2:?usage: game_start_test.sh GAME DATADIR}
-title="Move: WASD, Fire: L Click, Run: Q, Enter/Exit Vehicle: E, Close: Escape"
+# The settings file binds quit to F1, which the title names.
+title="Move: WASD, Fire: L Click, Run: Q, Enter/Exit Vehicle: E, Close: F1"
 
 for tool in Xvfb xdotool; do
   if ! command -v "$tool" >/dev/null; then
@@ -49,7 +51,7 @@ fail() {
 start_xvfb
 
 mkdir -p "$tmp/config/turfwar" "$tmp/elsewhere"
-printf '[video]\nmax_fps = 30\nvsync = "off"\n[audio]\nvolume = 500\n' >"$tmp/config/turfwar/settings.toml"
+printf '[video]\nmax_fps = 30\nvsync = "off"\n[audio]\nvolume = 500\n[keys]\nquit = "F1"\n' >"$tmp/config/turfwar/settings.toml"
 data=$(cd "$data" && pwd)
 game=$(cd "$(dirname "$game")" && pwd)/$(basename "$game")
 
