@@ -120,6 +120,13 @@ public:
     const std::vector<RecordedRumble>& rumbles() const { return rumbles_; }
     const FrameImage& lastFrame() const { return lastFrame_; }
     const std::vector<std::int16_t>& capturedAudio() const { return capturedAudio_; }
+    // Moves the samples kept so far into out and starts keeping anew, so a
+    // long capture can be written as it is mixed instead of held whole.
+    void takeCapturedAudio(std::vector<std::int16_t>& out)
+    {
+        out.clear();
+        out.swap(capturedAudio_);
+    }
     std::uint64_t audioFramesRendered() const { return audioFramesRendered_; }
     // Reads the current back buffer now.
     FrameImage readFrame() const;

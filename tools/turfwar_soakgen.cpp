@@ -19,9 +19,11 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <iostream>
+#include <optional>
 #include <random>
 #include <string>
 
@@ -250,22 +252,70 @@ private:
     std::mt19937_64 random_;
 };
 
+// The longest script written, in minutes of game time (about 40 MB, under
+// what turfwar-replay reads).
+constexpr int kMaxMinutes = 10000;
+constexpr int kExitUsage = 2;
+
+int usageError(const std::string& reason)
+{
+    std::cerr << "turfwar-soakgen: " << reason << "\nRun with --help for more information.\n";
+    return kExitUsage;
+}
+
+// Digits only: CLI11 would wrap "-1" and saturate an overflow to 2^64 - 1.
+std::optional<std::uint64_t> seedFrom(const std::string& text)
+{
+    std::uint64_t seed = 0;
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, seed);
+    if (text.empty() || ec != std::errc() || ptr != end)
+        return std::nullopt;
+    return seed;
+}
+
+// NaN and infinities fail the range test.
+std::optional<double> minutesFrom(const std::string& text)
+{
+    double minutes = 0.0;
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, minutes);
+    if (text.empty() || ec != std::errc() || ptr != end || !(minutes >= 0.0 && minutes <= kMaxMinutes))
+        return std::nullopt;
+    return minutes;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
     CLI::App app{"Writes a seeded random-play script for turfwar-replay."};
-    std::uint64_t seed = 1;
-    double minutes = 30.0;
-    app.add_option("--seed", seed, "Seed of the random play");
-    app.add_option("--minutes", minutes, "Game time the script plays")->check(CLI::Range(0.0, 10000.0));
-    CLI11_PARSE(app, argc, argv);
+    std::string seedText = "1";
+    std::string minutesText = "30";
+    app.add_option("--seed", seedText, "Seed of the random play, a whole number from 0 to 18446744073709551615")
+        ->type_name("N");
+    app.add_option("--minutes", minutesText, "Game time the script plays, 0 to " + std::to_string(kMaxMinutes))
+        ->type_name("M");
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp&) {
+        std::cout << app.help();
+        return 0;
+    } catch (const CLI::ParseError& error) {
+        return usageError(error.what());
+    }
+    const std::optional<std::uint64_t> seed = seedFrom(seedText);
+    if (!seed)
+        return usageError("--seed: '" + seedText + "' is not a whole number from 0 to 18446744073709551615");
+    const std::optional<double> minutes = minutesFrom(minutesText);
+    if (!minutes)
+        return usageError("--minutes: '" + minutesText + "' is not a number from 0 to " + std::to_string(kMaxMinutes));
 
     std::ios::sync_with_stdio(false);
-    std::cout << "# turfwar-soakgen --seed " << seed << " --minutes " << minutes << "\n";
-    ScriptWriter script(std::cout, std::llround(minutes * 60000.0));
+    std::cout << "# turfwar-soakgen --seed " << *seed << " --minutes " << *minutes << "\n";
+    ScriptWriter script(std::cout, std::llround(*minutes * 60000.0));
     openingTour(script);
-    RandomPlay play(script, seed);
+    RandomPlay play(script, *seed);
     while (!script.finished())
         play.episode();
     std::cout << "release W A S D Q E\nstate\nmemory\n";
