@@ -2,8 +2,12 @@
 
 #include "app/error_box.h"
 #include "app/platform.h"
+#include "assets/data_file.h"
+#include "assets/load_report.h"
+#include "game/fire_frames.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <string_view>
 #include <system_error>
@@ -41,16 +45,41 @@ bool isFile(const fs::path& path)
 
 }  // namespace
 
-bool holdsGameData(const fs::path& folder)
+const std::vector<std::string>& dataFolderFiles()
 {
-    return isFile(folder / "car.txt") && isFile(folder / "car.3ds");
+    static const std::vector<std::string> files = [] {
+        // In the order the start opens them.
+        std::vector<std::string> names = {"car.3ds", "wheel.3ds", "data/gun.ms3d", "car.txt"};
+        char fire[16];
+        std::copy(std::begin(kFirstFireFrameName), std::end(kFirstFireFrameName), fire);
+        for (int frame = 0; frame < kFireFrameCount; ++frame) {
+            names.push_back(fs::path(fire).lexically_normal().generic_string());
+            if (frame + 1 < kFireFrameCount)
+                advanceFireFrameName(fire, frame);
+        }
+        for (const char* name : {"data/model.ms3d", "grass14.bmp", "aasdf.tga", "sky.ms3d"})
+            names.push_back(name);
+        return names;
+    }();
+    return files;
 }
+
+std::string firstMissingDataFile(const fs::path& folder)
+{
+    for (const std::string& name : dataFolderFiles())
+        if (!isFile(folder / name))
+            return name;
+    return {};
+}
+
+bool holdsGameData(const fs::path& folder) { return firstMissingDataFile(folder).empty(); }
 
 DataFolderSearch findDataFolder(const std::optional<std::string>& namedFolder, const DataFolderPlaces& places)
 {
     DataFolderSearch search;
     if (namedFolder) {
         search.looked.push_back(*namedFolder);
+        search.lacked.emplace_back();
         search.folder = fs::path(*namedFolder);
         return search;
     }
@@ -58,8 +87,12 @@ DataFolderSearch findDataFolder(const std::optional<std::string>& namedFolder, c
         if (std::find(search.looked.begin(), search.looked.end(), folder) != search.looked.end())
             return false;
         search.looked.push_back(folder);
-        if (holdsGameData(folder))
+        std::error_code ec;
+        const bool there = fs::is_directory(folder, ec);
+        std::string missing = there ? firstMissingDataFile(folder) : std::string();
+        if (there && missing.empty())
             search.folder = folder;
+        search.lacked.push_back(std::move(missing));
         return search.folder.has_value();
     };
 
@@ -106,10 +139,32 @@ DataFolderPlaces processDataFolderPlaces()
 std::string dataNotFoundText(const DataFolderSearch& search)
 {
     std::string text = "Cannot find the game's data (car.txt, car.3ds and the rest). Looked in:\n";
-    for (const fs::path& place : search.looked)
-        text += "  " + place.string() + "\n";
+    for (std::size_t i = 0; i < search.looked.size(); ++i) {
+        // A folder that holds some of the files says which one it lacks, so
+        // a partial copy is not mistaken for a search that missed it.
+        text += "  " + printableName(search.looked[i].string());
+        if (i < search.lacked.size() && !search.lacked[i].empty())
+            text += " (no " + search.lacked[i] + ")";
+        text += "\n";
+    }
     text += "Start the game in its data folder, or name the folder with --data DIR.";
     return text;
+}
+
+std::string dataFileForMessage(const std::string& fileName)
+{
+    std::error_code ec;
+    const fs::path folder = fs::current_path(ec);
+    const std::string name = dataFileNameForMessage(fileName);
+    if (ec || fs::path(name).is_absolute())
+        return name;
+    return printableName(folder.string()) + "/" + name;
+}
+
+void printLoadNotes(const std::vector<LoadNote>& notes)
+{
+    for (const LoadNote& note : notes)
+        std::fprintf(stderr, "turfwar: %s: %s\n", dataFileForMessage(note.file).c_str(), note.text.c_str());
 }
 
 bool enterDataFolder(const std::optional<std::string>& namedFolder, Platform& platform)
@@ -122,7 +177,8 @@ bool enterDataFolder(const std::optional<std::string>& namedFolder, Platform& pl
     std::error_code ec;
     fs::current_path(*search.folder, ec);
     if (ec) {
-        platform.showMessageBox("Cannot enter the data folder " + search.folder->string() + ": " + ec.message(),
+        platform.showMessageBox("Cannot enter the data folder " + printableName(search.folder->string()) + ": " +
+                                    ec.message(),
                                 kErrorBoxCaption, MessageBoxStyle::OkError);
         return false;
     }

@@ -13,7 +13,11 @@
 //   4. each absolute folder of $XDG_DATA_DIRS (default
 //      /usr/local/share:/usr/share), with turfwar or games/turfwar below it.
 // Only the first needs no files in it: a folder the player names is trusted,
-// and what is missing there is reported by the loaders as usual.
+// and what is missing there is reported by the loaders as usual. Any other
+// place counts only when it holds every file of dataFolderFiles(), so a
+// leftover or half-copied folder early in the list cannot hide a whole one.
+
+#include "assets/load_report.h"
 
 #include <filesystem>
 #include <optional>
@@ -33,10 +37,22 @@ struct DataFolderPlaces {
 struct DataFolderSearch {
     std::optional<std::filesystem::path> folder;  // found: start the game here
     std::vector<std::filesystem::path> looked;    // every place tried, in order
+    // Beside looked: the first file a place lacked, empty for the place
+    // taken and for one that is not there at all (nothing to report).
+    std::vector<std::string> lacked;
 };
 
-// True when the folder holds the files every data folder has: the car file
-// and the car's mesh.
+// The files the start opens by name, as paths below the data folder ('/'
+// between folders): the car file, the meshes and models, the ground, the
+// marker and the fire frames. Textures a model names are the model's choice
+// (a modder may rename them), and sounds are no part of the start.
+const std::vector<std::string>& dataFolderFiles();
+
+// The first of dataFolderFiles() that is not a regular file in the folder
+// (links followed); empty when the folder holds them all.
+std::string firstMissingDataFile(const std::filesystem::path& folder);
+
+// True when the folder holds every file of dataFolderFiles().
 bool holdsGameData(const std::filesystem::path& folder);
 
 // The places above, in order; the folder is the first that qualifies.
@@ -47,6 +63,14 @@ DataFolderPlaces processDataFolderPlaces();
 
 // The text of the box shown when no place held the data.
 std::string dataNotFoundText(const DataFolderSearch& search);
+
+// A data file's name for standard error: its path in the data folder the
+// game runs in (the working directory), so a line names the folder that was
+// chosen; '\' taken as '/' and control characters escaped.
+std::string dataFileForMessage(const std::string& fileName);
+
+// One line on standard error per note: "turfwar: PATH: TEXT".
+void printLoadNotes(const std::vector<LoadNote>& notes);
 
 // Finds the data and makes it the working directory. On failure shows a box
 // on the platform (what was tried, or why the named folder cannot be

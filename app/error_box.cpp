@@ -1,5 +1,6 @@
 #include "app/error_box.h"
 
+#include "app/data_folder.h"
 #include "app/platform.h"
 
 #include <cstdio>
@@ -50,6 +51,7 @@ int showCaptionedErrorBox(const char* caption, const char* format, ...)
 
 bool showLoadReport(const LoadReport& report)
 {
+    printLoadNotes(report.notes);
     for (const LoadMessage& message : report.messages) {
         if (message.caption.empty())
             showErrorBox("%s", message.text.c_str());

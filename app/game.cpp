@@ -1,5 +1,6 @@
 #include "app/game.h"
 
+#include "app/data_folder.h"
 #include "app/error_box.h"
 #include "app/launch.h"
 #include "game/car_drawing.h"
@@ -57,7 +58,7 @@ bool loadSkinnedModel(SkinnedModel& model, const char* fileName, bool* loaded = 
     std::string reason;
     const bool ok = model.load(fileName, report, &reason);
     if (!ok)
-        std::fprintf(stderr, "turfwar: %s: %s\n", fileName, reason.c_str());
+        printLoadNotes({{fileName, reason}});
     if (loaded != nullptr)
         *loaded = ok;
     return showLoadReport(report);

@@ -7,7 +7,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 namespace {
 
@@ -92,4 +94,34 @@ std::optional<std::vector<std::uint8_t>> readDataFile(const char* fileName, std:
     }
     bytes.resize(used);
     return bytes;
+}
+
+std::string printableName(std::string_view name)
+{
+    std::string shown;
+    shown.reserve(name.size());
+    for (const char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '\n') {
+            shown += "\\n";
+        } else if (c == '\t') {
+            shown += "\\t";
+        } else if (byte < 0x20 || byte == 0x7f) {
+            char escaped[5];
+            std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
+            shown += escaped;
+        } else {
+            shown += c;
+        }
+    }
+    return shown;
+}
+
+std::string dataFileNameForMessage(std::string_view fileName)
+{
+    std::string name(fileName);
+    for (char& c : name)
+        if (c == '\\')
+            c = '/';
+    return printableName(std::filesystem::path(name).lexically_normal().generic_string());
 }

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Far beyond any model, texture or script the game uses (the largest default
@@ -27,3 +28,12 @@ std::optional<std::vector<std::uint8_t>> readDataFile(const char* fileName, std:
 // Whether anything stands under the name (a file, a folder, a pipe, a
 // device), found without opening it, so that a pipe cannot block the test.
 bool dataFileExists(const char* fileName);
+
+// Any name for a line of standard error: control characters (a newline in a
+// folder's name would break the line in two) are written as \n, \t or \xHH.
+std::string printableName(std::string_view name);
+
+// A data file's name as the file system sees it, for standard error: '\'
+// taken as '/', doubled slashes folded ("fire//12001.bmp" is
+// fire/12001.bmp), then printable.
+std::string dataFileNameForMessage(std::string_view fileName);

@@ -30,8 +30,10 @@ ImageFormat imageFormatOf(const char* fileName)
 
 std::optional<RgbImage> loadDibImage(const char* fileName, LoadReport& report)
 {
-    const std::optional<std::vector<std::uint8_t>> bytes = readDataFile(fileName);
+    std::string reason;
+    const std::optional<std::vector<std::uint8_t>> bytes = readDataFile(fileName, &reason);
     if (!bytes) {
+        report.note(fileName, reason);
         report.add(kDibErrorCaption, std::string("Failed to open DIB file ") + fileName + ".\n");
         return std::nullopt;
     }
@@ -44,13 +46,19 @@ std::optional<RgbImage> loadDibImage(const char* fileName, LoadReport& report)
 
 std::optional<TgaImage> loadTgaImage(const char* fileName, LoadReport& report)
 {
-    const std::optional<std::vector<std::uint8_t>> bytes = readDataFile(fileName);
+    std::string reason;
+    const std::optional<std::vector<std::uint8_t>> bytes = readDataFile(fileName, &reason);
     if (!bytes) {
+        report.note(fileName, reason);
         report.add("", kTgaLoadError);
         return std::nullopt;
     }
     DecodeFailure failure;
     std::optional<TgaImage> image = decodeTgaImage(*bytes, failure);
+    // The original ends the start without a box for some files; standard
+    // error at least says which file and why.
+    if (!image && failure.quiet)
+        report.note(fileName, failure.reason);
     if (!image && !failure.quiet)
         report.add("", kTgaLoadError);
     return image;

@@ -12,15 +12,25 @@ struct LoadMessage {
     std::string text;
 };
 
+// A line for standard error only, never a box: why a file could not be read,
+// where the box (the original's words) does not say.
+struct LoadNote {
+    std::string file;  // as the game names it, relative to the data folder
+    std::string text;  // e.g. "Permission denied"
+};
+
 struct LoadReport {
     std::vector<LoadMessage> messages;
+    std::vector<LoadNote> notes;
     bool fatal = false;
 
     void add(std::string caption, std::string text) { messages.push_back({std::move(caption), std::move(text)}); }
+    void note(std::string file, std::string text) { notes.push_back({std::move(file), std::move(text)}); }
     // Another load's messages after this one's; fatal if either is.
     void append(const LoadReport& other)
     {
         messages.insert(messages.end(), other.messages.begin(), other.messages.end());
+        notes.insert(notes.end(), other.notes.begin(), other.notes.end());
         fatal = fatal || other.fatal;
     }
 };

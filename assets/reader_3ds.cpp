@@ -428,8 +428,11 @@ bool Reader3ds::importBytes(Scene3ds& scene, std::span<const std::uint8_t> bytes
 
 bool Reader3ds::import3ds(Scene3ds& scene, const char* fileName, LoadReport& report)
 {
-    const std::optional<std::vector<std::uint8_t>> bytes = readDataFile(fileName);
+    std::string reason;
+    const std::optional<std::vector<std::uint8_t>> bytes = readDataFile(fileName, &reason);
     if (!bytes) {
+        // The box keeps the original's words for every cause; the cause goes to standard error.
+        report.note(fileName, reason);
         report.add("Error", std::string("Unable to find the file: ") + fileName + "!");
         return false;
     }

@@ -24,10 +24,14 @@ TextureLoad loadBmpTexture(const char* fileName)
     TextureLoad result;
     if (fileName == nullptr)
         return result;
-    // A missing BMP is not worth a message: the caller draws with texture 0.
-    // Anything else standing under its name is a file that cannot be read.
-    if (!dataFileExists(fileName))
+    // A missing BMP shows no box, as in the original: the caller draws with
+    // texture 0, and one line on standard error names it (a modder's typo
+    // is otherwise invisible). Anything else standing under its name is a
+    // file that cannot be read.
+    if (!dataFileExists(fileName)) {
+        result.report.note(fileName, "No such file or directory; drawn without this texture");
         return result;
+    }
 
     const std::optional<RgbImage> image = loadDibImage(fileName, result.report);
     if (!image)

@@ -267,6 +267,7 @@ struct Outcome {
     int flashFramesInCar = 0;  // drawn in the main view and the inset
     int framesInCar = 0;
     int framesOnFootAfterDriving = 0;
+    std::string err;  // standard error through the start and the run
 };
 
 // One frame of the script: the time it measures, the keys held through it,
@@ -322,6 +323,7 @@ Outcome runGame()
 {
     Outcome outcome;
     HeadlessPlatform platform;
+    ::testing::internal::CaptureStderr();
     {
         World world(platform);
         platform.queueAnswer(MessageBoxAnswer::No);
@@ -356,6 +358,7 @@ Outcome runGame()
         }
         platform.onSwap = nullptr;
     }
+    outcome.err = ::testing::internal::GetCapturedStderr();
     setErrorBoxPlatform(nullptr);
     const std::vector<RecordedMessageBox>& boxes = platform.messageBoxes();
     if (!boxes.empty()) {
@@ -397,6 +400,34 @@ void expectOutcome(const Outcome& outcome, const Expected& expected)
     EXPECT_GT(outcome.framesOnFootAfterDriving, 0);
 }
 
+// What standard error adds to the boxes: a mesh or texture that cannot be
+// read is named with its path in the data folder and the reason (the boxes
+// keep the original's words, which say neither), and a missing BMP, silent
+// in the boxes, gets one line. Empty: nothing asked of standard error.
+std::string expectedStderrLine(const std::string& name, Variant v)
+{
+    const std::string extension = fs::path(name).extension().string();
+    if (extension != ".3ds" && extension != ".bmp" && extension != ".tga")
+        return {};
+    std::string reason;
+    switch (v) {
+    case Variant::Missing:
+        reason = extension == ".bmp" ? "No such file or directory; drawn without this texture"
+                                     : "No such file or directory";
+        break;
+    case Variant::Directory: reason = "Is a directory"; break;
+    case Variant::NamedPipe:
+    case Variant::LinkToDevZero: reason = "Not a regular file"; break;
+    case Variant::Noise:
+        if (extension != ".tga")
+            return {};
+        reason = "only 16, 24 and 32 bits per pixel are supported";  // the one failure without a box
+        break;
+    default: return {};
+    }
+    return "turfwar: " + fs::current_path().string() + "/" + name + ": " + reason + "\n";
+}
+
 class BrokenGameFile : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(BrokenGameFile, EachWayOfBreakingItGivesItsMessageAndOutcome)
@@ -406,7 +437,14 @@ TEST_P(BrokenGameFile, EachWayOfBreakingItGivesItsMessageAndOutcome)
         SCOPED_TRACE(name + ", " + variantName(variant));
         GameFolder folder;
         breakFile(folder, name, variant);
-        expectOutcome(runGame(), expectationFor(name, variant));
+        const Outcome outcome = runGame();
+        expectOutcome(outcome, expectationFor(name, variant));
+        const std::string line = expectedStderrLine(name, variant);
+        if (!line.empty()) {
+            const std::size_t at = outcome.err.find(line);
+            EXPECT_NE(at, std::string::npos) << "expected on standard error: " << line << "got: " << outcome.err;
+            EXPECT_EQ(outcome.err.find(line, at + 1), std::string::npos) << "said twice: " << outcome.err;
+        }
     }
 }
 
@@ -465,7 +503,25 @@ TEST(BrokenGameData, ATgaNamedByAModelIsNeededLikeTheMarker)
 TEST(BrokenGameData, IntactDataRunsTheWholeScriptWithoutAMessage)
 {
     GameFolder folder;
-    expectOutcome(runGame(), runsOn());
+    const Outcome outcome = runGame();
+    expectOutcome(outcome, runsOn());
+    EXPECT_EQ(outcome.err, "");
+}
+
+// A modder's material naming a texture that is not there: no box, as in the
+// original, and one line naming the file as the game opens it.
+TEST(BrokenGameData, AMissingTextureAModelNamesIsOneLineOnStandardError)
+{
+    GameFolder folder;
+    std::string gun = readWholeFile(folder.path() / "data/gun.ms3d");
+    const std::size_t at = gun.find(".\\gun.bmp");
+    ASSERT_NE(at, std::string::npos);
+    gun.replace(at, 9, ".\\gum.bmp");
+    folder.write("data/gun.ms3d", gun);
+    const Outcome outcome = runGame();
+    expectOutcome(outcome, runsOn());
+    EXPECT_EQ(outcome.err, "turfwar: " + folder.path().string() +
+                               "/data/gum.bmp: No such file or directory; drawn without this texture\n");
 }
 
 // A file added to the default data joins the matrix, or this fails. Dot

@@ -2,6 +2,7 @@
 // wins, what is skipped, and what the box lists when nothing is found.
 
 #include "app/data_folder.h"
+#include "assets/data_file.h"
 
 #include <gtest/gtest.h>
 
@@ -29,8 +30,10 @@ protected:
         const fs::path folder = root_ / relative;
         fs::create_directories(folder);
         if (withData) {
-            std::ofstream(folder / "car.txt") << "car";
-            std::ofstream(folder / "car.3ds") << "mesh";
+            for (const std::string& name : dataFolderFiles()) {
+                fs::create_directories((folder / name).parent_path());
+                std::ofstream(folder / name) << "data";
+            }
         }
         return folder;
     }
@@ -68,6 +71,54 @@ TEST_F(DataFolderTest, TakesThePlacesInOrder)
     const fs::path lone = make("lone", false);
     std::ofstream(lone / "car.txt") << "car";
     EXPECT_FALSE(holdsGameData(lone));
+}
+
+// A folder early in the list that holds only some of the files (a half-copied
+// mod, an old install's leftovers) must not hide a whole one later on.
+TEST_F(DataFolderTest, APartialFolderDoesNotHideAWholeOne)
+{
+    const fs::path whole = make("system/turfwar", true);
+    const DataFolderPlaces p = places("here", "", (root_ / "early").string() + ":" + (root_ / "system").string());
+    for (const std::string& name : dataFolderFiles()) {
+        SCOPED_TRACE(name);
+        const fs::path partial = make("early/turfwar", true);
+        fs::remove(partial / name);
+        // A folder standing in a file's place is not that file either.
+        if (name == "aasdf.tga")
+            fs::create_directory(partial / name);
+        DataFolderSearch search = findDataFolder(std::nullopt, p);
+        EXPECT_EQ(search.folder, whole);
+        // The box, if nothing else were found, says what the partial one lacks.
+        search.folder.reset();
+        EXPECT_NE(dataNotFoundText(search).find(partial.string() + " (no " + name + ")\n"), std::string::npos)
+            << dataNotFoundText(search);
+        fs::remove_all(partial);
+    }
+    // The current directory counts by the same rule.
+    const DataFolderSearch fromHere = findDataFolder(std::nullopt, places("here", "", (root_ / "system").string()));
+    EXPECT_EQ(fromHere.folder, whole);
+    EXPECT_NE(dataNotFoundText(fromHere).find((root_ / "here").string() + " (no car.3ds)"), std::string::npos);
+}
+
+// The data the build prepares is a data folder by the same list, named as the
+// file system names it.
+TEST(DataFolderFiles, TheDefaultDataHoldsThemAll)
+{
+    EXPECT_TRUE(holdsGameData(TURFWAR_BINARY_DIR "/game"));
+    for (const std::string& name : dataFolderFiles())
+        EXPECT_EQ(name.find_first_of("\\"), std::string::npos) << name;
+}
+
+// Names on standard error: the file system's '/', and a control character in
+// a folder's name cannot break the line in two.
+TEST(DataFolderMessages, NamesArePrintableAndUseSlashes)
+{
+    EXPECT_EQ(dataFileNameForMessage("data\\model.ms3d"), "data/model.ms3d");
+    EXPECT_EQ(dataFileNameForMessage("fire//12001.bmp"), "fire/12001.bmp");
+    EXPECT_EQ(printableName("/tmp/a\nb\tc\x01\x7f\xc3\xa9"), "/tmp/a\\nb\\tc\\x01\\x7f\xc3\xa9");
+    DataFolderSearch search;
+    search.looked = {"/tmp/line\nbreak"};
+    EXPECT_NE(dataNotFoundText(search).find("  /tmp/line\\nbreak\n"), std::string::npos);
 }
 
 TEST_F(DataFolderTest, FindsEachLayoutBesideTheExecutable)
@@ -113,9 +164,11 @@ TEST_F(DataFolderTest, NothingFoundListsEveryPlaceOnce)
     for (const std::string& place : {(root_ / "cwd").string(), (root_ / "opt/share/turfwar").string(),
                                      (root_ / "opt/share/games/turfwar").string(), (root_ / "opt/bin/game").string(),
                                      std::string("/nowhere/turfwar"), std::string("/nowhere/games/turfwar")}) {
-        const std::size_t at = text.find("  " + place + "\n");
+        // A place that is there but lacks a file says which: "  PLACE (no FILE)".
+        const std::string line = place == (root_ / "cwd").string() ? "  " + place + " (no car.3ds)\n" : "  " + place + "\n";
+        const std::size_t at = text.find(line);
         ASSERT_NE(at, std::string::npos) << place << " missing from:\n" << text;
-        EXPECT_EQ(text.find("  " + place + "\n", at + 1), std::string::npos) << place << " listed twice";
+        EXPECT_EQ(text.find(line, at + 1), std::string::npos) << place << " listed twice";
     }
     EXPECT_NE(text.find("--data"), std::string::npos);
 }

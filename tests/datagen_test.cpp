@@ -4,6 +4,7 @@
 // skeleton math of this file for what the game's code is written around
 // (joint 37's muzzle and aim, the feet, the walk, the dome's facing).
 
+#include "tests/game_folder.h"
 #include "tests/tool_runner.h"
 #include "tools/datagen/datagen.h"
 #include "tools/datagen/image.h"
@@ -467,6 +468,29 @@ TEST(DatagenTool, WritesEveryFileTheGameOpensWithTheSameBytesOnEveryRun)
     EXPECT_EQ(readWholeFile(a / "car.txt"), readWholeFile(kCarFile));
     fs::remove_all(a);
     fs::remove_all(b);
+}
+
+// With no --car the tool takes the car file of the game's data, found as the
+// game finds it (here the current directory), never a path of the build: an
+// installed tool has no build tree to read.
+TEST(DatagenTool, WithoutACarFileTakesTheGameDataOne)
+{
+    const fs::path out = scratchDir("from-data");
+    fs::remove_all(out);
+    GameFolder folder;
+    const std::string carText = "31 8 16 0 7 0 4.5 20 20 10 10\n";
+    folder.write("car.txt", carText);
+    const ToolResult r = runTool("turfwar-datagen", "--quiet " + out.string());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(readWholeFile(out / "car.txt"), carText);
+    fs::remove_all(out);
+
+    const ToolResult help = runTool("turfwar-datagen", "--help");
+    EXPECT_EQ(help.status, 0);
+    // Past the usage line, which names the program by the path it was run as.
+    const std::string options = help.out.substr(std::min(help.out.find("Options:"), help.out.size()));
+    EXPECT_NE(options.find("--car"), std::string::npos) << help.out;
+    EXPECT_EQ(options.find(TURFWAR_SOURCE_DIR), std::string::npos) << help.out;
 }
 
 TEST(DatagenTool, RefusesACarFileItCannotFitTheCarTo)

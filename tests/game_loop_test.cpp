@@ -129,8 +129,8 @@ TEST(Startup, AnUnreadableModelIsNamedOnStandardErrorOnly)
     ::testing::internal::CaptureStderr();
     EXPECT_EQ(runTurfwar(world), 0);
     EXPECT_EQ(::testing::internal::GetCapturedStderr(),
-              "turfwar: data\\gun.ms3d: not an MS3D file\n"
-              "turfwar: sky.ms3d: No such file or directory\n");
+              "turfwar: " + folder.path().string() + "/data/gun.ms3d: not an MS3D file\n" +
+                  "turfwar: " + folder.path().string() + "/sky.ms3d: No such file or directory\n");
     EXPECT_EQ(platform.messageBoxes().size(), 1u);  // the start question only
     EXPECT_EQ(platform.swapCount(), 1);
 }

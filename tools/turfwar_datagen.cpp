@@ -5,11 +5,13 @@
 //
 //   turfwar-datagen OUTDIR [--car FILE]
 //
-// FILE (default: the source tree's data/car.txt) holds the car's eleven
+// FILE (default: the car.txt of the game's data folder, found as the game
+// finds it, so an installed tool needs no build tree) holds the car's eleven
 // numbers; it is copied to OUTDIR/car.txt and the car meshes are fitted to it.
 // Exit status: 0 on success, 1 when the car file is unusable or a file cannot
 // be written, 2 for bad arguments.
 
+#include "app/data_folder.h"
 #include "assets/data_file.h"
 #include "tools/datagen/datagen.h"
 
@@ -19,23 +21,30 @@
 #include <fstream>
 #include <iostream>
 
-#ifndef TURFWAR_SOURCE_DIR
-#define TURFWAR_SOURCE_DIR "."
-#endif
-
 int main(int argc, char** argv)
 {
     CLI::App app{"Writes Turfwar's default game data (models, textures, car file) into a folder."};
     std::string outDir;
-    std::string carFile = TURFWAR_SOURCE_DIR "/data/car.txt";
+    std::string carFile;
     bool quiet = false;
     app.add_option("OUTDIR", outDir, "folder to write into (created when missing)")->required();
-    app.add_option("--car", carFile, "the car file whose eleven numbers the car meshes fit")->capture_default_str();
+    app.add_option("--car", carFile,
+                   "the car file whose eleven numbers the car meshes fit (default: car.txt in the game's data "
+                   "folder, found as the game finds it)");
     app.add_flag("-q,--quiet", quiet, "print nothing on success");
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
         return app.exit(e) == 0 ? 0 : 2;
+    }
+
+    if (carFile.empty()) {
+        const DataFolderSearch search = findDataFolder(std::nullopt, processDataFolderPlaces());
+        if (!search.folder) {
+            std::cerr << "turfwar-datagen: no car file named and " << dataNotFoundText(search) << "\n";
+            return 1;
+        }
+        carFile = (*search.folder / "car.txt").string();
     }
 
     std::string reason;
