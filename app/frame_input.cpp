@@ -104,9 +104,9 @@ bool quitHeld(const Platform& platform, const KeyBindings& keys)
            (pad.button(PadButton::Back) && pad.button(PadButton::Start));
 }
 
-WalkKeys walkKeysOf(const FrameInput& input)
+WalkControls walkControlsOf(const FrameInput& input)
 {
-    WalkKeys keys;
+    WalkControls keys;
     keys.forward = input.forward;
     keys.left = input.left;
     keys.back = input.back;
@@ -117,9 +117,9 @@ WalkKeys walkKeysOf(const FrameInput& input)
     return keys;
 }
 
-DriverKeys driverKeysOf(const FrameInput& input)
+DriveControls driveControlsOf(const FrameInput& input)
 {
-    DriverKeys keys;
+    DriveControls keys;
     keys.left = input.left;
     keys.right = input.right;
     keys.throttle = input.forward;
@@ -130,11 +130,11 @@ DriverKeys driverKeysOf(const FrameInput& input)
     return keys;
 }
 
-void pressMouseButton(WeaponState& weapon, const KeyBindings& keys, int windowButton, int x, int y)
+void pressMouseButton(WeaponState& weapon, const KeyBindings& keys, int windowButton)
 {
     const Binding& fire = keys[Action::Fire];
     if (fire.kind == Binding::Kind::MouseButton && fire.code == sdlMouseButtonOf(windowButton))
-        onMouseButton(weapon, 1, x, y);  // the weapon's own fire button
+        onMouseButton(weapon, 1);  // the weapon's own fire button
 }
 
 RumbleWatch watchForRumble(const WeaponState& weapon, std::span<const Car> cars)

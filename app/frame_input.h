@@ -79,12 +79,12 @@ FrameInput readFrameInput(Platform& platform, const Settings& settings, InputMem
 // pad's Back and Start held together.
 bool quitHeld(const Platform& platform, const KeyBindings& keys);
 
-WalkKeys walkKeysOf(const FrameInput& input);
-DriverKeys driverKeysOf(const FrameInput& input);
+WalkControls walkControlsOf(const FrameInput& input);
+DriveControls driveControlsOf(const FrameInput& input);
 
 // A window's mouse-button press (window numbering, 1 left, 2 right, 3
 // middle): asks for a shot when fire is bound to that button.
-void pressMouseButton(WeaponState& weapon, const KeyBindings& keys, int windowButton, int x, int y);
+void pressMouseButton(WeaponState& weapon, const KeyBindings& keys, int windowButton);
 
 // Rumble on the driving pad: a short pulse for each shot, a longer and
 // stronger one for a wheel coming off.

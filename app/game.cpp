@@ -155,14 +155,14 @@ void startSound(World& world)
 // --- Frame steps, in the order runFrame runs them. ---
 void applyCarControls(World& world, const FrameInput& input)
 {
-    applyDriverControls(world.cars, world.player, driverKeysOf(input));
+    applyDriverControls(world.cars, world.player, driveControlsOf(input));
 }
 
 void moveAndAimOnFoot(World& world, float dt, const FrameInput& input)
 {
-    const WalkKeys keys = walkKeysOf(input);
+    const WalkControls controls = walkControlsOf(input);
     Player& player = world.player;
-    player.updateOnFoot(dt, keys, world.playerModel);
+    player.updateOnFoot(dt, controls, world.playerModel);
 
     WeaponState& weapon = world.weapon;
     weapon.targetLocked = findTarget(world.cars, player.position, player.facing, weapon.targetCar,
@@ -344,7 +344,7 @@ void runFrame(World& world)
     const FrameInput input = readFrameInput(platform, world.settings, world.inputMemory, world.player.inCar, dt);
 
     applyCarControls(world, input);
-    advancePhysics(world.physics, world.physicsAccumulator, dt);
+    world.lastFramePhysicsSteps = advancePhysics(world.physics, world.physicsAccumulator, dt);
 
     world.player.yaw += input.lookYaw;
     world.player.pitch += input.lookPitch;
@@ -352,7 +352,6 @@ void runFrame(World& world)
     if (input.firePressed)
         world.weapon.fireRequested = true;
     const RumbleWatch rumbleWatch = watchForRumble(world.weapon, world.cars);
-    world.weapon.targetLocked = false;
     if (!world.player.inCar)
         moveAndAimOnFoot(world, dt, input);
     else
@@ -399,8 +398,8 @@ int startTurfwar(World& world)
         setErrorBoxPlatform(nullptr);
         return kExitNoWindow;
     }
-    world.window.onButtonPress = [&world](int button, int x, int y) {
-        pressMouseButton(world.weapon, world.settings.keys, button, x, y);
+    world.window.onButtonPress = [&world](int button, int, int) {
+        pressMouseButton(world.weapon, world.settings.keys, button);
     };
 
     if (!initGame(world)) {

@@ -30,8 +30,9 @@ inline constexpr int kExitBadGameData = 3;  // data the game cannot run without 
 bool initGame(World& world);
 // One frame: timing, controls, physics, look, movement, weapon, views, swap.
 void runFrame(World& world);
-// The frame's second view: in a car, the driver's forward view in the
-// window's top-left corner; on foot only that corner's depth is cleared.
+// The frame's second view: in a car, a view from just behind and above the
+// car looking ahead along it, in the window's top-left corner; on foot only
+// that corner's depth is cleared.
 // runFrame draws it after the main view; the frame benchmark also times it alone.
 void drawInsetView(World& world);
 

@@ -95,9 +95,9 @@ void GameWindow::handleEvent(const WindowEvent& event)
 
 void GameWindow::swapBuffers() { platform_.swapBuffers(); }
 
-void GameWindow::setViewport(int w, int h, int x, int y)
+void GameWindow::setViewport(int w, int h, int left, int bottom)
 {
-    glViewport(x, y, w, h);
+    glViewport(left, bottom, w, h);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     if (perspective)

@@ -33,9 +33,12 @@ public:
     // kNoMessagePending, kQuitMessageTaken or kMessageDispatched.
     int pumpMessage();
     void swapBuffers();
-    // glViewport(x, y, width, height), then the projection for width x height
-    // that usePerspective or useOrtho chose.
-    void setViewport(int width, int height, int x, int y);
+    // Size first, then corner: the reverse of glViewport's order, kept
+    // because every caller of the game is written this way. Draws to the
+    // width x height pixels whose lower-left corner is (left, bottom) in
+    // GL's window pixels (origin bottom left), then loads the projection for
+    // that size which usePerspective or useOrtho chose.
+    void setViewport(int width, int height, int left, int bottom);
     void usePerspective() { perspective = true; }
     void useOrtho() { perspective = false; }
 

@@ -224,8 +224,6 @@ FrameImage HeadlessPlatform::readFrame() const
     return image;
 }
 
-bool HeadlessPlatform::isKeyDown(Key key) const { return isScancodeDown(scancodeOf(key)); }
-
 bool HeadlessPlatform::isScancodeDown(int scancode) const
 {
     return scancode >= 0 && scancode < kScancodeCount && keysDown_.test(static_cast<std::size_t>(scancode));

@@ -147,7 +147,6 @@ public:
         maxFps_ = maxFps;
     }
     std::uint32_t ticks() override { return ticks_; }
-    bool isKeyDown(Key key) const override;
     bool isScancodeDown(int scancode) const override;
     bool isMouseButtonDown(int button) const override;
     PadState padState() const override { return pad_; }

@@ -1,7 +1,5 @@
 #include "app/input.h"
 
-bool isKeyHeld(const Platform& platform, Key key) { return platform.isKeyDown(key); }
-
 float frameTime(FrameTimer& timer, Platform& platform)
 {
     if (!timer.started) {
@@ -13,7 +11,7 @@ float frameTime(FrameTimer& timer, Platform& platform)
     // A fresh reading, after the subtraction: what passes in between is not
     // counted in any frame.
     timer.lastTicks = platform.ticks();
-    return elapsed;
+    return elapsed < kMaxFrameSeconds ? elapsed : kMaxFrameSeconds;
 }
 
 void readMouseLook(Platform& platform, float* look)

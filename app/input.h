@@ -1,23 +1,26 @@
 #pragma once
 // Input and frame timing, polled once per frame by the frame driver and
-// handed down as numbers: the held-key test, the frame time in seconds and
-// the mouse-look displacement in pixels.
+// handed down as numbers: the frame time in seconds and the mouse-look
+// displacement in pixels.
 
 #include "app/platform.h"
 
 #include <cstdint>
-
-// The held-key test every key of the game goes through.
-bool isKeyHeld(const Platform& platform, Key key);
 
 struct FrameTimer {
     std::uint32_t lastTicks = 0;  // milliseconds
     bool started = false;
 };
 
+// The longest frame the game simulates, in seconds. After a stall (a stopped
+// process, a debugger, a suspended laptop) the rest is dropped: simulating it
+// all would freeze the game for a while and keep a quit waiting. Every frame
+// of the recorded scripts (the longest 0.7 s) is shorter.
+inline constexpr float kMaxFrameSeconds = 1.0f;
+
 // Seconds since the previous call, from 32-bit millisecond ticks: a wrap of
-// the counter still gives the small positive difference. No clamp and no
-// smoothing: two calls within a tick give 0, a long stall comes through whole.
+// the counter still gives the small positive difference. Capped at
+// kMaxFrameSeconds, otherwise no smoothing: two calls within a tick give 0.
 // The first call measures 0 and starts the timer.
 float frameTime(FrameTimer& timer, Platform& platform);
 

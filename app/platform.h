@@ -15,6 +15,8 @@
 #include <cstdint>
 #include <string>
 
+// The keys of the default bindings, by name for tests and scripts; the game
+// itself reads every key through its binding (isScancodeDown).
 enum class Key { W, A, S, D, Q, E, Escape };
 
 // The keys' positions as USB HID usage numbers, which are SDL's scancodes:
@@ -128,7 +130,6 @@ public:
 
     // Milliseconds since some fixed start, wrapping at 2^32.
     virtual std::uint32_t ticks() = 0;
-    virtual bool isKeyDown(Key key) const = 0;
     // Any key by its scancode (0 to kScancodeCount - 1; others are never down).
     virtual bool isScancodeDown(int scancode) const = 0;
     // A mouse button held now, numbered as SDL does: 1 left, 2 middle, 3 right.

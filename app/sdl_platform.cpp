@@ -259,8 +259,6 @@ void SdlPlatform::sleepOutFrame()
 
 std::uint32_t SdlPlatform::ticks() { return SDL_GetTicks(); }
 
-bool SdlPlatform::isKeyDown(Key key) const { return isScancodeDown(scancodeOf(key)); }
-
 bool SdlPlatform::isScancodeDown(int scancode) const
 {
     int count = 0;

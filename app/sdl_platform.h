@@ -31,7 +31,6 @@ public:
     void swapBuffers() override;
     void setFramePacing(VsyncMode vsync, int maxFps) override;
     std::uint32_t ticks() override;
-    bool isKeyDown(Key key) const override;
     bool isScancodeDown(int scancode) const override;
     bool isMouseButtonDown(int button) const override;
     PadState padState() const override { return pads_.state(); }

@@ -58,5 +58,6 @@ struct World {
 
     // What the frame driver measured, for tools and tests to read.
     float lastFrameSeconds = 0.0f;  // dt of the most recent frame
+    int lastFramePhysicsSteps = 0;  // physics steps the most recent frame ran
     std::uint64_t framesRun = 0;
 };

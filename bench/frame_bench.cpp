@@ -200,8 +200,8 @@ void frame(benchmark::State& state)
         Clock::time_point t = Clock::now();
         InputMemory memory;
         const FrameInput in = readFrameInput(game.platform, world.settings, memory, driving, 0.016f);
-        const WalkKeys walk = walkKeysOf(in);
-        const DriverKeys keys = driverKeysOf(in);
+        const WalkControls walk = walkControlsOf(in);
+        const DriveControls keys = driveControlsOf(in);
         input += msSince(t);
         applyDriverControls(world.cars, world.player, keys);
         float accumulator = 0.0f;

@@ -46,7 +46,7 @@ void BM_StepDrivingAndColliding(benchmark::State& state)
 {
     TwoCarWorld rig;
     rig.player.inCar = true;
-    DriverKeys keys;
+    DriveControls keys;
     keys.throttle = true;
     int step = 0;
     const std::clock_t started = std::clock();

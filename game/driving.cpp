@@ -2,7 +2,7 @@
 
 #include <cassert>
 
-void applyDriverControls(std::span<Car> cars, const Player& player, const DriverKeys& keys)
+void applyDriverControls(std::span<Car> cars, const Player& player, const DriveControls& controls)
 {
     assert(player.carIndex >= 0 && player.carIndex < static_cast<int>(cars.size()) &&
            "carIndex names one of the cars");
@@ -13,20 +13,20 @@ void applyDriverControls(std::span<Car> cars, const Player& player, const Driver
     }
     Car& current = cars[player.carIndex];
     if (player.inCar) {
-        if (keys.left)
+        if (controls.left)
             current.setSteer(-1.0f);
-        if (keys.right)
+        if (controls.right)
             current.setSteer(1.0f);
-        if (keys.throttle)
+        if (controls.throttle)
             current.setThrottle(kFullThrottle);
-        if (keys.brake)
+        if (controls.brake)
             current.setBrake(kFullBrake);
-        if (!keys.left && !keys.right && keys.steerAxis != 0.0f)
-            current.setSteer(keys.steerAxis);
-        if (!keys.throttle && keys.throttleAmount > 0)
-            current.setThrottle(keys.throttleAmount);
-        if (!keys.brake && keys.brakeAmount > 0)
-            current.setBrake(keys.brakeAmount);
+        if (!controls.left && !controls.right && controls.steerAxis != 0.0f)
+            current.setSteer(controls.steerAxis);
+        if (!controls.throttle && controls.throttleAmount > 0)
+            current.setThrottle(controls.throttleAmount);
+        if (!controls.brake && controls.brakeAmount > 0)
+            current.setBrake(controls.brakeAmount);
     } else {
         // The car left last (car 0 before any) holds its brake.
         current.setBrake(kFullBrake);

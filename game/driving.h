@@ -1,7 +1,8 @@
 #pragma once
-// The driver's side of the cars: the keys' controls on every car each frame,
-// the view taken from the driven chassis, and getting in and out with E.
-// The frame driver reads the keys and hands them down as booleans.
+// The driver's side of the cars: the driving controls on every car each frame,
+// the view taken from the driven chassis, and getting in and out (the
+// enter/leave control, E by default). The frame driver reads the devices and
+// hands them down as booleans and pad values.
 
 #include "game/player.h"
 #include "math/vector3.h"
@@ -15,22 +16,25 @@ inline constexpr Vector3 kLeavePoint = {-5.0f, 0.0f, -20.0f};  // in the chassis
 inline constexpr int kFullThrottle = 100;
 inline constexpr int kFullBrake = 100;
 
-struct DriverKeys {
-    bool left = false;      // A
-    bool right = false;     // D
-    bool throttle = false;  // W
-    bool brake = false;     // S
-    // A pad's analog controls, at rest 0. Each counts only while its keys
-    // are not held: the keys' full values win.
+// The driving controls held this frame, read by the frame driver from
+// whatever is bound to them: steering, throttle and brake at full strength
+// (by default the keys A, D, W and S), and a pad's stick and triggers.
+struct DriveControls {
+    bool left = false;      // full steer left
+    bool right = false;     // full steer right
+    bool throttle = false;  // full throttle
+    bool brake = false;     // full brake
+    // A pad's analog controls, at rest 0. Each counts only while its full
+    // control above is not held: the full values win.
     float steerAxis = 0.0f;  // -1 (left) to 1 (right), proportional steering
     int throttleAmount = 0;  // 0 to kFullThrottle
     int brakeAmount = 0;     // 0 to kFullBrake (the drive brakes fully at any amount above 0)
 };
 
-// Resets every car's controls, gives the driven car the keys and the pad's
-// analog values (or, on foot, the brake to the car driven last), then
-// drives every car in index order.
-void applyDriverControls(std::span<Car> cars, const Player& player, const DriverKeys& keys);
+// Resets every car's controls, gives the driven car the full controls and
+// the pad's analog values (or, on foot, the brake to the car driven last),
+// then drives every car in index order.
+void applyDriverControls(std::span<Car> cars, const Player& player, const DriveControls& controls);
 
 // While driving: writes the chassis centre and the car's forward direction
 // to the player's viewer position and direction, and the chassis's linear

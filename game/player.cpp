@@ -16,7 +16,7 @@ Vector3 rotated(const Matrix4& m, Vector3 v)
 
 }  // namespace
 
-void Player::updateOnFoot(float dt, const WalkKeys& keys, SkinnedModel& model)
+void Player::updateOnFoot(float dt, const WalkControls& controls, SkinnedModel& model)
 {
     Matrix4 turn;
     const float angles[3] = {0.0f, yaw, 0.0f};
@@ -25,36 +25,36 @@ void Player::updateOnFoot(float dt, const WalkKeys& keys, SkinnedModel& model)
     side = rotated(turn, {1.0f, 0.0f, 0.0f});
 
     gait = 0;
-    if (keys.left) {
+    if (controls.left) {
         position = add(position, scaled(side, kWalkSpeed * dt));
         gait = 1;
     }
-    if (keys.right) {
+    if (controls.right) {
         position = subtract(position, scaled(side, kWalkSpeed * dt));
         gait = 1;
     }
-    if (keys.forward) {
-        if (keys.run) {
+    if (controls.forward) {
+        if (controls.run) {
             position = add(position, scaled(facing, kRunSpeed * dt));
             gait = 2;
         } else {
             position = add(position, scaled(facing, kWalkSpeed * dt));
             gait = 1;
         }
-    } else if (keys.back) {
+    } else if (controls.back) {
         position = subtract(position, scaled(facing, kWalkSpeed * dt));
         gait = 1;
     }
     // The stick after the keys, and only on a line no key holds, so a key
     // never walks faster for a stick nudged at the same time. Full tilt
     // moves exactly as far as the key (a product with 1 is exact).
-    if (!keys.left && !keys.right && keys.stickLeft != 0.0f) {
-        position = add(position, scaled(side, kWalkSpeed * dt * keys.stickLeft));
+    if (!controls.left && !controls.right && controls.stickLeft != 0.0f) {
+        position = add(position, scaled(side, kWalkSpeed * dt * controls.stickLeft));
         gait = gait > 0 ? gait : 1;
     }
-    if (!keys.forward && !keys.back && keys.stickForward != 0.0f) {
-        const bool running = keys.run && keys.stickForward > 0.0f;
-        position = add(position, scaled(facing, (running ? kRunSpeed : kWalkSpeed) * dt * keys.stickForward));
+    if (!controls.forward && !controls.back && controls.stickForward != 0.0f) {
+        const bool running = controls.run && controls.stickForward > 0.0f;
+        position = add(position, scaled(facing, (running ? kRunSpeed : kWalkSpeed) * dt * controls.stickForward));
         gait = running ? 2 : 1;
     }
 

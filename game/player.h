@@ -1,23 +1,25 @@
 #pragma once
 // The player: a point that slides over the ground plane (y = 0), turned by the
-// mouse and moved by the keys on foot, or sitting in one of the cars. Driving,
+// look and moved by the walking controls on foot, or sitting in one of the cars. Driving,
 // the weapon and the camera read and write this record too.
 
 #include "math/vector3.h"
 
 class SkinnedModel;
 
-// The movement held this frame, read by the frame driver: the keys, and a
-// pad's left stick for walking at any speed up to the keys'.
-struct WalkKeys {
-    bool forward = false;   // W
-    bool left = false;      // A
-    bool back = false;      // S
-    bool right = false;     // D
-    bool run = false;       // Q (or the left stick pressed), only counts going forward
-    // The stick's tilt past its dead zone, -1 to 1: the share of the keys'
+// The walking controls held this frame, read by the frame driver from
+// whatever is bound to them: the four directions and run (keys or mouse
+// buttons, by default W A S D and Q), and a pad's left stick for walking at
+// any speed up to the full one.
+struct WalkControls {
+    bool forward = false;
+    bool left = false;
+    bool back = false;
+    bool right = false;
+    bool run = false;  // the run control (or the left stick pressed); only counts going forward
+    // The stick's tilt past its dead zone, -1 to 1: the share of the full
     // speed along facing (forward positive) and side (left positive). Each
-    // counts only while neither key of its line is held.
+    // counts only while neither direction of its line is held.
     float stickForward = 0.0f;
     float stickLeft = 0.0f;
 };
@@ -27,7 +29,10 @@ struct Player {
     Vector3 facing;            // horizontal unit vector, recomputed every frame on foot
     Vector3 side;              // horizontal unit vector 90 degrees from facing
     float yaw = 0.0f;          // degrees about +y; grows without bound
-    float pitch = 0.0f;        // degrees; accumulates the mouse's vertical movement, read by nothing
+    // Degrees; accumulates the vertical look. Nothing in the game reads it, but
+    // it is kept: the game's description of the player names it, and the
+    // replay tool prints it in its state, which recorded scripts compare.
+    float pitch = 0.0f;
     int gait = 0;              // 0 standing, 1 walking, 2 running
     bool inCar = false;
     int carIndex = 0;          // the car driven now, or last
@@ -37,8 +42,8 @@ struct Player {
     // The on-foot step: facing and side from the yaw, each held key's own
     // displacement (a diagonal is sqrt 2 faster), the gait, and the walk
     // animation advanced by dt x 1000 x gait ms, or restarted when standing.
-    // Reads yaw and keys; writes position, facing, side, gait; animates model.
-    void updateOnFoot(float dt, const WalkKeys& keys, SkinnedModel& model);
+    // Reads yaw and controls; writes position, facing, side, gait; animates model.
+    void updateOnFoot(float dt, const WalkControls& controls, SkinnedModel& model);
 };
 
 inline constexpr float kWalkSpeed = 15.0f;  // units per second

@@ -1,5 +1,7 @@
 #include "game/render_helpers.h"
 
+#include "game/weapon.h"
+
 #include <GL/gl.h>
 
 #include <cmath>
@@ -14,6 +16,15 @@ void beginBillboard()
         for (int row = 0; row < 3; ++row)
             m[4 * column + row] = column == row ? 1.0f : 0.0f;
     glLoadMatrixf(m);
+}
+
+void beginPlayerModelTransform(const PlayerModelTransform& t)
+{
+    glPushMatrix();
+    glTranslatef(t.position.x, t.position.y, t.position.z);
+    glScalef(t.scale, t.scale, t.scale);
+    glTranslatef(t.lift.x, t.lift.y, t.lift.z);
+    glRotatef(t.yawDegrees, 0.0f, 1.0f, 0.0f);
 }
 
 void beginSkyTransform()

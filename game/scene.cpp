@@ -7,6 +7,7 @@
 #include "game/render_helpers.h"
 #include "game/weapon.h"
 #include "physics/car.h"
+#include "physics/physics_world.h"
 
 #include <GL/gl.h>
 
@@ -61,34 +62,32 @@ void drawCars(const SceneView& scene)
     }
 }
 
+// The ground is the arena's floor, reaching exactly to its walls.
 void drawGround(TextureId ground)
 {
+    constexpr float e = kArenaHalfSize;
     glBindTexture(GL_TEXTURE_2D, ground);
     glColor3f(0.7f, 0.7f, 0.7f);
     glBegin(GL_QUADS);
     glNormal3f(0.0f, 1.0f, 0.0f);
     glTexCoord2f(0.0f, 0.0f);
-    glVertex3f(-1000.0f, 0.0f, -1000.0f);
+    glVertex3f(-e, 0.0f, -e);
     glNormal3f(0.0f, 1.0f, 0.0f);
     glTexCoord2f(0.0f, 20.0f);
-    glVertex3f(-1000.0f, 0.0f, 1000.0f);
+    glVertex3f(-e, 0.0f, e);
     glNormal3f(0.0f, 1.0f, 0.0f);
     glTexCoord2f(20.0f, 20.0f);
-    glVertex3f(1000.0f, 0.0f, 1000.0f);
+    glVertex3f(e, 0.0f, e);
     glNormal3f(0.0f, 1.0f, 0.0f);
     glTexCoord2f(20.0f, 0.0f);
-    glVertex3f(1000.0f, 0.0f, -1000.0f);
+    glVertex3f(e, 0.0f, -e);
     glEnd();
 }
 
-// The same chain of transforms as the hand gun's muzzle.
+// In the same transform as the hand gun's muzzle.
 void drawPlayerAndGun(const SceneView& scene)
 {
-    glPushMatrix();
-    glTranslatef(scene.player.position.x, scene.player.position.y, scene.player.position.z);
-    glScalef(kModelScale, kModelScale, kModelScale);
-    glTranslatef(kPlayerModelLift.x, kPlayerModelLift.y, kPlayerModelLift.z);
-    glRotatef(scene.player.yaw, 0.0f, 1.0f, 0.0f);
+    beginPlayerModelTransform(playerModelTransform(scene.player));
     scene.playerModel.draw();
     scene.playerModel.pushJointMatrix(kGunJoint);
     scene.gunModel.draw();

@@ -5,7 +5,7 @@
 #include "math/matrix4.h"
 #include "physics/car.h"
 
-void onMouseButton(WeaponState& weapon, int button, int, int)
+void onMouseButton(WeaponState& weapon, int button)
 {
     if (button == 1)
         weapon.fireRequested = true;
@@ -90,18 +90,28 @@ void handGunMuzzle(const SkinnedModel& playerModel, const Player& player, Vector
     playerModel.transformByJoint(kGunJoint, d, false);
     playerModel.transformByJoint(kGunJoint, p, true);
 
-    Matrix4 m;
-    const float angles[3] = {0.0f, player.yaw, 0.0f};
-    m.setEulerDegrees(angles);
-    m.setTranslationPart(kPlayerModelLift.toArray().data());
-    Vector4 point(p);
-    point.transformPoint(m);
-    Vector4 direction(d);
-    direction.transformDirection(m);
+    playerModelToWorld(playerModelTransform(player), p, d, muzzle, velocity);
+}
 
-    muzzle = add(Vector3{point[0] * kModelScale, point[1] * kModelScale, point[2] * kModelScale},
-                 player.position);
-    velocity = {direction[0], direction[1], direction[2]};
+PlayerModelTransform playerModelTransform(const Player& player)
+{
+    return {player.position, kModelScale, kPlayerModelLift, player.yaw};
+}
+
+void playerModelToWorld(const PlayerModelTransform& transform, const float point[3], const float direction[3],
+                        Vector3& worldPoint, Vector3& worldDirection)
+{
+    Matrix4 m;
+    const float angles[3] = {0.0f, transform.yawDegrees, 0.0f};
+    m.setEulerDegrees(angles);
+    m.setTranslationPart(transform.lift.toArray().data());
+    Vector4 p(point);
+    p.transformPoint(m);
+    Vector4 d(direction);
+    d.transformDirection(m);
+    const float s = transform.scale;
+    worldPoint = add(Vector3{p[0] * s, p[1] * s, p[2] * s}, transform.position);
+    worldDirection = {d[0], d[1], d[2]};
 }
 
 void carGunMuzzle(const Car& car, Vector3 chassisVelocity, Vector3& muzzle, Vector3& velocity)

@@ -28,8 +28,8 @@ struct WeaponState {
 };
 
 // A mouse button was pressed: button 1 (left) asks for a shot, anything else
-// does nothing. x, y are window pixels and unused.
-void onMouseButton(WeaponState& weapon, int button, int x, int y);
+// does nothing. Where the pointer was does not matter: the shot goes where the player faces.
+void onMouseButton(WeaponState& weapon, int button);
 
 inline constexpr float kShotInterval = 0.45f;     // seconds of frame time between shots, strictly more
 inline constexpr float kShotTimerStart = 0.5f;    // seconds the flash (and recoil) runs after a shot
@@ -46,6 +46,23 @@ inline constexpr Vector3 kPlayerModelLift = {0.0f, 35.0f, 0.0f};  // model units
 // The car gun's mount in the chassis frame: where its shots leave and where
 // its recoil pushes.
 inline constexpr Vector3 kCarGunMount = {2.0f, 6.0f, -1.0f};
+
+// Where the player model (and the gun in its hand) stands in the world: a
+// model point p lands at position + scale * (lift + Ry(yaw) p). The scene
+// draws with it as GL calls (beginPlayerModelTransform) and the hand gun's
+// muzzle is found with it as a Matrix4 (playerModelToWorld): one record, so
+// the shots leave from the gun that is drawn.
+struct PlayerModelTransform {
+    Vector3 position;         // world units: the player's
+    float scale = 0.0f;       // world units per model unit
+    Vector3 lift;             // model units, before the scale
+    float yawDegrees = 0.0f;  // about +y
+};
+PlayerModelTransform playerModelTransform(const Player& player);
+// A point and a direction of the player model in world units; the direction
+// is turned, not scaled or moved.
+void playerModelToWorld(const PlayerModelTransform& transform, const float point[3], const float direction[3],
+                        Vector3& worldPoint, Vector3& worldDirection);
 
 // The auto-aim: the nearest body of any car but leaveOut (-1: none) within
 // the cone and range of the aim. The best distance is held as an integer, so a

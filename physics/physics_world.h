@@ -16,7 +16,7 @@
 
 inline constexpr float kGravityY = -0.5f;         // model units per simulated second squared
 inline constexpr float kWorldCfm = 1e-5f;
-inline constexpr float kArenaHalfSize = 1000.0f;  // the walls stand at x, z = +-1000
+inline constexpr float kArenaHalfSize = 1000.0f;  // the walls stand at x, z = +-1000; the drawn ground ends there too
 inline constexpr int kMaxContactsPerPair = 20;
 inline constexpr float kStepSeconds = 0.06f;          // simulated seconds per step
 inline constexpr double kRealSecondsPerStep = 0.005;  // real seconds that buy one step

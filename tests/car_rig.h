@@ -31,7 +31,7 @@ struct CarRig {
     }
 
     // Frames of frameSeconds, each with the keys applied first, as the game runs them.
-    void run(int frames, const DriverKeys& keys = {}, float frameSeconds = 0.025f)
+    void run(int frames, const DriveControls& keys = {}, float frameSeconds = 0.025f)
     {
         for (int i = 0; i < frames; ++i) {
             applyDriverControls(cars, player, keys);

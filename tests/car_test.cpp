@@ -170,7 +170,7 @@ TEST(CarDriving, ThrottleMovesAlongTheCarsOwnX)
     car.partToWorld(0, {}, {1, 0, 0}, start, forward);
     ASSERT_NEAR(forward.z, -1.0f, 0.01f);
 
-    DriverKeys w;
+    DriveControls w;
     w.throttle = true;
     rig.run(80, w);
     const Vector3 moved = subtract(car.partPosition(0), start);
@@ -188,20 +188,20 @@ TEST(CarDriving, BrakeStopsTheCarAndWinsOverThrottle)
 {
     CarRig rig;
     rig.player.inCar = true;
-    DriverKeys w;
+    DriveControls w;
     w.throttle = true;
     rig.run(120, w);
     Car& car = rig.cars[0];
     const float cruising = speedOf(car);
     ASSERT_GT(cruising, 5.0f);
 
-    DriverKeys ws = w;
+    DriveControls ws = w;
     ws.brake = true;
     rig.run(1, ws);
     EXPECT_EQ(dJointGetHinge2Param(car.joints[1], dParamVel2), 0.0);
     EXPECT_EQ(dJointGetHinge2Param(car.joints[2], dParamFMax2), 1000.0);
 
-    DriverKeys s;
+    DriveControls s;
     s.brake = true;
     rig.run(600, s);  // fifteen real seconds: the tyres slip, so it is a long stop
     EXPECT_LT(speedOf(car), 0.01f * cruising);
@@ -217,7 +217,7 @@ TEST(CarDriving, SteeringLocksAndReturns)
     rig.run(40);
     Car& car = rig.cars[0];
 
-    DriverKeys a;
+    DriveControls a;
     a.left = true;
     rig.run(40, a);
     EXPECT_NEAR(steeringAngle(car), -0.75f, 0.03f);
@@ -226,12 +226,12 @@ TEST(CarDriving, SteeringLocksAndReturns)
     rig.run(40, {});
     EXPECT_NEAR(steeringAngle(car), 0.0f, 0.03f);
 
-    DriverKeys d;
+    DriveControls d;
     d.right = true;
     rig.run(40, d);
     EXPECT_NEAR(steeringAngle(car), 0.75f, 0.03f);
 
-    DriverKeys both;
+    DriveControls both;
     both.left = both.right = true;
     rig.run(1, both);
     EXPECT_EQ(car.steer, 1.0f);
@@ -258,7 +258,7 @@ TEST(CarDriving, WheelsKeepTheirAnchorsThroughHardDriving)
 {
     CarRig rig;
     rig.player.inCar = true;
-    DriverKeys keys;
+    DriveControls keys;
     keys.throttle = true;
     float worstGap = 0.0f;
     float fastest = 0.0f;
@@ -333,7 +333,7 @@ TEST(CarHits, ThirdHitTakesAWheelOffAndTheChassisStays)
 
     // The car still drives, steers and collides with what came off it.
     rig.player.inCar = true;
-    DriverKeys keys;
+    DriveControls keys;
     keys.throttle = keys.left = true;
     rig.run(80, keys);
     for (int part = 0; part < kCarPartCount; ++part)
@@ -362,7 +362,7 @@ TEST(CarStability, TenMinutesOfRammingStaysSound)
     float otherPushed = 0.0f;
     int step = 0;
     while (step < kSteps) {
-        DriverKeys keys;
+        DriveControls keys;
         keys.throttle = true;
         const int phase = (step / 1500) % 4;
         keys.left = phase == 1;
@@ -441,7 +441,7 @@ TEST(CarLimits, CarsAtTheEndsOfTheRangesDriveWithAFiniteState)
         CarRig rig(*file.params);
         rig.player.inCar = true;
         rig.player.carIndex = c % 2;
-        DriverKeys keys;
+        DriveControls keys;
         keys.throttle = true;
         keys.left = c % 4 < 2;
         keys.right = !keys.left;

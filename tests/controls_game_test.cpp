@@ -23,8 +23,8 @@ protected:
     {
         setErrorBoxPlatform(&platform);
         ASSERT_TRUE(world.window.create(16, 160, 120, "test", false));
-        world.window.onButtonPress = [this](int button, int x, int y) {
-            pressMouseButton(world.weapon, world.settings.keys, button, x, y);
+        world.window.onButtonPress = [this](int button, int, int) {
+            pressMouseButton(world.weapon, world.settings.keys, button);
         };
         ASSERT_TRUE(initGame(world));
     }

@@ -47,10 +47,10 @@ TEST_F(Input, DefaultsGiveTheOriginalKeysAndWholeDegreesOfMouse)
     EXPECT_EQ(in.throttle, 0);
 
     // The records gameplay gets hold the same booleans the keys always gave.
-    const WalkKeys walk = walkKeysOf(in);
+    const WalkControls walk = walkControlsOf(in);
     EXPECT_TRUE(walk.forward && walk.run);
     EXPECT_EQ(walk.stickForward, 0.0f);
-    const DriverKeys drive = driverKeysOf(in);
+    const DriveControls drive = driveControlsOf(in);
     EXPECT_TRUE(drive.throttle);
     EXPECT_FALSE(drive.brake || drive.left || drive.right);
 
@@ -89,7 +89,7 @@ TEST_F(Input, KeysFollowTheirBindingByPosition)
     EXPECT_FALSE(read().forward);
     platform.setScancodeDown(kUpArrow, true);
     EXPECT_TRUE(read().forward);
-    EXPECT_TRUE(driverKeysOf(read()).throttle);
+    EXPECT_TRUE(driveControlsOf(read()).throttle);
 
     // A mouse button can hold an action too.
     settings.keys[Action::Back] = {Binding::Kind::MouseButton, 3};
@@ -112,10 +112,10 @@ TEST_F(Input, FireOnAKeyOrTheRightButtonTakesOneShotPerPress)
 
     // The left button no longer fires; the window's right button does once bound to it.
     WeaponState weapon;
-    pressMouseButton(weapon, settings.keys, 1, 0, 0);
+    pressMouseButton(weapon, settings.keys, 1);
     EXPECT_FALSE(weapon.fireRequested);
     settings.keys[Action::Fire] = {Binding::Kind::MouseButton, 3};
-    pressMouseButton(weapon, settings.keys, 2, 0, 0);
+    pressMouseButton(weapon, settings.keys, 2);
     EXPECT_TRUE(weapon.fireRequested);
 }
 
@@ -155,7 +155,7 @@ TEST_F(Input, PadMapsOntoWalkingDrivingAndLook)
     EXPECT_FLOAT_EQ(in.lookYaw, -settings.gamepad.lookSpeed * 0.25f);
     EXPECT_TRUE(in.firePressed);  // the right trigger fires on foot
 
-    const DriverKeys drive = driverKeysOf(in);
+    const DriveControls drive = driveControlsOf(in);
     EXPECT_EQ(drive.steerAxis, 0.5f);
     EXPECT_EQ(drive.throttleAmount, 50);
     EXPECT_FALSE(drive.throttle);

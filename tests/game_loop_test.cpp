@@ -34,7 +34,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(world.window.create(kWindowBitsPerPixel, kWindowWidth, kWindowHeight, kWindowTitle, false));
-        world.window.onButtonPress = [this](int b, int x, int y) { onMouseButton(world.weapon, b, x, y); };
+        world.window.onButtonPress = [this](int b, int, int) { onMouseButton(world.weapon, b); };
         platform.setTicks(5000);
         ASSERT_TRUE(initGame(world));
         platform.setCursorVisible(false);
@@ -190,10 +190,40 @@ TEST_F(StartedGame, FrameTimeCountsFromTheEndOfStartUp)
     runLoopPass(world);
     EXPECT_EQ(world.lastFrameSeconds, 0.0f);
 
-    // No clamp: a long stall comes through whole.
+    // A stall longer than a second counts as one second.
     platform.advanceTicks(2500);
     runLoopPass(world);
-    EXPECT_FLOAT_EQ(world.lastFrameSeconds, 2.5f);
+    EXPECT_FLOAT_EQ(world.lastFrameSeconds, 1.0f);
+}
+
+// After an hour away (a stopped process, a suspended laptop) the next frame
+// costs no more than a one-second frame, and the game goes on from there.
+TEST_F(StartedGame, AnHourLongFrameRunsNoMoreThanASecondsSteps)
+{
+    platform.advanceTicks(1000);
+    runLoopPass(world);
+    const int secondSteps = world.lastFramePhysicsSteps;
+    EXPECT_GE(secondSteps, 199);
+
+    // Driving, so the physics has something to do through the stall.
+    world.player.inCar = true;
+    platform.setKeyDown(Key::W, true);
+    platform.advanceTicks(3'600'000);
+    runLoopPass(world);
+    EXPECT_EQ(world.lastFrameSeconds, 1.0f);
+    EXPECT_LE(world.lastFramePhysicsSteps, secondSteps + 1);
+    EXPECT_LE(world.physicsAccumulator, 0.005f + 1e-6f);
+
+    for (int frame = 0; frame < 3; ++frame) {
+        platform.advanceTicks(16);
+        EXPECT_EQ(runLoopPass(world), LoopPass::FrameRun);
+    }
+    EXPECT_EQ(world.framesRun, 5u);
+    for (const Car& car : world.cars) {
+        const Vector3 p = car.partPosition(0);
+        EXPECT_TRUE(std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z));
+    }
+    EXPECT_TRUE(std::isfinite(world.player.viewerPosition.x) && std::isfinite(world.camera.eye().x));
 }
 
 TEST(FrameTimer, TickWrapGivesTheSmallPositiveDifference)

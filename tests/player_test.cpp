@@ -17,7 +17,7 @@ protected:
         player.yaw = kStartYawDegrees;
     }
     // One second in steps of 1/50 s.
-    void walkOneSecond(const WalkKeys& keys)
+    void walkOneSecond(const WalkControls& keys)
     {
         for (int i = 0; i < 50; ++i)
             player.updateOnFoot(0.02f, keys, model);
@@ -29,7 +29,7 @@ protected:
 
 TEST_F(PlayerOnFoot, StartYawFacesMinusZAndWalksOrRunsAlongIt)
 {
-    WalkKeys w;
+    WalkControls w;
     w.forward = true;
     walkOneSecond(w);
     EXPECT_NEAR(player.facing.x, 0.0f, 1e-6f);
@@ -53,7 +53,7 @@ TEST_F(PlayerOnFoot, StartYawFacesMinusZAndWalksOrRunsAlongIt)
 
 TEST_F(PlayerOnFoot, EachHeldKeyMovesOnItsOwn)
 {
-    WalkKeys wa;
+    WalkControls wa;
     wa.forward = true;
     wa.left = true;
     walkOneSecond(wa);
@@ -62,7 +62,7 @@ TEST_F(PlayerOnFoot, EachHeldKeyMovesOnItsOwn)
     EXPECT_NEAR(player.position.x, -15.0f, 1e-3f);
 
     const Vector3 before = player.position;
-    WalkKeys ad;
+    WalkControls ad;
     ad.left = true;
     ad.right = true;
     player.updateOnFoot(0.1f, ad, model);
@@ -71,13 +71,13 @@ TEST_F(PlayerOnFoot, EachHeldKeyMovesOnItsOwn)
     EXPECT_EQ(player.gait, 1);
 
     // W wins over S; Q alone does nothing.
-    WalkKeys ws;
+    WalkControls ws;
     ws.forward = true;
     ws.back = true;
     player.position = {};
     player.updateOnFoot(1.0f, ws, model);
     EXPECT_NEAR(player.position.z, -15.0f, 1e-3f);
-    WalkKeys q;
+    WalkControls q;
     q.run = true;
     player.updateOnFoot(1.0f, q, model);
     EXPECT_NEAR(player.position.z, -15.0f, 1e-3f);
@@ -86,13 +86,13 @@ TEST_F(PlayerOnFoot, EachHeldKeyMovesOnItsOwn)
 
 TEST_F(PlayerOnFoot, AnimatesWhileSideKeysCancelAndSnapsBackWhenReleased)
 {
-    WalkKeys ad;
+    WalkControls ad;
     ad.left = true;
     ad.right = true;
     player.updateOnFoot(0.25f, ad, model);
     EXPECT_NEAR(model.currentTimeMs, 350.0f, 0.5f);
 
-    player.updateOnFoot(0.25f, WalkKeys{}, model);
+    player.updateOnFoot(0.25f, WalkControls{}, model);
     EXPECT_EQ(player.gait, 0);
     EXPECT_FLOAT_EQ(model.currentTimeMs, 100.0f);
     EXPECT_EQ(player.position.y, 0.0f);

@@ -2,6 +2,9 @@
 
 #include "game/render_helpers.h"
 
+#include "game/player.h"
+#include "game/weapon.h"
+
 #include "offscreen_gl.h"
 
 #include <GL/gl.h>
@@ -86,6 +89,42 @@ TEST(RenderHelpers, SphereIsOutOfViewOnlyWhenWhollyOutside)
     EXPECT_TRUE(out(0, 0, -100, 1));
     EXPECT_FALSE(out(-100, 0, 0, 1));
     glLoadIdentity();
+}
+
+// The drawn player and the muzzle its shots leave from share one transform:
+// a point of the model lands where GL draws it, for any yaw.
+TEST(RenderHelpers, PlayerModelIsDrawnWhereTheMuzzleIsFound)
+{
+    OffscreenGl gl;
+    ASSERT_TRUE(gl.ok());
+    glMatrixMode(GL_MODELVIEW);
+    Player player;
+    player.position = {120.0f, 0.0f, -340.0f};
+    const float point[3] = {20.0f, 2.0f, 5.0f};
+    const float direction[3] = {300.0f, 0.0f, 0.0f};
+    for (const float yaw : {0.0f, 180.0f, 37.5f, -725.0f}) {
+        player.yaw = yaw;
+        const PlayerModelTransform t = playerModelTransform(player);
+        Vector3 worldPoint, worldDirection;
+        playerModelToWorld(t, point, direction, worldPoint, worldDirection);
+
+        glLoadIdentity();
+        beginPlayerModelTransform(t);
+        float m[16];
+        glGetFloatv(GL_MODELVIEW_MATRIX, m);
+        glPopMatrix();
+        const float drawn[3] = {m[0] * point[0] + m[4] * point[1] + m[8] * point[2] + m[12],
+                                m[1] * point[0] + m[5] * point[1] + m[9] * point[2] + m[13],
+                                m[2] * point[0] + m[6] * point[1] + m[10] * point[2] + m[14]};
+        EXPECT_NEAR(drawn[0], worldPoint.x, 1e-3f) << "yaw " << yaw;
+        EXPECT_NEAR(drawn[1], worldPoint.y, 1e-3f) << "yaw " << yaw;
+        EXPECT_NEAR(drawn[2], worldPoint.z, 1e-3f) << "yaw " << yaw;
+        // The direction turns with the model but keeps its length.
+        const float turned[3] = {m[0] * direction[0] / t.scale, m[1] * direction[0] / t.scale,
+                                 m[2] * direction[0] / t.scale};
+        EXPECT_NEAR(turned[0], worldDirection.x, 1e-2f);
+        EXPECT_NEAR(turned[2], worldDirection.z, 1e-2f);
+    }
 }
 
 }  // namespace

@@ -49,7 +49,7 @@ TEST(Weapon, ShotsWaitForMoreThanTheIntervalAndManyClicksGiveOneShot)
     Shots shots;
 
     // The first shot waits too: sinceShot starts at 0.
-    onMouseButton(weapon, 1, 0, 0);
+    onMouseButton(weapon, 1);
     for (int i = 0; i < 5; ++i)
         shots.step(weapon, pool, rig, 0.1f);  // 0.1 .. 0.5 gathered
     EXPECT_EQ(shots.fired, 0);
@@ -61,10 +61,10 @@ TEST(Weapon, ShotsWaitForMoreThanTheIntervalAndManyClicksGiveOneShot)
     EXPECT_TRUE(pool[0].active);
 
     // Clicks in between are one request; the right button asks for nothing.
-    onMouseButton(weapon, 2, 0, 0);
+    onMouseButton(weapon, 2);
     EXPECT_FALSE(weapon.fireRequested);
     for (int i = 0; i < 4; ++i) {
-        onMouseButton(weapon, 1, 0, 0);
+        onMouseButton(weapon, 1);
         shots.step(weapon, pool, rig, 0.1f);
     }
     EXPECT_EQ(shots.fired, 1);
