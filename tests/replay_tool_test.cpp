@@ -6,6 +6,8 @@
 #include "game_folder.h"
 #include "tool_runner.h"
 
+#include "tools/replay/replay_script.h"
+
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
@@ -16,10 +18,14 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
+#include <cstdlib>
 #include <csignal>
 #include <cstdint>
 #include <filesystem>
+#include <regex>
 #include <sstream>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -85,7 +91,7 @@ TEST(ReplayTool, EndsWithTheGameAndStillDescribesIt)
 
 TEST(ReplayTool, RejectsAMalformedScriptBeforeRunningAnything)
 {
-    for (const char* bad : {"run 1\nstate\njump 3\n", "run 1\nstate\nrun -2\n", "run 1\nstate\npress X\n",
+    for (const char* bad : {"run 1\nstate\njump 3\n", "run 1\nstate\nrun -2\n", "run 1\nstate\npress Nokey\n",
                             "run 1\nstate\nmouse 1\n", "run 1\nstate\ntick 5 6\n",
                             "run 1\nstate\nresize 0 10\n", "run 1\nstate\nresize 800 4097\n",
                             "run 1\nstate\nminimize now\n"}) {
@@ -181,7 +187,8 @@ TEST(ReplayTool, RefusesAScriptPathThatIsNotAFile)
 }
 
 // Starts the tool on a script file, stdout and stderr into files.
-pid_t startTool(const std::string& script, const std::filesystem::path& out, const std::filesystem::path& err)
+pid_t startTool(const std::string& script, const std::filesystem::path& out, const std::filesystem::path& err,
+                std::vector<std::string> options = {})
 {
     posix_spawn_file_actions_t files;
     posix_spawn_file_actions_init(&files);
@@ -195,13 +202,19 @@ pid_t startTool(const std::string& script, const std::filesystem::path& out, con
     sigemptyset(&stops);
     sigaddset(&stops, SIGINT);
     sigaddset(&stops, SIGTERM);
+    sigaddset(&stops, SIGHUP);
+    sigaddset(&stops, SIGPIPE);
     posix_spawnattr_setsigmask(&attributes, &none);
     posix_spawnattr_setsigdefault(&attributes, &stops);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
     const std::string tool = TURFWAR_BINARY_DIR "/turfwar-replay";
-    char* argv[] = {const_cast<char*>(tool.c_str()), const_cast<char*>(script.c_str()), nullptr};
+    options.insert(options.begin(), {tool, script});
+    std::vector<char*> argv;
+    for (std::string& option : options)
+        argv.push_back(option.data());
+    argv.push_back(nullptr);
     pid_t pid = -1;
-    if (posix_spawn(&pid, tool.c_str(), &files, &attributes, argv, environ) != 0)
+    if (posix_spawn(&pid, tool.c_str(), &files, &attributes, argv.data(), environ) != 0)
         pid = -1;
     posix_spawn_file_actions_destroy(&files);
     posix_spawnattr_destroy(&attributes);
@@ -242,6 +255,213 @@ TEST(ReplayTool, SigintAndSigtermEndALongScript)
         EXPECT_NE(readWholeFile(err).find(signo == SIGINT ? "stopped by SIGINT" : "stopped by SIGTERM"),
                   std::string::npos);
     }
+}
+
+
+// Waits (bounded) for the first state line, sends the signal, and returns the
+// raw wait status (-1 when the tool had to be killed).
+int stopAfterFirstState(pid_t pid, int signo, const std::filesystem::path& out)
+{
+    using namespace std::chrono_literals;
+    const auto deadline = std::chrono::steady_clock::now() + 60s;
+    while (readWholeFile(out).empty() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(20ms);
+    std::this_thread::sleep_for(200ms);  // some frames of sound after it
+    kill(pid, signo);
+    int raw = 0;
+    while (std::chrono::steady_clock::now() < deadline + 30s) {
+        if (waitpid(pid, &raw, WNOHANG) == pid)
+            return raw;
+        std::this_thread::sleep_for(20ms);
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, &raw, 0);
+    return -1;
+}
+
+std::uint32_t le32At(const std::string& bytes, std::size_t at)
+{
+    std::uint32_t v = 0;
+    for (std::size_t i = 4; i-- > 0;)
+        v = (v << 8) | static_cast<unsigned char>(bytes[at + i]);
+    return v;
+}
+
+// The sample bytes a 16-bit stereo WAV's header announces, after checking
+// that it is one; -1 when it is not.
+long long wavDataBytes(const std::string& wav)
+{
+    if (wav.size() < 44 || wav.compare(0, 4, "RIFF") != 0 || wav.compare(8, 4, "WAVE") != 0 ||
+        wav.compare(36, 4, "data") != 0 || le32At(wav, 24) != 44100 || (le32At(wav, 20) & 0xffff) != 1)
+        return -1;
+    return le32At(wav, 40);
+}
+
+TEST(ReplayTool, UsageErrorsExitTwoWithTheReason)
+{
+    struct Case {
+        const char* args;
+        const char* reason;
+    };
+    for (const Case& c : {Case{"", "script is required"}, Case{"- extra", "not expected: extra"},
+                          Case{"- --no-such-option", "--no-such-option"},
+                          Case{"- --audio-out x.wav --audio-device default", "cannot be used together"}}) {
+        const ToolResult r = runTool("turfwar-replay", c.args, "run 1\n");
+        EXPECT_EQ(r.status, 2) << c.args;
+        EXPECT_EQ(r.out, "") << c.args;
+        EXPECT_NE(r.err.find(c.reason), std::string::npos) << c.args << ": " << r.err;
+    }
+    EXPECT_FALSE(std::filesystem::exists("x.wav"));
+}
+
+// The grammar and the statuses have one source, --help; the README's bullet
+// must name every command and status it lists.
+TEST(ReplayTool, ReadmeNamesEveryCommandAndExitStatusOfTheHelp)
+{
+    const ToolResult help = runTool("turfwar-replay", "--help");
+    ASSERT_EQ(help.status, 0) << help.err;
+    const std::string readme = readWholeFile(TURFWAR_SOURCE_DIR "/README.md");
+    const std::size_t from = readme.find("- `turfwar-replay SCRIPT");
+    ASSERT_NE(from, std::string::npos);
+    const std::string bullet = readme.substr(from, readme.find("\n- ", from + 1) - from);
+    for (const std::string& name : scriptCommandNames()) {
+        EXPECT_NE(help.out.find("\n  " + name + " "), std::string::npos) << name;
+        EXPECT_NE(bullet.find("`" + name), std::string::npos) << name << " is not in the README";
+    }
+    for (const char* status : {"0", "1", "2", "3", "129", "130", "141", "143"}) {
+        const std::regex number(std::string("(^|[^0-9])") + status + "([^0-9]|$)");
+        EXPECT_TRUE(std::regex_search(help.out, number)) << status;
+        EXPECT_TRUE(std::regex_search(bullet, number)) << status << " is not in the README";
+    }
+}
+
+TEST(ReplayTool, RefusesAnEndlessLineAndAnOversizedScriptUnread)
+{
+    const ToolResult zeros = runTool("turfwar-replay", "/dev/zero");
+    EXPECT_EQ(zeros.status, 2);
+    EXPECT_EQ(zeros.err, "turfwar-replay: /dev/zero: line 1: longer than " + std::to_string(kMaxScriptLineBytes) +
+                             " bytes\n");
+
+    GameFolder scratch(GameFolder::Contents::Empty);
+    scratch.write("huge.txt", "run 1\n");
+    std::filesystem::resize_file(scratch.path() / "huge.txt", kMaxScriptBytes + 1);  // sparse: costs no disk
+    const ToolResult huge = runTool("turfwar-replay", (scratch.path() / "huge.txt").string());
+    EXPECT_EQ(huge.status, 2);
+    EXPECT_NE(huge.err.find("longer than " + std::to_string(kMaxScriptBytes) + " bytes"), std::string::npos)
+        << huge.err;
+
+    // A byte-order mark from an editor is no longer an invisible unknown command.
+    const ToolResult marked = runTool("turfwar-replay", "-", "\xEF\xBB\xBFtick 16\nrun 1\nstate\n");
+    EXPECT_EQ(marked.status, 0) << marked.err;
+    EXPECT_EQ(stateLines(marked.out).size(), 1u);
+}
+
+// Reported before the start question, not after the whole run.
+TEST(ReplayTool, AnUnwritableAudioOutFailsBeforeTheGameStarts)
+{
+    GameFolder scratch(GameFolder::Contents::Empty);
+    for (const std::string& path :
+         {scratch.path().string(), (scratch.path() / "missing" / "x.wav").string(), std::string("/dev/full")}) {
+        const ToolResult r = runTool("turfwar-replay", "- --audio-out " + path, "run 100\nstate\n");
+        EXPECT_EQ(r.status, 1) << path;
+        EXPECT_EQ(r.out, "") << path;
+        EXPECT_EQ(r.err.rfind("turfwar-replay: cannot write " + path + ": ", 0), 0u) << r.err;
+        EXPECT_EQ(r.err.find(kStartQuestionCaption), std::string::npos) << r.err;
+    }
+}
+
+TEST(ReplayTool, AStoppedRunLeavesAValidCaptureOfItsFrames)
+{
+    namespace fs = std::filesystem;
+    GameFolder scratch(GameFolder::Contents::Empty);
+    const fs::path out = scratch.path() / "out", err = scratch.path() / "err", wav = scratch.path() / "sound.wav";
+    scratch.write("long.txt", "run 1\nstate\nrun 100000000\n");
+    const std::string script = (scratch.path() / "long.txt").string();
+
+    // Caught signals close the file as a normal end does.
+    for (const int signo : {SIGHUP, SIGTERM}) {
+        SCOPED_TRACE(signo);
+        const pid_t pid = startTool(script, out, err, {"--audio-out", wav.string()});
+        ASSERT_GT(pid, 0);
+        const int raw = stopAfterFirstState(pid, signo, out);
+        ASSERT_TRUE(raw != -1 && WIFEXITED(raw)) << "still running after the signal";
+        EXPECT_EQ(WEXITSTATUS(raw), 128 + signo);
+        const std::string bytes = readWholeFile(wav);
+        EXPECT_GT(wavDataBytes(bytes), 0);
+        EXPECT_EQ(wavDataBytes(bytes), static_cast<long long>(bytes.size()) - 44);
+        EXPECT_EQ(le32At(bytes, 4), bytes.size() - 8);
+    }
+
+    // Even a kill leaves a header that announces no more than is there.
+    const pid_t pid = startTool(script, out, err, {"--audio-out", wav.string()});
+    ASSERT_GT(pid, 0);
+    const int raw = stopAfterFirstState(pid, SIGKILL, out);
+    ASSERT_TRUE(raw != -1 && WIFSIGNALED(raw));
+    const std::string killed = readWholeFile(wav);
+    EXPECT_GT(wavDataBytes(killed), 0);
+    EXPECT_LE(wavDataBytes(killed), static_cast<long long>(killed.size()) - 44);
+    EXPECT_EQ(wavDataBytes(killed) % 4, 0);
+}
+
+// `| head -1`: the tool stops at the closed pipe, with its capture whole.
+TEST(ReplayTool, AClosedPipeEndsTheRunWithTheCaptureWritten)
+{
+    GameFolder scratch(GameFolder::Contents::Empty);
+    std::string many;
+    for (int i = 0; i < 3000; ++i)
+        many += "run 1\nstate\n";
+    scratch.write("many.txt", many);
+    const std::string dir = scratch.path().string();
+    const std::string command = "bash -c 'cd " + dir + " && " TURFWAR_BINARY_DIR "/turfwar-replay many.txt --audio-out " +
+                                "sound.wav 2>err | head -n 1 >first; echo ${PIPESTATUS[0]} >status'";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    EXPECT_EQ(readWholeFile(scratch.path() / "status"), "141\n");
+    EXPECT_EQ(stateLines(readWholeFile(scratch.path() / "first")).size(), 1u);
+    EXPECT_NE(readWholeFile(scratch.path() / "err").find("stopped by SIGPIPE"), std::string::npos);
+    const std::string bytes = readWholeFile(scratch.path() / "sound.wav");
+    EXPECT_GT(wavDataBytes(bytes), 0);
+    EXPECT_EQ(wavDataBytes(bytes), static_cast<long long>(bytes.size()) - 44);
+
+    // Output that cannot be written is a failure, not a success.
+    const std::string full = "bash -c '" TURFWAR_BINARY_DIR "/turfwar-replay - >/dev/full 2>" + dir +
+                             "/err <<< $'\"'\"'run 1\\nstate'\"'\"'; echo $? >" + dir + "/status'";
+    ASSERT_EQ(std::system(full.c_str()), 0);
+    EXPECT_EQ(readWholeFile(scratch.path() / "status"), "1\n");
+    EXPECT_NE(readWholeFile(scratch.path() / "err").find("cannot write standard output"), std::string::npos);
+}
+
+// Rebound keys replay through --config, by the names the settings file uses.
+TEST(ReplayTool, ReplaysReboundKeysFromASettingsFile)
+{
+    GameFolder scratch(GameFolder::Contents::Empty);
+    scratch.write("keys.toml", "[keys]\nforward = \"Up\"\nrun = \"Left Shift\"\n");
+    const std::string walk = "press Up \"Left Shift\"\nrun 60\nstate\n";
+    const ToolResult rebound =
+        runTool("turfwar-replay", "- --config " + (scratch.path() / "keys.toml").string(), walk);
+    ASSERT_EQ(rebound.status, 0) << rebound.err;
+    const ToolResult plain = runTool("turfwar-replay", "-", walk);
+    ASSERT_EQ(plain.status, 0) << plain.err;
+    const auto moved = stateLines(rebound.out).at(0)["player"]["position"];
+    const auto still = stateLines(plain.out).at(0)["player"]["position"];
+    EXPECT_GT(std::hypot(moved[0].get<double>() - still[0].get<double>(),
+                         moved[2].get<double>() - still[2].get<double>()),
+              10.0);
+
+    // A file named and missing is said, and the game plays with the defaults.
+    const ToolResult missing = runTool("turfwar-replay", "- --config " + (scratch.path() / "none.toml").string(),
+                                       "run 1\nstate\n");
+    EXPECT_EQ(missing.status, 0) << missing.err;
+    EXPECT_NE(missing.err.find("none.toml"), std::string::npos) << missing.err;
+}
+
+// The game's own data-folder step, with the game's status.
+TEST(ReplayTool, ADataFolderThatCannotBeEnteredEndsWithTheGamesStatus)
+{
+    const ToolResult r = runTool("turfwar-replay", "- --data /no/such/folder", "run 1\n");
+    EXPECT_EQ(r.status, kExitBadGameData);
+    EXPECT_NE(r.err.find(std::string(kErrorBoxCaption) + ": "), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("/no/such/folder"), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "");
 }
 
 }  // namespace

@@ -59,7 +59,7 @@ constexpr CommandSpec kCommands[] = {
      "or trigger (lefttrigger righttrigger: 0 to 1) held there from the next\n"
      "frame on"},
     {"pad press", "BUTTON...", Type::PadPress, Arguments::PadButtons, 0, 0, "",
-     "hold pad buttons, by SDL's names: {buttons}\n"
+     "hold pad buttons, by SDL's names:\n{buttons}\n"
      "(a pad not connected drops axes and buttons, as a real one sends nothing)"},
     {"pad release", "BUTTON...", Type::PadRelease, Arguments::PadButtons, 0, 0, "", "let them go"},
     {"run", "N", Type::Run, Arguments::Number, 0, 100000000, "frames", "run N frames (fewer if the game ends)"},
