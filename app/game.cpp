@@ -137,19 +137,19 @@ void initCamera(World& world) { world.camera.init(20.0f); }
 
 // Sound is an addition the game does not depend on: no device, or a sound
 // file that cannot be read, is one line on standard error and the game goes
-// on without it (no box).
+// on without it (no box). Muted opens nothing at all, so no device (nor its
+// driver's messages) is touched.
 void startSound(World& world)
 {
+    if (world.settings.audio.mute)
+        return;
     std::string reason;
     if (!world.platform.openAudio(world.audio, reason)) {
         std::fprintf(stderr, "turfwar: no audio device, playing without sound (%s)\n", reason.c_str());
         return;
     }
-    for (int slot = 0; slot < kGameSoundCount; ++slot) {
-        const GameSoundFile& file = kGameSoundFiles[slot];
-        if (!world.audio.loadSound(slot, file.name, file.path, reason))
-            std::fprintf(stderr, "turfwar: %s: %s, playing it silent\n", file.path, reason.c_str());
-    }
+    for (const std::string& line : loadGameSounds(world.audio))
+        std::fprintf(stderr, "turfwar: %s\n", line.c_str());
 }
 
 // --- Frame steps, in the order runFrame runs them. ---
@@ -206,9 +206,8 @@ void feedCamera(World& world)
         // real second; the spring runs on real time, so fed as it comes the
         // eye would trail a moving car by hundreds of units instead of
         // settling at its rest point behind it.
-        const float simulatedPerReal = kStepSeconds / static_cast<float>(kRealSecondsPerStep);
         const Vector3 v = world.chassisVelocity;
-        camera.followVelocity = {v.x * simulatedPerReal, v.y * simulatedPerReal, v.z * simulatedPerReal};
+        camera.followVelocity = {v.x * kSimulatedPerReal, v.y * kSimulatedPerReal, v.z * kSimulatedPerReal};
         camera.setTarget(player.viewerPosition);
     } else {
         camera.followPoint = player.position;

@@ -24,6 +24,18 @@ float distanceBetween(Vector3 a, Vector3 b)
     return std::sqrt(dx * dx + dy * dy + dz * dz);
 }
 
+// libsndfile's messages end with a full stop and begin with a capital;
+// ours go on after them, so both are taken off.
+std::string quietReason(const char* text)
+{
+    std::string reason = text != nullptr ? text : "";
+    while (!reason.empty() && (reason.back() == '.' || reason.back() == ' ' || reason.back() == '\n'))
+        reason.pop_back();
+    if (reason.size() > 1 && reason[0] >= 'A' && reason[0] <= 'Z' && !(reason[1] >= 'A' && reason[1] <= 'Z'))
+        reason[0] = static_cast<char>(reason[0] - 'A' + 'a');
+    return reason.empty() ? "cannot read it as sound" : reason;
+}
+
 // A sound file into mono 16-bit samples: a voice is positioned, and OpenAL
 // only positions mono buffers. Channels are averaged.
 bool readMono(const char* path, std::vector<std::int16_t>& samples, int& rate, std::string& reason)
@@ -37,7 +49,7 @@ bool readMono(const char* path, std::vector<std::int16_t>& samples, int& rate, s
     SF_INFO info = {};
     SNDFILE* file = sf_open(path, SFM_READ, &info);
     if (file == nullptr) {
-        reason = sf_strerror(nullptr);
+        reason = "not a readable sound file (" + quietReason(sf_strerror(nullptr)) + ")";
         return false;
     }
     if (info.channels < 1 || info.channels > 8 || info.samplerate < 1000 || info.samplerate > 192000) {
@@ -45,23 +57,32 @@ bool readMono(const char* path, std::vector<std::int16_t>& samples, int& rate, s
         reason = "unsupported channels or sample rate";
         return false;
     }
+    // Read as floats in [-1, 1] whatever the file holds, and rounded to 16
+    // bits here: libsndfile's own integer reads of a float file are scaled
+    // by 1 (a whisper) unless told to scale, and then they scale to the
+    // file's peak, so a quiet float file would play at full scale.
+    // Samples beyond full scale (a float file may hold them) are clipped.
+    const sf_count_t limit = static_cast<sf_count_t>(info.samplerate) * kMaxSoundSeconds;
+    std::vector<float> block(static_cast<std::size_t>(1024 * info.channels));
+    samples.clear();
     // The header's frame count is not trusted for the allocation: a cut file
     // claims more than it holds, a forged one anything.
-    const sf_count_t limit = static_cast<sf_count_t>(info.samplerate) * kMaxSoundSeconds;
-    std::vector<short> block(static_cast<std::size_t>(1024 * info.channels));
-    samples.clear();
     for (;;) {
         const sf_count_t want = std::min<sf_count_t>(1024, limit - static_cast<sf_count_t>(samples.size()));
         if (want <= 0)
             break;
-        const sf_count_t got = sf_readf_short(file, block.data(), want);
+        const sf_count_t got = sf_readf_float(file, block.data(), want);
         if (got <= 0)
             break;
         for (sf_count_t f = 0; f < got; ++f) {
-            int sum = 0;
+            float sum = 0.0f;
             for (int c = 0; c < info.channels; ++c)
                 sum += block[static_cast<std::size_t>(f * info.channels + c)];
-            samples.push_back(static_cast<std::int16_t>(sum / info.channels));
+            float mean = sum / static_cast<float>(info.channels);
+            if (std::isnan(mean))
+                mean = 0.0f;
+            const long level = std::lrint(std::clamp(mean, -1.0f, 1.0f) * 32768.0f);
+            samples.push_back(static_cast<std::int16_t>(std::min(level, 32767L)));
         }
     }
     sf_close(file);
@@ -75,6 +96,25 @@ bool readMono(const char* path, std::vector<std::int16_t>& samples, int& rate, s
 
 }  // namespace
 
+SoundFileChoice findSoundFile(const std::string& path)
+{
+    SoundFileChoice choice;
+    std::filesystem::path base(path);
+    for (const char* extension : kSoundFileExtensions) {
+        base.replace_extension(extension);
+        std::error_code ec;
+        // Anything by the name counts, a folder too: it is then refused as
+        // not a file, rather than passed over for the next name unsaid.
+        if (!std::filesystem::exists(base, ec))
+            continue;
+        if (choice.chosen.empty())
+            choice.chosen = base.generic_string();
+        else
+            choice.alsoPresent.push_back(base.generic_string());
+    }
+    return choice;
+}
+
 Audio::~Audio() { close(); }
 
 bool Audio::openDevice(const char* deviceName, std::string& reason)
@@ -82,7 +122,8 @@ bool Audio::openDevice(const char* deviceName, std::string& reason)
     close();
     ALCdevice* device = alcOpenDevice(deviceName);
     if (device == nullptr) {
-        reason = deviceName != nullptr ? std::string("no audio device named ") + deviceName : "no audio device";
+        reason = deviceName != nullptr ? std::string("OpenAL has no device named ") + deviceName
+                                       : "OpenAL found none";
         return false;
     }
     device_ = device;

@@ -7,8 +7,16 @@
 // Three forms, chosen when it is opened: the system's device (OpenAL mixes
 // on its own thread), a loopback device that mixes only when asked to
 // render (headless runs: the samples follow the scripted clock exactly), or
-// nothing (no device could be opened, or never opened): then every call does
-// nothing and the game runs silent without asking.
+// nothing (no device could be opened, muted, or never opened): then every
+// call does nothing and the game runs silent without asking.
+//
+// One class, not an interface with an OpenAL and a silent implementation:
+// the two real forms differ only in how the device opens and who renders,
+// the silent one is the same object before it opens (each call starts with
+// the one test of the device it needs anyway), and the game holds it by
+// value in its World and tools read it there. An interface would copy the
+// voice pool's bookkeeping or hoist it into a base, and put a heap pointer
+// between the game and every call, to save that one line per call.
 //
 // Loading reads and allocates; everything after it (play, move, stop,
 // listener, render) allocates nothing. Not thread-safe: one thread calls it.
@@ -17,6 +25,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 inline constexpr int kAudioSampleRate = 44100;  // the loopback device's rate, frames per second
 inline constexpr int kAudioChannels = 2;        // the loopback device renders stereo
@@ -130,6 +139,19 @@ private:
 };
 
 inline constexpr int kMaxSoundSeconds = 60;  // longer files are cut: a sound file is not music
+
+// The extensions a sound is looked for under, in this order: a modder can
+// drop in an Ogg Vorbis or FLAC file without renaming it.
+inline constexpr const char* kSoundFileExtensions[] = {".wav", ".ogg", ".flac"};
+
+// Which file plays for the sound at path (its own extension is ignored):
+// the first of path with each of kSoundFileExtensions that exists, and the
+// others that exist too (they are not played). Reads only the folder.
+struct SoundFileChoice {
+    std::string chosen;                    // empty when there is none
+    std::vector<std::string> alsoPresent;  // in extension order
+};
+SoundFileChoice findSoundFile(const std::string& path);
 
 // The distance model, for the game's units (a player is about 70 units
 // tall): full gain within kAudioReferenceDistance, halving with each

@@ -116,7 +116,7 @@ void carSounds(GameSoundState& state, Audio& audio, const Car& car, int index, f
     if (state.started && change > kCrashThreshold && state.crashCooldown[index] <= 0.0f) {
         VoiceParams crash = engine;
         crash.pitch = 1.0f;
-        crash.gain = 0.4f + 0.6f * ramp(change, kCrashThreshold, kCrashFullChange);
+        crash.gain = 0.7f + 0.3f * ramp(change, kCrashThreshold, kCrashFullChange);
         audio.play(slotOf(GameSound::Crash), crash);
         state.crashCooldown[index] = kCrashCooldownSeconds;
     }
@@ -155,13 +155,36 @@ void footsteps(GameSoundState& state, Audio& audio, const Player& player, const 
     if (state.started && stepNow) {
         VoiceParams feet;
         feet.position = player.position;
-        feet.gain = player.gait > 1 ? 0.8f : 0.55f;
+        feet.gain = player.gait > 1 ? 1.0f : 0.8f;
         audio.play(slotOf(GameSound::Footstep), feet);
     }
     state.lastStep = walking ? step : -1;
 }
 
 }  // namespace
+
+std::vector<std::string> loadGameSounds(Audio& audio)
+{
+    std::vector<std::string> lines;
+    for (int slot = 0; slot < kGameSoundCount; ++slot) {
+        const GameSoundFile& file = kGameSoundFiles[slot];
+        const SoundFileChoice found = findSoundFile(file.path);
+        if (found.chosen.empty()) {
+            lines.push_back(std::string(file.path) + ": no such file (nor .ogg or .flac); that sound is silent");
+            continue;
+        }
+        if (!found.alsoPresent.empty()) {
+            std::string line = "found " + found.chosen;
+            for (const std::string& other : found.alsoPresent)
+                line += (&other == &found.alsoPresent.back() ? " and " : ", ") + other;
+            lines.push_back(line + "; playing " + found.chosen + ", the first of .wav, .ogg, .flac");
+        }
+        std::string reason;
+        if (!audio.loadSound(slot, file.name, found.chosen.c_str(), reason))
+            lines.push_back(found.chosen + ": " + reason + "; that sound is silent");
+    }
+    return lines;
+}
 
 void updateGameSounds(GameSoundState& state, Audio& audio, const SoundScene& scene, float dt)
 {

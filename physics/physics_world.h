@@ -20,6 +20,10 @@ inline constexpr float kArenaHalfSize = 1000.0f;  // the walls stand at x, z = +
 inline constexpr int kMaxContactsPerPair = 20;
 inline constexpr float kStepSeconds = 0.06f;          // simulated seconds per step
 inline constexpr double kRealSecondsPerStep = 0.005;  // real seconds that buy one step
+// Simulated seconds in one real second (12): ODE's velocities are per
+// simulated second, and what moves on real time (the camera's spring, the
+// sounds' Doppler) scales them by this.
+inline constexpr float kSimulatedPerReal = kStepSeconds / static_cast<float>(kRealSecondsPerStep);
 
 // Surface values of every contact.
 inline constexpr float kContactMu = 20.0f;

@@ -270,7 +270,7 @@ std::vector<float> synthesiseSound(GameSound sound)
     case GameSound::Door: out = door(); break;
     }
     // The car gun is the louder of the two guns.
-    normalise(out, sound == GameSound::HandGun ? 0.75f : sound == GameSound::Footstep ? 0.5f : 0.9f);
+    normalise(out, sound == GameSound::HandGun ? 0.85f : sound == GameSound::Footstep ? 0.7f : 0.9f);
     return out;
 }
 
