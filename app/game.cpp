@@ -389,6 +389,11 @@ int startTurfwar(World& world)
     setErrorBoxPlatform(&platform);
 
     const bool fullscreen = chooseFullscreen(world);
+    // Stopped during the question: no window, and the loop ends at once.
+    if (platform.stopRequested()) {
+        world.quitRequested = true;
+        return kExitOk;
+    }
     platform.setFramePacing(world.settings.video.vsync, world.settings.video.maxFps);
 
     if (!world.window.create(kWindowBitsPerPixel, kWindowWidth, kWindowHeight, windowTitle(world.settings.keys),
@@ -407,6 +412,11 @@ int startTurfwar(World& world)
         return kExitBadGameData;
     }
 
+    // Stopped during a box of the start: the window is not shown.
+    if (platform.stopRequested()) {
+        world.quitRequested = true;
+        return kExitOk;
+    }
     world.window.show(true);
     platform.setCursorVisible(false);
     return kExitOk;

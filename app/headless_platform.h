@@ -88,6 +88,8 @@ public:
     void queueAnswer(MessageBoxAnswer answer) { answers_.push_back(answer); }
     void setDisplayModeAvailable(bool available) { displayModeAvailable_ = available; }
     void setWindowCreationFails(bool fails) { windowCreationFails_ = fails; }
+    // As SIGINT or SIGTERM would on the real backend: stopRequested answers true from now on.
+    void requestStop() { stopRequested_ = true; }
     // Called after every swap with the number of swaps so far, so a test can
     // script what happens between frames while the real loop runs.
     std::function<void(int swaps)> onSwap;
@@ -153,6 +155,7 @@ public:
     void rumblePad(float strength, std::uint32_t durationMs) override;
     void takeMouseMotion(int& dx, int& dy) override;
     void setCursorVisible(bool visible) override { cursorVisible_ = visible; }
+    bool stopRequested() const override { return stopRequested_; }
     bool openAudio(Audio& audio, std::string& reason) override;
     void renderAudio(Audio& audio) override;
 
@@ -171,6 +174,7 @@ private:
     bool displayModeAvailable_ = true;
     bool displayModeChanged_ = false;
     bool windowCreationFails_ = false;
+    bool stopRequested_ = false;
     bool videoStarted_ = false;
     SdlGlWindow gl_;
     int width_ = 0;          // the window, as the game is told

@@ -144,6 +144,9 @@ public:
     virtual void takeMouseMotion(int& dx, int& dy) = 0;
     // Hidden means captured for mouse look (relative mode while focused).
     virtual void setCursorVisible(bool visible) = 0;
+    // The system asked the game to end (SIGINT, SIGTERM): the start stops
+    // where it is, and the loop's next pump gets a close request.
+    virtual bool stopRequested() const { return false; }
 
     // Opens the game's sound output: the system's default device, mixing on
     // its own. False with a reason when there is none (the game runs silent).

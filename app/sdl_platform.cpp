@@ -17,6 +17,8 @@ SdlPlatform::SdlPlatform()
     // Real relative motion, not a cursor warped back to the centre: warping
     // does nothing on Wayland.
     SDL_SetHint(SDL_HINT_MOUSE_RELATIVE_MODE_WARP, "0");
+    // SDL's own handlers would only queue a quit that a box never reads.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
 }
 
 SdlPlatform::~SdlPlatform()
@@ -37,8 +39,16 @@ bool SdlPlatform::initVideo()
 MessageBoxAnswer SdlPlatform::showMessageBox(const std::string& text, const std::string& caption,
                                              MessageBoxStyle style)
 {
+    // The game is ending: what the box would say still reaches the player.
+    if (stops_.stopped()) {
+        std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+        return style == MessageBoxStyle::OkError ? MessageBoxAnswer::Ok : MessageBoxAnswer::No;
+    }
     if (style == MessageBoxStyle::OkError) {
-        if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption.c_str(), text.c_str(), gl_.window) == 0)
+        stops_.setBoxShowing(true);
+        const int shown = SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption.c_str(), text.c_str(), gl_.window);
+        stops_.setBoxShowing(false);
+        if (shown == 0 || stops_.stopped())
             return MessageBoxAnswer::Ok;
         std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
         return MessageBoxAnswer::Ok;
@@ -57,7 +67,12 @@ MessageBoxAnswer SdlPlatform::showMessageBox(const std::string& text, const std:
     data.numbuttons = 2;
     data.buttons = buttons;
     int pressed = -1;
-    if (SDL_ShowMessageBox(&data, &pressed) != 0) {
+    stops_.setBoxShowing(true);
+    const int shown = SDL_ShowMessageBox(&data, &pressed);
+    stops_.setBoxShowing(false);
+    if (stops_.stopped())
+        return MessageBoxAnswer::No;
+    if (shown != 0) {
         // SDL's reason says what is missing (no display, no fonts for its X11
         // box, no zenity), so a player can mend it.
         std::fprintf(stderr, "%s: %s\n(no dialog could be shown: %s; answering No)\n", caption.c_str(),
@@ -140,10 +155,14 @@ void SdlPlatform::drawableSize(int& width, int& height) const
 
 bool SdlPlatform::pollEvent(WindowEvent& event)
 {
+    event = WindowEvent{};
+    if (stops_.takeStop()) {
+        event.type = WindowEvent::Type::CloseRequested;
+        return true;
+    }
     SDL_Event e;
     if (SDL_PollEvent(&e) == 0)
         return false;
-    event = WindowEvent{};
     // A pad's events count as messages like any other; the pad's state is
     // read whole at the start of each frame.
     if (pads_.handleEvent(e))

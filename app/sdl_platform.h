@@ -4,10 +4,12 @@
 // message boxes, SDL_GetTicks, the keyboard state by scancode, and mouse look
 // through relative mouse mode (which also works on Wayland, where warping the
 // cursor does not), and the gamepads (SdlGamepads) once the window is open.
+// SIGINT and SIGTERM close the game, even while a box is up (StopSignals).
 
 #include "app/platform.h"
 #include "app/sdl_gamepads.h"
 #include "app/sdl_gl.h"
+#include "app/stop_signals.h"
 
 #include <SDL_video.h>
 
@@ -37,6 +39,7 @@ public:
     void rumblePad(float strength, std::uint32_t durationMs) override { pads_.rumble(strength, durationMs); }
     void takeMouseMotion(int& dx, int& dy) override;
     void setCursorVisible(bool visible) override;
+    bool stopRequested() const override { return stops_.stopped(); }
 
 private:
     bool initVideo();
@@ -44,6 +47,8 @@ private:
     void applySwapInterval();
     void sleepOutFrame();
 
+    // First: the signals are blocked before SDL or anything else starts a thread.
+    StopSignals stops_;
     bool videoReady_ = false;
     SdlGlWindow gl_;
     bool haveFullscreenMode_ = false;

@@ -30,7 +30,7 @@ struct World {
     Platform& platform;
     Settings settings;  // filled by the entry point before the game starts
     GameWindow window;
-    bool quitRequested = false;  // Escape was held at the end of a frame
+    bool quitRequested = false;  // Escape was held at the end of a frame, or the start was stopped
     FrameTimer frameTimer;
     InputMemory inputMemory;  // what the input keeps between frames
     // Declared before the cars: the cars' ODE objects go with the world.

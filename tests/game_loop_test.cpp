@@ -101,6 +101,36 @@ TEST(Startup, YesAsksForFullScreenAndFallsBackToAWindow)
     }
 }
 
+// A stop (SIGINT, SIGTERM) during a box of the start ends the game there:
+// during the question no window is made, during a load's box the window is
+// never shown and no frame runs; either way the status is success.
+TEST(Startup, AStopDuringABoxEndsTheStart)
+{
+    GameFolder folder;
+    {
+        HeadlessPlatform platform;
+        World world(platform);
+        platform.onMessageBox = [&](const RecordedMessageBox&) { platform.requestStop(); };
+        EXPECT_EQ(runTurfwar(world), 0);
+        EXPECT_EQ(platform.messageBoxes().size(), 1u);
+        EXPECT_FALSE(platform.windowOpen());
+        EXPECT_EQ(platform.swapCount(), 0);
+    }
+    {
+        folder.remove("car.3ds");
+        HeadlessPlatform platform;
+        World world(platform);
+        world.settings.video.fullscreen = FullscreenChoice::No;
+        platform.onMessageBox = [&](const RecordedMessageBox&) { platform.requestStop(); };
+        EXPECT_EQ(runTurfwar(world), 0);
+        ASSERT_GE(platform.messageBoxes().size(), 1u);
+        EXPECT_NE(platform.messageBoxes()[0].text.find("car.3ds"), std::string::npos);
+        EXPECT_FALSE(platform.windowVisible());
+        EXPECT_FALSE(platform.windowOpen());
+        EXPECT_EQ(world.framesRun, 0u);
+    }
+}
+
 TEST(Startup, AWindowThatCannotBeMadeEndsWithAFailureStatus)
 {
     GameFolder folder;
