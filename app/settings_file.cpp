@@ -120,7 +120,8 @@ std::string clipped(std::string_view text)
 
 std::string where(const std::string& fileName, const toml::source_region& region)
 {
-    return oneLineText(fileName) + ":" + std::to_string(region.begin.line) + ":" + std::to_string(region.begin.column) + ": ";
+    return oneLineText(fileName) + ":" + std::to_string(region.begin.line) + ":" +
+           std::to_string(region.begin.column) + ": ";
 }
 
 // Messages about places in the file, handed out in the file's order (toml++
@@ -625,6 +626,7 @@ SettingsFileResult parseSettingsText(std::string_view text, const std::string& f
 
 SettingsFileResult readSettingsFile(const std::string& path, bool missingIsQuiet)
 {
+    const std::string shown = oneLineText(path);  // the path as messages show it
     SettingsFileResult result;
     // Non-blocking, so that a FIFO without a writer reads as empty instead of
     // holding up the start.
@@ -632,20 +634,20 @@ SettingsFileResult readSettingsFile(const std::string& path, bool missingIsQuiet
     if (file.get() < 0) {
         if (errno == ENOENT && missingIsQuiet)
             return result;
-        result.messages.push_back(oneLineText(path) + ": cannot read (" + std::strerror(errno) + "); using every default");
+        result.messages.push_back(shown + ": cannot read (" + std::strerror(errno) + "); using every default");
         return result;
     }
     struct stat status {};
     if (::fstat(file.get(), &status) != 0) {
-        result.messages.push_back(oneLineText(path) + ": cannot read (" + std::strerror(errno) + "); using every default");
+        result.messages.push_back(shown + ": cannot read (" + std::strerror(errno) + "); using every default");
         return result;
     }
     if (S_ISDIR(status.st_mode)) {
-        result.messages.push_back(oneLineText(path) + ": a folder, not a settings file; using every default");
+        result.messages.push_back(shown + ": a folder, not a settings file; using every default");
         return result;
     }
     if (S_ISREG(status.st_mode) && status.st_size > static_cast<off_t>(kMaxSettingsFileBytes)) {
-        result.messages.push_back(tooLarge(oneLineText(path)));
+        result.messages.push_back(tooLarge(shown));
         return result;
     }
     // Read one byte past the limit: a device or a file still growing may
@@ -662,11 +664,11 @@ SettingsFileResult readSettingsFile(const std::string& path, bool missingIsQuiet
             break;
         if (errno == EINTR)
             continue;
-        result.messages.push_back(oneLineText(path) + ": cannot read (" + std::strerror(errno) + "); using every default");
+        result.messages.push_back(shown + ": cannot read (" + std::strerror(errno) + "); using every default");
         return result;
     }
     if (got > kMaxSettingsFileBytes) {
-        result.messages.push_back(tooLarge(oneLineText(path)));
+        result.messages.push_back(tooLarge(shown));
         return result;
     }
     text.resize(got);
