@@ -15,7 +15,7 @@ using Type = ScriptCommand::Type;
 
 enum class Arguments { None, Number, TwoNumbers, Keys, PadAxis, PadButtons, FileName };
 
-struct CommandSpec {
+struct CommandEntry {
     const char* name;   // one word, or "pad" and a second
     const char* usage;  // its arguments as --help shows them
     Type type;
@@ -34,7 +34,7 @@ constexpr const char* kPadButtonNames[kPadButtonCount] = {
     "a", "b", "x", "y", "back", "guide", "start", "leftstick", "rightstick", "leftshoulder", "rightshoulder",
     "dpup", "dpdown", "dpleft", "dpright"};
 
-constexpr CommandSpec kCommands[] = {
+constexpr CommandEntry kCommands[] = {
     {"tick", "MS", Type::Tick, Arguments::Number, 0, 3600000, "milliseconds",
      "every following frame advances the clock by MS (16 until set; {range})"},
     {"press", "KEY...", Type::Press, Arguments::Keys, 0, 0, "",
@@ -115,9 +115,9 @@ std::string joined(const char* const* names, int count)
     return out;
 }
 
-std::string range(const CommandSpec& spec)
+std::string range(const CommandEntry& entry)
 {
-    return std::to_string(spec.low) + " to " + std::to_string(spec.high);
+    return std::to_string(entry.low) + " to " + std::to_string(entry.high);
 }
 
 std::string replaced(std::string text, const std::string& token, const std::string& by)
@@ -128,13 +128,13 @@ std::string replaced(std::string text, const std::string& token, const std::stri
 }
 
 // What the command takes, for its error message.
-std::string takes(const CommandSpec& spec)
+std::string takes(const CommandEntry& entry)
 {
-    switch (spec.arguments) {
+    switch (entry.arguments) {
     case Arguments::None: return "nothing";
-    case Arguments::Number: return "one whole number of " + std::string(spec.unit) + " (" + range(spec) + ")";
+    case Arguments::Number: return "one whole number of " + std::string(entry.unit) + " (" + range(entry) + ")";
     case Arguments::TwoNumbers:
-        return "two whole numbers of " + std::string(spec.unit) + " (" + range(spec) + "), " + spec.usage;
+        return "two whole numbers of " + std::string(entry.unit) + " (" + range(entry) + "), " + entry.usage;
     case Arguments::Keys: return "one or more key names (W, Escape, F1, \"Left Shift\"...)";
     case Arguments::PadAxis: return "a name (" + joined(kPadAxisNames, kPadAxisCount) + ") and a value";
     case Arguments::PadButtons: return "one or more buttons (" + joined(kPadButtonNames, kPadButtonCount) + ")";
@@ -199,19 +199,19 @@ bool splitWords(std::string_view line, std::vector<std::string_view>& words, std
 }
 
 // The command's arguments into c; false with the reason.
-bool parseArguments(const CommandSpec& spec, const std::vector<std::string_view>& args, ScriptCommand& c,
+bool parseArguments(const CommandEntry& entry, const std::vector<std::string_view>& args, ScriptCommand& c,
                     std::string& why)
 {
-    const std::string name = spec.name;
-    why = name + " takes " + takes(spec);
-    switch (spec.arguments) {
+    const std::string name = entry.name;
+    why = name + " takes " + takes(entry);
+    switch (entry.arguments) {
     case Arguments::None:
         return args.empty();
     case Arguments::Number:
-        return args.size() == 1 && parseInteger(args[0], spec.low, spec.high, c.a);
+        return args.size() == 1 && parseInteger(args[0], entry.low, entry.high, c.a);
     case Arguments::TwoNumbers:
-        return args.size() == 2 && parseInteger(args[0], spec.low, spec.high, c.a) &&
-               parseInteger(args[1], spec.low, spec.high, c.b);
+        return args.size() == 2 && parseInteger(args[0], entry.low, entry.high, c.a) &&
+               parseInteger(args[1], entry.low, entry.high, c.b);
     case Arguments::FileName:
         if (args.size() != 1 || args[0].empty())
             return false;
@@ -293,35 +293,35 @@ bool ScriptParser::parseLine(std::string_view text)
     if (words.empty())
         return true;
 
-    const CommandSpec* spec = nullptr;
+    const CommandEntry* entry = nullptr;
     std::size_t used = 1;
     if (words[0] == "pad") {
         used = 2;
         const std::string sub = words.size() > 1 ? "pad " + std::string(words[1]) : "";
         std::string choices;
-        for (const CommandSpec& s : kCommands) {
+        for (const CommandEntry& s : kCommands) {
             if (std::strncmp(s.name, "pad ", 4) != 0)
                 continue;
             if (sub == s.name)
-                spec = &s;
+                entry = &s;
             choices += (choices.empty() ? "" : ", ") + std::string(s.name + 4) + (*s.usage ? " " : "") + s.usage;
         }
-        if (spec == nullptr)
+        if (entry == nullptr)
             return fail(number, "pad takes " + choices);
     } else {
-        for (const CommandSpec& s : kCommands) {
+        for (const CommandEntry& s : kCommands) {
             if (words[0] == s.name)
-                spec = &s;
+                entry = &s;
         }
-        if (spec == nullptr)
+        if (entry == nullptr)
             return fail(number, "unknown command " + shown(words[0]));
     }
 
     ScriptCommand c;
-    c.type = spec->type;
+    c.type = entry->type;
     c.line = number;
     const std::vector<std::string_view> args(words.begin() + static_cast<std::ptrdiff_t>(used), words.end());
-    if (!parseArguments(*spec, args, c, why))
+    if (!parseArguments(*entry, args, c, why))
         return fail(number, why);
     result_.commands.push_back(std::move(c));
     return true;
@@ -383,9 +383,9 @@ std::string scriptCommandsHelp()
     constexpr std::size_t kColumn = 23;
     const std::string buttons = joined(kPadButtonNames, kPadButtonCount);
     std::string out;
-    for (const CommandSpec& spec : kCommands) {
-        std::string head = "  " + std::string(spec.name) + (*spec.usage ? " " : "") + spec.usage;
-        std::string help = replaced(replaced(spec.help, "{range}", range(spec)), "{buttons}", buttons);
+    for (const CommandEntry& entry : kCommands) {
+        std::string head = "  " + std::string(entry.name) + (*entry.usage ? " " : "") + entry.usage;
+        std::string help = replaced(replaced(entry.help, "{range}", range(entry)), "{buttons}", buttons);
         // A long head takes a line of its own.
         if (head.size() + 1 > kColumn)
             head += "\n" + std::string(kColumn, ' ');
@@ -399,7 +399,7 @@ std::string scriptCommandsHelp()
 std::vector<std::string> scriptCommandNames()
 {
     std::vector<std::string> names;
-    for (const CommandSpec& spec : kCommands)
-        names.push_back(spec.name);
+    for (const CommandEntry& entry : kCommands)
+        names.push_back(entry.name);
     return names;
 }
