@@ -12,14 +12,14 @@
 #include <string_view>
 #include <system_error>
 
-// Set by the build from the install layout (GNUInstallDirs, or the Debian
-// games layout): the data folder relative to the folder the executables are
-// installed in, and relative to the shared-data root ($prefix/share).
+// Set by the build from the install layouts (cmake/install.cmake): the data
+// folder relative to the folder the executables are installed in, and
+// relative to the shared-data root ($prefix/share), as string lists.
 #ifndef TURFWAR_DATA_FROM_BINDIR
-#define TURFWAR_DATA_FROM_BINDIR "../share/turfwar"
+#error "the build names the data folder's places beside the executable"
 #endif
 #ifndef TURFWAR_DATA_BELOW_DATAROOT
-#define TURFWAR_DATA_BELOW_DATAROOT "turfwar"
+#error "the build names the data folder's places below a shared-data root"
 #endif
 
 namespace fs = std::filesystem;
@@ -30,10 +30,9 @@ namespace {
 // layout (a Debian package keeps games in /usr/games and their data in
 // /usr/share/games, whatever the build was configured with), and the folder
 // the build prepares the data in, next to the executables it makes.
-constexpr const char* kBesideExecutable[] = {TURFWAR_DATA_FROM_BINDIR, "../share/turfwar", "../share/games/turfwar",
-                                             "game"};
-// Below each $XDG_DATA_DIRS folder, likewise.
-constexpr const char* kBelowDataRoot[] = {TURFWAR_DATA_BELOW_DATAROOT, "turfwar", "games/turfwar"};
+constexpr const char* kBesideExecutable[] = {TURFWAR_DATA_FROM_BINDIR};
+// Below each $XDG_DATA_DIRS folder: the same layouts.
+constexpr const char* kBelowDataRoot[] = {TURFWAR_DATA_BELOW_DATAROOT};
 // What the XDG base directory rules say to use when the variable is unset or empty.
 constexpr const char* kDefaultXdgDataDirs = "/usr/local/share:/usr/share";
 

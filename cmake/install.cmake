@@ -15,21 +15,40 @@ set(TURFWAR_PACKAGE_MAINTAINER "Turfwar maintainers <maintainers@users.noreply.c
 set(TURFWAR_RELEASE_DATE 2026-12-09)
 set(TURFWAR_RELEASE_DATE_RFC2822 "Wed, 09 Dec 2026 00:00:00 +0000")
 
+# The two layouts, relative to the prefix; everything else (the data search
+# in app/data_folder.cpp, the package's move to Debian's layout) is derived
+# from these four.
+set(TURFWAR_GNU_BINDIR ${CMAKE_INSTALL_BINDIR})
+set(TURFWAR_GNU_DATADIR ${CMAKE_INSTALL_DATAROOTDIR}/turfwar)
+set(TURFWAR_DEBIAN_BINDIR games)
+set(TURFWAR_DEBIAN_DATADIR ${CMAKE_INSTALL_DATAROOTDIR}/games/turfwar)
 if(TURFWAR_DEBIAN_LAYOUT)
-  set(TURFWAR_INSTALL_BINDIR games)
-  set(TURFWAR_INSTALL_DATADIR ${CMAKE_INSTALL_DATAROOTDIR}/games/turfwar)
+  set(TURFWAR_INSTALL_BINDIR ${TURFWAR_DEBIAN_BINDIR})
+  set(TURFWAR_INSTALL_DATADIR ${TURFWAR_DEBIAN_DATADIR})
 else()
-  set(TURFWAR_INSTALL_BINDIR ${CMAKE_INSTALL_BINDIR})
-  set(TURFWAR_INSTALL_DATADIR ${CMAKE_INSTALL_DATAROOTDIR}/turfwar)
+  set(TURFWAR_INSTALL_BINDIR ${TURFWAR_GNU_BINDIR})
+  set(TURFWAR_INSTALL_DATADIR ${TURFWAR_GNU_DATADIR})
 endif()
 set(TURFWAR_INSTALL_DOCDIR ${CMAKE_INSTALL_DATAROOTDIR}/doc/turfwar)
 
 # The programs find the data relative to themselves, so the install works
-# under any prefix (and DESTDIR) without a path built in.
-file(RELATIVE_PATH data_from_bin /prefix/${TURFWAR_INSTALL_BINDIR} /prefix/${TURFWAR_INSTALL_DATADIR})
-file(RELATIVE_PATH data_below_root /prefix/${CMAKE_INSTALL_DATAROOTDIR} /prefix/${TURFWAR_INSTALL_DATADIR})
-target_compile_definitions(turfwar_app PRIVATE TURFWAR_DATA_FROM_BINDIR="${data_from_bin}"
-                                               TURFWAR_DATA_BELOW_DATAROOT="${data_below_root}")
+# under any prefix (and DESTDIR) without a path built in: the configured
+# layout first, then either layout (a package is always in Debian's), then
+# the folder the build prepares next to the executables it makes.
+set(data_from_bin)
+set(data_below_root)
+foreach(layout INSTALL GNU DEBIAN)
+  file(RELATIVE_PATH relative /prefix/${TURFWAR_${layout}_BINDIR} /prefix/${TURFWAR_${layout}_DATADIR})
+  list(APPEND data_from_bin "\"${relative}\"")
+  file(RELATIVE_PATH relative /prefix/${CMAKE_INSTALL_DATAROOTDIR} /prefix/${TURFWAR_${layout}_DATADIR})
+  list(APPEND data_below_root "\"${relative}\"")
+endforeach()
+file(RELATIVE_PATH relative ${CMAKE_BINARY_DIR} ${TURFWAR_GAME_DIR})
+list(APPEND data_from_bin "\"${relative}\"")
+list(JOIN data_from_bin "," data_from_bin)
+list(JOIN data_below_root "," data_below_root)
+target_compile_definitions(turfwar_app PRIVATE "TURFWAR_DATA_FROM_BINDIR=${data_from_bin}"
+                                               "TURFWAR_DATA_BELOW_DATAROOT=${data_below_root}")
 
 # --- The icon: the car as the game draws it, rendered headless from the prepared data.
 find_package(PNG REQUIRED)
@@ -39,10 +58,10 @@ set(icon_files)
 foreach(size ${TURFWAR_ICON_SIZES})
   list(APPEND icon_files ${icon_dir}/turfwar-${size}.png)
 endforeach()
-add_executable(turfwar-render-icon tools/icon/render_icon.cpp tools/png_file.cpp)
+add_executable(turfwar-render-icon tools/icon/render_icon.cpp)
 target_compile_options(turfwar-render-icon PRIVATE ${TURFWAR_WARNINGS})
 target_include_directories(turfwar-render-icon PRIVATE ${CMAKE_SOURCE_DIR})
-target_link_libraries(turfwar-render-icon PRIVATE turfwar_core PNG::PNG ${GLU_LIBRARY})
+target_link_libraries(turfwar-render-icon PRIVATE turfwar_core turfwar_png ${GLU_LIBRARY})
 # Mesa's software driver leaks by design on every context it makes: a
 # sanitizer build must not fail on it here (the tests leave leaks to valgrind).
 add_custom_command(OUTPUT ${icon_files}
@@ -96,8 +115,18 @@ set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 install(TARGETS turfwar turfwar-replay turfwar-datagen turfwar-inspect turfwar-soakgen
         RUNTIME DESTINATION ${TURFWAR_INSTALL_BINDIR})
-install(DIRECTORY ${TURFWAR_GAME_DIR}/ DESTINATION ${TURFWAR_INSTALL_DATADIR})
-install(FILES packaging/turfwar.desktop DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/applications)
+# The source folder's .gitkeep comes along into the prepared data; it is no data.
+install(DIRECTORY ${TURFWAR_GAME_DIR}/ DESTINATION ${TURFWAR_INSTALL_DATADIR} PATTERN .gitkeep EXCLUDE)
+# The desktop entry is written at install time, when the prefix is known: a
+# desktop starts Exec without the user's shell, so a program outside the
+# standard PATH folders (--prefix ~/.local or /opt/turfwar) is named by its
+# absolute path. Under a standard folder (a .deb's /usr) it stays "turfwar",
+# as Debian expects.
+install(CODE "set(TURFWAR_DESKTOP_TEMPLATE \"${CMAKE_SOURCE_DIR}/packaging/turfwar.desktop.in\")
+set(TURFWAR_DESKTOP_STAGE \"${CMAKE_BINARY_DIR}/packaging/desktop\")
+set(TURFWAR_DESKTOP_BINDIR \"${TURFWAR_INSTALL_BINDIR}\")
+set(TURFWAR_DESKTOP_DESTINATION \"${CMAKE_INSTALL_DATAROOTDIR}/applications\")")
+install(SCRIPT packaging/desktop_entry.cmake)
 foreach(size ${TURFWAR_ICON_SIZES})
   install(FILES ${icon_dir}/turfwar-${size}.png DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/icons/hicolor/${size}x${size}/apps
           RENAME turfwar.png)
@@ -131,5 +160,7 @@ turfwar-soakgen.")
 # A package is always laid out as Debian lays out games, however this build
 # was configured: the staged files are moved before the package is made.
 set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_SOURCE_DIR}/packaging/debian_layout.cmake)
-set(CPACK_TURFWAR_DATADIR_NAME turfwar)
+foreach(dir INSTALL_BINDIR INSTALL_DATADIR DEBIAN_BINDIR DEBIAN_DATADIR)
+  set(CPACK_TURFWAR_${dir} ${TURFWAR_${dir}})
+endforeach()
 include(CPack)

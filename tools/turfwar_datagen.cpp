@@ -41,7 +41,10 @@ int main(int argc, char** argv)
     if (carFile.empty()) {
         const DataFolderSearch search = findDataFolder(std::nullopt, processDataFolderPlaces());
         if (!search.folder) {
-            std::cerr << "turfwar-datagen: no car file named and " << dataNotFoundText(search) << "\n";
+            std::cerr << "turfwar-datagen: cannot find the game's data to take its car.txt from; name a car file "
+                         "with --car FILE. Looked in:\n";
+            for (const std::filesystem::path& place : search.looked)
+                std::cerr << "  " << printableName(place.string()) << "\n";
             return 1;
         }
         carFile = (*search.folder / "car.txt").string();

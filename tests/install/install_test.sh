@@ -63,12 +63,39 @@ install)
   done
   # The current directory still counts when it holds the data (scripts/play.sh starts the game there).
   cd "$scratch/root/opt/turfwar/share/turfwar" && check_play "$scratch/lone/turfwar-replay"
+  cd "$scratch/elsewhere"
+  data="$scratch/root/opt/turfwar/share/turfwar"
+  [ ! -e "$data/.gitkeep" ] || fail "the source folder's .gitkeep is installed into the data"
+  # A partial folder early in XDG_DATA_DIRS does not hide the whole one after it.
+  mkdir -p "$scratch/partial/turfwar" && cp "$data/car.txt" "$data/car.3ds" "$scratch/partial/turfwar/"
+  XDG_DATA_DIRS="$scratch/partial:$scratch/root/opt/turfwar/share" check_play "$scratch/lone/turfwar-replay"
+  # The installed datagen takes the installed car file, with the build tree out of
+  # reach: nothing from it on the command line, none of its paths in the help.
+  "$bin/turfwar-datagen" --help >"$scratch/help" || fail "turfwar-datagen --help"
+  grep -qF "$build" "$scratch/help" && fail "turfwar-datagen --help names the build tree: $(cat "$scratch/help")"
+  "$bin/turfwar-datagen" --quiet "$scratch/made" 2>"$scratch/err" || fail "installed turfwar-datagen: $(cat "$scratch/err")"
+  cmp -s "$scratch/made/car.txt" "$data/car.txt" || fail "turfwar-datagen did not take the installed car file"
+  cmp -s "$scratch/made/car.3ds" "$data/car.3ds" || fail "turfwar-datagen made another car than the installed one"
+  cp "$bin/turfwar-datagen" "$scratch/lone/" && status=0
+  "$scratch/lone/turfwar-datagen" "$scratch/none" 2>"$scratch/err" || status=$?
+  [ "$status" = 1 ] || fail "turfwar-datagen without data: status $status, expected 1"
+  grep -q -- "--car" "$scratch/err" || fail "turfwar-datagen without data does not point at --car: $(cat "$scratch/err")"
+  # A desktop starts Exec without the user's PATH: outside the standard folders, the absolute path.
+  grep -qxF "Exec=/opt/turfwar/bin/turfwar" "$scratch/root/opt/turfwar/share/applications/turfwar.desktop" ||
+    fail "desktop entry: $(grep Exec "$scratch/root/opt/turfwar/share/applications/turfwar.desktop")"
   ;;
 files)
   need desktop-file-validate; need appstreamcli
   DESTDIR="$scratch/root" cmake --install "$build" --prefix /usr >/dev/null
   share="$scratch/root/usr/share"
   desktop-file-validate "$share/applications/turfwar.desktop" || fail "desktop-file-validate"
+  grep -qxF "Exec=turfwar" "$share/applications/turfwar.desktop" || fail "a /usr install's desktop entry runs turfwar by name"
+  # A prefix with a space and a quote: the entry still validates and names the program.
+  odd="$scratch/my \"games\""
+  DESTDIR="$scratch/odd" cmake --install "$build" --prefix "$odd" >/dev/null
+  entry="$scratch/odd$odd/share/applications/turfwar.desktop"
+  desktop-file-validate "$entry" || fail "desktop-file-validate, prefix with a space and a quote"
+  grep -qF 'Exec="' "$entry" || fail "the Exec line of an odd prefix is not quoted: $(grep Exec "$entry")"
   metainfo=$(ls "$share"/metainfo/*.metainfo.xml)
   appstreamcli validate --no-net "$metainfo" || fail "appstreamcli validate"
   grep -q '<launchable type="desktop-id">turfwar.desktop</launchable>' "$metainfo" || fail "metainfo does not launch turfwar.desktop"
@@ -109,6 +136,9 @@ deb)
   check_play "$scratch/unpacked/usr/games/turfwar-replay"
   lintian "$deb" >"$scratch/lintian.log" 2>&1 || true
   grep -v 'running with root privileges' "$scratch/lintian.log" || true
+  for tag in hardening-no-bindnow hardening-no-fortify-functions hardening-no-relro; do
+    grep -q "$tag" "$scratch/lintian.log" && fail "lintian: $tag"
+  done
   if grep -q '^E: ' "$scratch/lintian.log"; then
     fail "lintian reports errors"
   fi
