@@ -395,7 +395,8 @@ int startTurfwar(World& world)
     }
     platform.setFramePacing(world.settings.video.vsync, world.settings.video.maxFps);
 
-    if (!world.window.create(kWindowBitsPerPixel, kWindowWidth, kWindowHeight, kWindowTitle, fullscreen)) {
+    if (!world.window.create(kWindowBitsPerPixel, kWindowWidth, kWindowHeight, kWindowTitle, fullscreen,
+                             world.settings.video.fullscreenMode)) {
         showErrorBox("couldnt load window");
         setErrorBoxPlatform(nullptr);
         return kExitNoWindow;
