@@ -91,6 +91,15 @@ CLI::Validator vsyncCheck()
         "", "vsync mode");
 }
 
+CLI::Validator fullscreenModeCheck()
+{
+    return CLI::Validator(
+        [](std::string& text) -> std::string {
+            return fullscreenModeFromName(text) ? "" : "'" + text + "' is not switch or desktop";
+        },
+        "", "full-screen mode");
+}
+
 CLI::Validator folderCheck()
 {
     return CLI::Validator(
@@ -129,12 +138,18 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments)
     app.set_version_flag("--version", std::string("turfwar ") + TURFWAR_VERSION, "Print the version and exit");
 
     bool fullscreen = false, windowed = false, mute = false, invertY = false;
-    std::string data, volume, sensitivity, vsync, maxFps, config;
+    std::string data, volume, sensitivity, vsync, maxFps, config, fullscreenMode;
     CommandLine result;
     CommandLineOptions& options = result.options;
 
     CLI::Option* fullscreenOption = app.add_flag("--fullscreen", fullscreen, "Run full screen without asking");
     app.add_flag("--windowed", windowed, "Run in a window without asking")->excludes(fullscreenOption);
+    CLI::Option* fullscreenModeOption =
+        app.add_option("--fullscreen-mode", fullscreenMode,
+                       "Full screen by switching the display to 800 x 600 (switch, the default) or at the desktop's resolution (desktop)")
+            ->type_name("switch|desktop")
+            ->check(valueNotOption())
+            ->check(fullscreenModeCheck());
     CLI::Option* dataOption =
         app.add_option("--data", data, "Read the game data from DIR (default: the current folder when it holds the data, else the installed data)")
             ->type_name("DIR")
@@ -205,6 +220,8 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments)
         options.mute = mute;
     if (invertYOption->count() > 0)
         options.invertY = invertY;
+    if (fullscreenModeOption->count() > 0)
+        options.fullscreenMode = fullscreenModeFromName(fullscreenMode);
     if (dataOption->count() > 0)
         options.dataFolder = data;
     if (volumeOption->count() > 0)
@@ -226,6 +243,8 @@ void applyCommandLine(const CommandLineOptions& options, Settings& settings)
         settings.video.fullscreen = *options.fullscreen;
     if (options.vsync)
         settings.video.vsync = *options.vsync;
+    if (options.fullscreenMode)
+        settings.video.fullscreenMode = *options.fullscreenMode;
     if (options.maxFps)
         settings.video.maxFps = *options.maxFps;
     if (options.mute)

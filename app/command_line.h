@@ -22,6 +22,7 @@ struct CommandLineOptions {
     std::optional<float> mouseSensitivity;       // --mouse-sensitivity, degrees per count
     std::optional<bool> invertY;                 // --invert-y (true) or --invert-y=false
     std::optional<VsyncMode> vsync;              // --vsync
+    std::optional<FullscreenMode> fullscreenMode;  // --fullscreen-mode
     std::optional<int> maxFps;                   // --max-fps, 0 no cap
     std::optional<std::string> configFile;       // --config
     bool printConfig = false;                    // --print-config

@@ -397,7 +397,7 @@ int startTurfwar(World& world)
     platform.setFramePacing(world.settings.video.vsync, world.settings.video.maxFps);
 
     if (!world.window.create(kWindowBitsPerPixel, kWindowWidth, kWindowHeight, windowTitle(world.settings.keys),
-                             fullscreen)) {
+                             fullscreen, world.settings.video.fullscreenMode)) {
         showErrorBox("couldnt load window");
         setErrorBoxPlatform(nullptr);
         return kExitNoWindow;

@@ -3,6 +3,7 @@
 #include "app/error_box.h"
 
 #include <GL/gl.h>
+#include <cstdio>
 #include <GL/glu.h>
 
 bool changeDisplayMode(Platform& platform, int width, int height, int bitsPerPixel)
@@ -10,14 +11,18 @@ bool changeDisplayMode(Platform& platform, int width, int height, int bitsPerPix
     return platform.changeDisplayMode(width, height, bitsPerPixel);
 }
 
-bool GameWindow::create(int bits, int w, int h, const std::string& title, bool wantFullscreen)
+bool GameWindow::create(int bits, int w, int h, const std::string& title, bool wantFullscreen, FullscreenMode mode)
 {
+    fullscreenMode = mode;
+    windowedWidth_ = w;
+    windowedHeight_ = h;
+    const bool desktop = mode == FullscreenMode::Desktop;
     width = w;
     height = h;
     bitsPerPixel = bits;
     fullscreen = wantFullscreen;
 
-    if (fullscreen && !changeDisplayMode(platform_, width, height, bitsPerPixel)) {
+    if (fullscreen && !desktop && !changeDisplayMode(platform_, width, height, bitsPerPixel)) {
         platform_.showMessageBox("Mode Switch Failed.\nRunning In Windowed Mode.", "Error",
                                  MessageBoxStyle::OkError);
         fullscreen = false;
@@ -30,6 +35,7 @@ bool GameWindow::create(int bits, int w, int h, const std::string& title, bool w
     request.depthBits = 16;
     request.title = title;
     request.fullscreen = fullscreen;
+    request.desktopFullscreen = desktop;
     if (!platform_.createWindow(request))
         return false;
     open_ = true;
@@ -84,6 +90,9 @@ void GameWindow::handleEvent(const WindowEvent& event)
         if (onButtonPress)
             onButtonPress(event.button, event.x, event.y);
         break;
+    case WindowEvent::Type::ToggleFullscreen:
+        toggleFullscreen();
+        break;
     case WindowEvent::Type::ButtonUp:  // a shot is fired on the press alone
     case WindowEvent::Type::Minimized:
     case WindowEvent::Type::FocusGained:
@@ -91,6 +100,22 @@ void GameWindow::handleEvent(const WindowEvent& event)
     case WindowEvent::Type::Other:
         break;
     }
+}
+
+void GameWindow::toggleFullscreen()
+{
+    if (!open_)
+        return;
+    const bool want = !fullscreen;
+    const bool desktop = fullscreenMode == FullscreenMode::Desktop;
+    // Mid-game a missing mode is a line, not a modal box.
+    if (want && !desktop && !changeDisplayMode(platform_, windowedWidth_, windowedHeight_, bitsPerPixel)) {
+        std::fprintf(stderr, "turfwar: the display has no %d x %d mode; staying in a window\n", windowedWidth_,
+                     windowedHeight_);
+        return;
+    }
+    if (platform_.setFullscreen(want, desktop))
+        fullscreen = want;
 }
 
 void GameWindow::swapBuffers() { platform_.swapBuffers(); }

@@ -26,7 +26,10 @@ public:
     // Asks for a full-screen mode first when fullscreen is set and falls back
     // to a window, with a message, when there is none. False when the window
     // or its GL context cannot be made.
-    bool create(int bitsPerPixel, int width, int height, const std::string& title, bool fullscreen);
+    // In the desktop mode full screen takes the desktop's resolution and the
+    // display mode is left alone.
+    bool create(int bitsPerPixel, int width, int height, const std::string& title, bool fullscreen,
+                FullscreenMode mode = FullscreenMode::Switch);
     // Releases the window and its context; safe to call more than once.
     void destroy();
     void show(bool visible);
@@ -44,11 +47,15 @@ public:
 
     // The window procedure: what one event means to the game.
     void handleEvent(const WindowEvent& event);
+    // Full screen to window or back, in the mode create was given; on
+    // failure the window stays as it is, with a line on standard error.
+    void toggleFullscreen();
 
     int width = 0;          // drawable pixels; set by create, then by resizes
     int height = 0;
     int bitsPerPixel = 0;   // colour depth asked for
     bool fullscreen = false;
+    FullscreenMode fullscreenMode = FullscreenMode::Switch;
     bool perspective = false;
     // Button 1 is the left, 2 the right; x, y in window pixels.
     std::function<void(int button, int x, int y)> onButtonPress;
@@ -57,6 +64,8 @@ private:
     Platform& platform_;
     bool open_ = false;
     bool quitPosted_ = false;
+    int windowedWidth_ = 0;  // as create was asked: the switch mode's display size
+    int windowedHeight_ = 0;
 };
 
 // Switches the display to width x height for full screen; false when the

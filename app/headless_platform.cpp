@@ -142,11 +142,38 @@ bool HeadlessPlatform::createWindow(const WindowRequest& request)
         if (!videoStarted_)
             return false;
     }
-    if (!openSdlGlWindow(request, 0, gl_))
+    windowedWidth_ = request.width;
+    windowedHeight_ = request.height;
+    WindowRequest sized = request;
+    if (request.fullscreen && request.desktopFullscreen) {
+        sized.width = desktopWidth_;
+        sized.height = desktopHeight_;
+    }
+    if (!openSdlGlWindow(sized, 0, gl_))
         return false;
-    width_ = surfaceWidth_ = request.width;
-    height_ = surfaceHeight_ = request.height;
+    width_ = surfaceWidth_ = sized.width;
+    height_ = surfaceHeight_ = sized.height;
     return true;
+}
+
+bool HeadlessPlatform::setFullscreen(bool fullscreen, bool desktop)
+{
+    if (gl_.window == nullptr)
+        return false;
+    if (fullscreen && !desktop)
+        resize(windowedWidth_, windowedHeight_);  // the display switched to the window's size
+    else if (fullscreen)
+        resize(desktopWidth_, desktopHeight_);
+    else
+        resize(windowedWidth_, windowedHeight_);
+    return true;
+}
+
+void HeadlessPlatform::pressAltEnter()
+{
+    WindowEvent event;
+    event.type = WindowEvent::Type::ToggleFullscreen;
+    queueEvent(event);
 }
 
 void HeadlessPlatform::destroyWindow()

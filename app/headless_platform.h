@@ -88,6 +88,14 @@ public:
     void queueAnswer(MessageBoxAnswer answer) { answers_.push_back(answer); }
     void setDisplayModeAvailable(bool available) { displayModeAvailable_ = available; }
     void setWindowCreationFails(bool fails) { windowCreationFails_ = fails; }
+    // The desktop's resolution, which full screen in the desktop mode takes.
+    void setDesktopSize(int width, int height)
+    {
+        desktopWidth_ = width;
+        desktopHeight_ = height;
+    }
+    // Alt+Enter as the window would report it.
+    void pressAltEnter();
     // As SIGINT or SIGTERM would on the real backend: stopRequested answers true from now on.
     void requestStop() { stopRequested_ = true; }
     // Called after every swap with the number of swaps so far, so a test can
@@ -140,6 +148,7 @@ public:
     bool createWindow(const WindowRequest& request) override;
     void destroyWindow() override;
     void showWindow(bool visible) override { visible_ = visible; }
+    bool setFullscreen(bool fullscreen, bool desktop) override;
     void drawableSize(int& width, int& height) const override;
     bool pollEvent(WindowEvent& event) override;
     void swapBuffers() override;
@@ -175,6 +184,10 @@ private:
     bool displayModeChanged_ = false;
     bool windowCreationFails_ = false;
     bool stopRequested_ = false;
+    int desktopWidth_ = 1280;
+    int desktopHeight_ = 1024;
+    int windowedWidth_ = 0;  // the size the window was asked with
+    int windowedHeight_ = 0;
     bool videoStarted_ = false;
     SdlGlWindow gl_;
     int width_ = 0;          // the window, as the game is told

@@ -70,6 +70,7 @@ struct WindowEvent {
         ButtonUp,
         FocusGained,
         FocusLost,
+        ToggleFullscreen,  // Alt+Enter: full screen to window or back
         Other,           // anything else the system delivers; it still counts as a message
     };
     Type type = Type::Other;
@@ -96,7 +97,8 @@ struct WindowRequest {
     int colourBits = 16;  // asked for; the system may give more
     int depthBits = 16;
     std::string title;
-    bool fullscreen = false;  // only after changeDisplayMode succeeded
+    bool fullscreen = false;  // only after changeDisplayMode succeeded, or with desktopFullscreen
+    bool desktopFullscreen = false;  // full screen at the desktop's resolution, no mode change
 };
 
 class Platform {
@@ -117,6 +119,16 @@ public:
     // to call with nothing open.
     virtual void destroyWindow() = 0;
     virtual void showWindow(bool visible) = 0;
+    // Switches the open window between full screen (at the display mode
+    // changeDisplayMode found, or at the desktop's own with desktop) and a
+    // window of the size it was made with. The new size arrives as a Resized
+    // event. False, with the window as it was, when the system refuses.
+    virtual bool setFullscreen(bool fullscreen, bool desktop)
+    {
+        (void)fullscreen;
+        (void)desktop;
+        return false;
+    }
     // The size GL draws to, in pixels (larger than the window on HiDPI screens).
     virtual void drawableSize(int& width, int& height) const = 0;
     // Takes one pending event; false when none is pending.

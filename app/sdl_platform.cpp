@@ -113,11 +113,12 @@ bool SdlPlatform::createWindow(const WindowRequest& request)
         std::fprintf(stderr, "turfwar: no display to open a window on (is DISPLAY or WAYLAND_DISPLAY set?)\n");
         return false;
     }
-    const unsigned flags = SDL_WINDOW_ALLOW_HIGHDPI
-                         | (request.fullscreen ? SDL_WINDOW_FULLSCREEN : SDL_WINDOW_RESIZABLE);
+    const unsigned fullscreenFlag = request.desktopFullscreen ? static_cast<unsigned>(SDL_WINDOW_FULLSCREEN_DESKTOP)
+                                                              : static_cast<unsigned>(SDL_WINDOW_FULLSCREEN);
+    const unsigned flags = SDL_WINDOW_ALLOW_HIGHDPI | (request.fullscreen ? fullscreenFlag : static_cast<unsigned>(SDL_WINDOW_RESIZABLE));
     if (!openSdlGlWindow(request, flags, gl_))
         return false;
-    if (request.fullscreen && haveFullscreenMode_)
+    if (request.fullscreen && !request.desktopFullscreen && haveFullscreenMode_)
         SDL_SetWindowDisplayMode(gl_.window, &fullscreenMode_);
     // Pads are looked for once there is a game to play with them.
     pads_.start();
@@ -144,6 +145,25 @@ void SdlPlatform::showWindow(bool visible)
     } else {
         SDL_HideWindow(gl_.window);
     }
+}
+
+bool SdlPlatform::setFullscreen(bool fullscreen, bool desktop)
+{
+    if (gl_.window == nullptr)
+        return false;
+    Uint32 flags = 0;
+    if (fullscreen) {
+        flags = desktop ? SDL_WINDOW_FULLSCREEN_DESKTOP : SDL_WINDOW_FULLSCREEN;
+        if (!desktop && haveFullscreenMode_)
+            SDL_SetWindowDisplayMode(gl_.window, &fullscreenMode_);
+    }
+    if (SDL_SetWindowFullscreen(gl_.window, flags) != 0) {
+        std::fprintf(stderr, "turfwar: cannot switch full screen %s: %s\n", fullscreen ? "on" : "off", SDL_GetError());
+        return false;
+    }
+    if (!fullscreen)
+        SDL_SetWindowResizable(gl_.window, SDL_TRUE);
+    return true;
 }
 
 void SdlPlatform::drawableSize(int& width, int& height) const
@@ -198,6 +218,11 @@ bool SdlPlatform::pollEvent(WindowEvent& event)
         default:
             break;
         }
+        break;
+    case SDL_KEYDOWN:
+        if ((e.key.keysym.sym == SDLK_RETURN || e.key.keysym.sym == SDLK_KP_ENTER) && (e.key.keysym.mod & KMOD_ALT) != 0 &&
+            e.key.repeat == 0)
+            event.type = WindowEvent::Type::ToggleFullscreen;
         break;
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP:

@@ -28,6 +28,7 @@ public:
     bool createWindow(const WindowRequest& request) override;
     void destroyWindow() override;
     void showWindow(bool visible) override;
+    bool setFullscreen(bool fullscreen, bool desktop) override;
     void drawableSize(int& width, int& height) const override;
     bool pollEvent(WindowEvent& event) override;
     void swapBuffers() override;

@@ -11,11 +11,15 @@
 
 enum class FullscreenChoice { Ask, Yes, No };
 enum class VsyncMode { Adaptive, On, Off };
+// Full screen by switching the display to the game's 800 x 600 (the
+// original's way), or at the desktop's own resolution with no mode change.
+enum class FullscreenMode { Switch, Desktop };
 
 struct VideoSettings {
     FullscreenChoice fullscreen = FullscreenChoice::Ask;
     VsyncMode vsync = VsyncMode::Adaptive;
     int maxFps = 0;  // 0: no cap
+    FullscreenMode fullscreenMode = FullscreenMode::Switch;
 };
 
 struct AudioSettings {

@@ -44,6 +44,10 @@ constexpr std::array<std::pair<FullscreenChoice, const char*>, 3> kFullscreenNam
     {FullscreenChoice::Yes, "yes"},
     {FullscreenChoice::No, "no"},
 }};
+constexpr std::array<std::pair<FullscreenMode, const char*>, 2> kFullscreenModeNames = {{
+    {FullscreenMode::Switch, "switch"},
+    {FullscreenMode::Desktop, "desktop"},
+}};
 constexpr std::array<std::pair<VsyncMode, const char*>, 3> kVsyncNames = {{
     {VsyncMode::Adaptive, "adaptive"},
     {VsyncMode::On, "on"},
@@ -294,6 +298,8 @@ void readVideo(SectionReader& reader, const toml::key& name, const toml::node& n
         reader.readChoice(node, key, kVsyncNames, video.vsync);
     else if (key == "max_fps")
         reader.readInt(node, key, 0, kMaxFpsLimit, video.maxFps);
+    else if (key == "fullscreen_mode")
+        reader.readChoice(node, key, kFullscreenModeNames, video.fullscreenMode);
     else
         reader.unknownKey(name);
 }
@@ -685,6 +691,8 @@ std::string settingsToToml(const Settings& settings)
     out += "vsync = " + quoted(vsyncModeName(settings.video.vsync)) + "  # \"adaptive\", \"on\" or \"off\"\n";
     out += "max_fps = " + std::to_string(settings.video.maxFps) + "  # frames per second, 0 to " +
            std::to_string(kMaxFpsLimit) + "; 0 is no cap\n";
+    out += "fullscreen_mode = " + quoted(fullscreenModeName(settings.video.fullscreenMode)) +
+           "  # \"switch\" to 800 x 600, or \"desktop\" at its own resolution\n";
     out += "\n[audio]\n";
     out += "volume = " + std::to_string(settings.audio.volume) + "  # percent, 0 to 100\n";
     out += std::string("mute = ") + (settings.audio.mute ? "true" : "false") + "\n";
@@ -759,6 +767,20 @@ const char* vsyncModeName(VsyncMode mode)
             return name;
     }
     return "adaptive";
+}
+
+const char* fullscreenModeName(FullscreenMode mode)
+{
+    return mode == FullscreenMode::Desktop ? "desktop" : "switch";
+}
+
+std::optional<FullscreenMode> fullscreenModeFromName(std::string_view name)
+{
+    for (const auto& [value, known] : kFullscreenModeNames) {
+        if (name == known)
+            return value;
+    }
+    return std::nullopt;
 }
 
 std::optional<VsyncMode> vsyncModeFromName(std::string_view name)

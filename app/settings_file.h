@@ -72,4 +72,6 @@ std::string oneLineText(std::string_view text);
 // The words the file and the command line use for the choices.
 const char* fullscreenChoiceName(FullscreenChoice choice);  // "ask", "yes", "no"
 const char* vsyncModeName(VsyncMode mode);                  // "adaptive", "on", "off"
+const char* fullscreenModeName(FullscreenMode mode);        // "switch", "desktop"
+std::optional<FullscreenMode> fullscreenModeFromName(std::string_view name);
 std::optional<VsyncMode> vsyncModeFromName(std::string_view name);
