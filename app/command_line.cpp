@@ -1,6 +1,7 @@
 #include "app/command_line.h"
 
 #include "app/settings_file.h"
+#include "assets/data_file.h"
 
 #include <CLI/CLI.hpp>
 
@@ -204,7 +205,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments)
         result.exitNow = true;
         result.exitStatus = kExitBadOptions;
         // One line, whatever CLI11 wrote or the arguments held.
-        const std::string reason = oneLineText(error.what());
+        const std::string reason = printableName(error.what());
         // The usage without the line that says what the game is.
         const std::string help = app.help();
         const std::size_t usage = help.find("Usage:");

@@ -78,7 +78,7 @@ void addMappingFile(const std::string& file)
 {
     if (file.empty() || !dataFileExists(file.c_str()))
         return;
-    const std::string shown = oneLineText(file);
+    const std::string shown = printableName(file);
     std::string reason;
     const std::optional<std::vector<std::uint8_t>> bytes = readDataFile(file.c_str(), &reason);
     if (!bytes) {
@@ -159,8 +159,8 @@ bool SdlGamepads::handleEvent(const SDL_Event& event)
             std::fprintf(stderr,
                          "turfwar: ignoring the pad \"%s\" (%s): SDL has no mapping for it; add one to %s or "
                          "SDL_GAMECONTROLLERCONFIG\n",
-                         oneLineText(name != nullptr ? name : "unnamed").c_str(), guid,
-                         file.empty() ? "gamecontrollerdb.txt" : oneLineText(file).c_str());
+                         printableName(name != nullptr ? name : "unnamed").c_str(), guid,
+                         file.empty() ? "gamecontrollerdb.txt" : printableName(file).c_str());
         }
         return true;
     case SDL_CONTROLLERDEVICEADDED:

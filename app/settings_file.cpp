@@ -1,5 +1,6 @@
 #include "app/settings_file.h"
 
+#include "assets/data_file.h"
 #include "assets/file_descriptor.h"
 
 #include <SDL_scancode.h>
@@ -124,7 +125,7 @@ std::string clipped(std::string_view text)
 
 std::string where(const std::string& fileName, const toml::source_region& region)
 {
-    return oneLineText(fileName) + ":" + std::to_string(region.begin.line) + ":" +
+    return printableName(fileName) + ":" + std::to_string(region.begin.line) + ":" +
            std::to_string(region.begin.column) + ": ";
 }
 
@@ -136,7 +137,7 @@ public:
 
     void add(const toml::source_region& region, const std::string& text)
     {
-        placed_.push_back({region.begin.line, region.begin.column, where(fileName_, region) + oneLineText(text)});
+        placed_.push_back({region.begin.line, region.begin.column, where(fileName_, region) + printableName(text)});
     }
 
     void moveInto(std::vector<std::string>& out)
@@ -592,27 +593,11 @@ std::string tooLarge(const std::string& path)
 
 }  // namespace
 
-std::string oneLineText(std::string_view text)
-{
-    std::string out;
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7f) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\x%02x", byte);
-            out += escape;
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
-
 SettingsFileResult parseSettingsText(std::string_view text, const std::string& fileName)
 {
     SettingsFileResult result;
     if (const std::optional<TextPlace> deep = NestingScan(text).firstTooDeep()) {
-        result.messages.push_back(oneLineText(fileName) + ":" + std::to_string(deep->line) + ":" +
+        result.messages.push_back(printableName(fileName) + ":" + std::to_string(deep->line) + ":" +
                                   std::to_string(deep->column) + ": not a valid settings file: nested more than " +
                                   std::to_string(kMaxSettingsNesting) +
                                   " levels deep (tables, arrays and the parts of dotted keys); using every default");
@@ -623,7 +608,7 @@ SettingsFileResult parseSettingsText(std::string_view text, const std::string& f
         document = toml::parse(text, fileName);
     } catch (const toml::parse_error& error) {
         result.messages.push_back(where(fileName, error.source()) + "not a valid settings file: " +
-                                  oneLineText(error.description()) + "; using every default");
+                                  printableName(error.description()) + "; using every default");
         return result;
     }
     readDocument(document, fileName, result);
@@ -632,7 +617,7 @@ SettingsFileResult parseSettingsText(std::string_view text, const std::string& f
 
 SettingsFileResult readSettingsFile(const std::string& path, bool missingIsQuiet)
 {
-    const std::string shown = oneLineText(path);  // the path as messages show it
+    const std::string shown = printableName(path);  // the path as messages show it
     SettingsFileResult result;
     // Non-blocking, so that a FIFO without a writer reads as empty instead of
     // holding up the start.

@@ -65,10 +65,6 @@ std::optional<Binding> bindingFromName(std::string_view name);
 // The name bindingFromName reads back to the same binding.
 std::string bindingName(const Binding& binding);
 
-// Text as a one-line message shows it, whatever a file, an argument or a
-// device named: control characters (a line break in a path) become \xNN.
-std::string oneLineText(std::string_view text);
-
 // The words the file and the command line use for the choices.
 const char* fullscreenChoiceName(FullscreenChoice choice);  // "ask", "yes", "no"
 const char* vsyncModeName(VsyncMode mode);                  // "adaptive", "on", "off"

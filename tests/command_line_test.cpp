@@ -285,7 +285,7 @@ TEST(CommandLine, AnOptionWhereAValueBelongsIsAMissingValue)
     // Whatever an argument holds, the reason is one line.
     const CommandLine odd = parse({"--data", "/no/such\nfolder\x1b[2J"});
     EXPECT_EQ(odd.exitStatus, kExitBadOptions);
-    EXPECT_EQ(odd.err.rfind("turfwar: --data: '/no/such\\x0afolder\\x1b[2J' is not a folder\nUsage:", 0), 0u)
+    EXPECT_EQ(odd.err.rfind("turfwar: --data: '/no/such\\nfolder\\x1b[2J' is not a folder\nUsage:", 0), 0u)
         << odd.err;
 }
 

@@ -350,7 +350,7 @@ TEST(SettingsText, UnknownKeysAndSectionsAreNamedAndIgnored)
     const SettingsFileResult odd = parseSettingsText(
         "[video]\n\"line\\nbreak\" = 1\nvsync = \"" + std::string(5000, 'v') + "\"\n", kFile);
     ASSERT_EQ(odd.messages.size(), 2u) << joined(odd.messages);
-    EXPECT_EQ(odd.messages[0], "settings.toml:2:1: video.line\\x0abreak: unknown key, ignored");
+    EXPECT_EQ(odd.messages[0], "settings.toml:2:1: video.line\\nbreak: unknown key, ignored");
     EXPECT_LT(odd.messages[1].size(), 200u);
     EXPECT_NE(odd.messages[1].find("\"vvvvvvvvvvvvvvvvvvvvvvvvvvvvvvvvvvvvvvvv...\" is not one of"), std::string::npos)
         << odd.messages[1];
@@ -551,7 +551,7 @@ TEST(SettingsFile, AMissingFileIsQuietOnlyWhenItIsTheDefaultOne)
     const std::string oddPath = folder.path("new\nline\x1b[31m.toml");
     const SettingsFileResult odd = readSettingsFile(oddPath, false);
     ASSERT_EQ(odd.messages.size(), 1u);
-    EXPECT_EQ(odd.messages[0], folder.path("new\\x0aline\\x1b[31m.toml") +
+    EXPECT_EQ(odd.messages[0], folder.path("new\\nline\\x1b[31m.toml") +
                                    ": cannot read (No such file or directory); using every default");
     const SettingsFileResult oddText = parseSettingsText("[audio]\nvolume = 500\n", "a\rb");
     ASSERT_EQ(oddText.messages.size(), 1u);
