@@ -13,6 +13,9 @@ packages=(
   # SDL draws its X11 message boxes (the start question) with X core fonts;
   # without them the box cannot open. Xvfb and xdotool let a test answer it.
   xfonts-base xvfb xdotool
+  # A window manager for the full-screen test: desktop full screen is a
+  # request to one.
+  openbox
   # Sound, settings, and installing like a distribution game.
   libopenal-dev libsndfile1-dev libtomlplusplus-dev
   help2man lintian desktop-file-utils appstream dpkg-dev fakeroot file
