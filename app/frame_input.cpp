@@ -1,7 +1,5 @@
 #include "app/frame_input.h"
 
-#include "game/weapon.h"
-#include "physics/car.h"
 
 #include <algorithm>
 #include <cmath>
@@ -45,12 +43,12 @@ bool bindingHeld(const Platform& platform, const Binding& binding)
                                               : platform.isMouseButtonDown(binding.code);
 }
 
-FrameInput readFrameInput(Platform& platform, const Settings& settings, InputMemory& memory, bool driving,
-                          float dt)
+PlayerCommand readFrameInput(Platform& platform, const Settings& settings, InputMemory& memory, bool driving,
+                             float dt)
 {
     const KeyBindings& keys = settings.keys;
     const PadState pad = platform.padState();
-    FrameInput in;
+    PlayerCommand in;
     in.forward = bindingHeld(platform, bound(keys, Action::Forward));
     in.back = bindingHeld(platform, bound(keys, Action::Back));
     in.left = bindingHeld(platform, bound(keys, Action::Left));
@@ -65,8 +63,9 @@ FrameInput readFrameInput(Platform& platform, const Settings& settings, InputMem
     const bool padFire = pad.button(PadButton::RightShoulder) ||
                          (!driving && pad.axis(PadAxis::RightTrigger) >= kTriggerPressed);
     const bool fireHeld = fireKey || padFire;
-    in.firePressed = fireHeld && !memory.fireHeld;
+    in.fire = (fireHeld && !memory.fireHeld) || memory.mouseFirePressed;
     memory.fireHeld = fireHeld;
+    memory.mouseFirePressed = false;
 
     const float deadZone = settings.gamepad.deadZone;
     in.stickForward = -pastDeadZone(pad.axis(PadAxis::LeftY), deadZone);
@@ -104,58 +103,21 @@ bool quitHeld(const Platform& platform, const KeyBindings& keys)
            (pad.button(PadButton::Back) && pad.button(PadButton::Start));
 }
 
-WalkControls walkControlsOf(const FrameInput& input)
-{
-    WalkControls keys;
-    keys.forward = input.forward;
-    keys.left = input.left;
-    keys.back = input.back;
-    keys.right = input.right;
-    keys.run = input.run;
-    keys.stickForward = input.stickForward;
-    keys.stickLeft = input.stickLeft;
-    return keys;
-}
-
-DriveControls driveControlsOf(const FrameInput& input)
-{
-    DriveControls keys;
-    keys.left = input.left;
-    keys.right = input.right;
-    keys.throttle = input.forward;
-    keys.brake = input.back;
-    keys.steerAxis = input.steer;
-    keys.throttleAmount = input.throttle;
-    keys.brakeAmount = input.brake;
-    return keys;
-}
-
-void pressMouseButton(WeaponState& weapon, const KeyBindings& keys, int windowButton)
+void pressMouseButton(InputMemory& memory, const KeyBindings& keys, int windowButton)
 {
     const Binding& fire = keys[Action::Fire];
     if (fire.kind == Binding::Kind::MouseButton && fire.code == sdlMouseButtonOf(windowButton))
-        onMouseButton(weapon, 1);  // the weapon's own fire button
+        memory.mouseFirePressed = true;
 }
 
-RumbleWatch watchForRumble(const WeaponState& weapon, std::span<const Car> cars)
+void rumbleForEvents(Platform& platform, const StepEvents& events, int player)
 {
-    int off = 0;
-    for (const Car& car : cars) {
-        if (!car.built())
+    for (const StepEvent& event : events) {
+        if (event.player != player)
             continue;
-        for (int part = 1; part < kCarPartCount; ++part)
-            off += car.wheelDetached(part) ? 1 : 0;
+        if (event.kind == StepEventKind::ShotFired)
+            platform.rumblePad(kShotRumbleStrength, kShotRumbleMs);
+        else if (event.kind == StepEventKind::WheelOff)
+            platform.rumblePad(kWheelOffRumbleStrength, kWheelOffRumbleMs);
     }
-    return {weapon.fireRequested, off};
-}
-
-void rumbleForWhatHappened(Platform& platform, const RumbleWatch& before, const WeaponState& weapon,
-                           std::span<const Car> cars)
-{
-    const RumbleWatch now = watchForRumble(weapon, cars);
-    // Only a shot clears the request.
-    if (before.fireRequested && !now.fireRequested)
-        platform.rumblePad(kShotRumbleStrength, kShotRumbleMs);
-    if (now.wheelsOff > before.wheelsOff)
-        platform.rumblePad(kWheelOffRumbleStrength, kWheelOffRumbleMs);
 }

@@ -4,7 +4,6 @@
 #include "app/error_box.h"
 #include "app/launch.h"
 #include "game/car_drawing.h"
-#include "game/driving.h"
 #include "game/scene.h"
 
 #include <GL/gl.h>
@@ -76,7 +75,7 @@ bool loadGunModel(World& world)
     world.gunModel.restartAnimation();
     return go;
 }
-void createPhysics(World& world) { createPhysicsWorld(world.physics); }
+void createPhysics(World& world) { createSimWorld(world.sim); }
 
 // The car file every car is built from.
 constexpr const char* kCarFileName = "car.txt";
@@ -85,14 +84,11 @@ constexpr const char* kCarFileName = "car.txt";
 // cannot give them ends the start: the box says what is wrong and where.
 bool buildCars(World& world)
 {
-    for (Car& car : world.cars) {
-        std::string reason;
-        if (!car.build(kCarFileName, world.physics.world, world.physics.space, &reason)) {
-            showErrorBox("%s", reason.c_str());
-            return false;
-        }
+    std::string reason;
+    if (!buildSimCars(world.sim, kCarFileName, reason)) {
+        showErrorBox("%s", reason.c_str());
+        return false;
     }
-    world.cars[1].translate(kSecondCarOffset);
     return true;
 }
 // "fire//12001.bmp" and the fourteen after it.
@@ -153,52 +149,14 @@ void startSound(World& world)
 }
 
 // --- Frame steps, in the order runFrame runs them. ---
-void applyCarControls(World& world, const FrameInput& input)
-{
-    applyDriverControls(world.cars, world.player, driveControlsOf(input));
-}
-
-void moveAndAimOnFoot(World& world, float dt, const FrameInput& input)
-{
-    const WalkControls controls = walkControlsOf(input);
-    Player& player = world.player;
-    player.updateOnFoot(dt, controls, world.playerModel);
-
-    WeaponState& weapon = world.weapon;
-    weapon.targetLocked = findTarget(world.cars, player.position, player.facing, weapon.targetCar,
-                                     weapon.targetPart, weapon.targetPosition, -1);
-    weaponStep(
-        weapon, dt,
-        [&world](Vector3& muzzle, Vector3& velocity) {
-            handGunMuzzle(world.playerModel, world.player, muzzle, velocity);
-        },
-        world.projectiles, world.cars);
-}
-void moveAndAimInCar(World& world, float dt)
-{
-    Player& player = world.player;
-    Car& car = world.cars[static_cast<std::size_t>(player.carIndex)];
-    updateDrivingView(car, player, world.chassisVelocity);
-
-    WeaponState& weapon = world.weapon;
-    weapon.targetLocked = findTarget(world.cars, player.viewerPosition, player.viewerDirection,
-                                     weapon.targetCar, weapon.targetPart, weapon.targetPosition,
-                                     player.carIndex);
-    weaponStep(
-        weapon, dt,
-        [&world, &car](Vector3& muzzle, Vector3& velocity) {
-            carGunMuzzle(car, world.chassisVelocity, muzzle, velocity);
-        },
-        world.projectiles, world.cars);
-    applyRecoil(weapon, car);
-}
 
 // In a car the camera follows the chassis, on foot the player; lookHeight
 // is only set on foot and keeps its last value in a car.
 void feedCamera(World& world)
 {
     ChaseCamera& camera = world.camera;
-    const Player& player = world.player;
+    const SimPlayer& viewed = world.sim.players.front();
+    const Player& player = viewed.body;
     if (player.inCar) {
         camera.followPoint = player.viewerPosition;
         camera.followDirection = player.viewerDirection;
@@ -206,7 +164,7 @@ void feedCamera(World& world)
         // real second; the spring runs on real time, so fed as it comes the
         // eye would trail a moving car by hundreds of units instead of
         // settling at its rest point behind it.
-        const Vector3 v = world.chassisVelocity;
+        const Vector3 v = viewed.chassisVelocity;
         camera.followVelocity = {v.x * kSimulatedPerReal, v.y * kSimulatedPerReal, v.z * kSimulatedPerReal};
         camera.setTarget(player.viewerPosition);
     } else {
@@ -217,11 +175,19 @@ void feedCamera(World& world)
         camera.setTarget(player.position);
     }
 }
+// The camera spring runs on the frame's real time, before anything is drawn.
+void updateCamera(World& world, float dt)
+{
+    feedCamera(world);
+    world.camera.update(dt);
+}
 SceneView sceneOf(const World& world)
 {
-    return {world.cars,        world.carMesh,      world.wheelMesh,     world.skyModel,
-            world.playerModel, world.gunModel,     world.player,        world.weapon,
-            world.projectiles, world.fireTextures, world.groundTexture, world.markerTexture};
+    const SimPlayer& viewer = world.sim.players.front();
+    return {world.sim.cars,        world.carMesh,      world.wheelMesh,     world.skyModel,
+            world.playerModel,     viewer.pose,        world.gunModel,      viewer.body,
+            viewer.weapon,         world.sim.projectiles, world.fireTextures, world.groundTexture,
+            world.markerTexture};
 }
 // A known state for the inset pass and the next frame: unlit, textured,
 // white, depth-tested, full-window perspective.
@@ -239,15 +205,13 @@ void endMainView(World& world)
 }
 // The main view: the camera's view pushed, the scene and the end-of-view
 // state drawn in it, popped.
-void drawMainView(World& world, float dt)
+void drawMainView(World& world)
 {
     GameWindow& window = world.window;
     window.usePerspective();
     window.setViewport(window.width, window.height, 0, 0);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    feedCamera(world);
     glLoadIdentity();
-    world.camera.update(dt);
     glPushMatrix();
     world.camera.apply();
     drawScene(sceneOf(world));
@@ -272,13 +236,11 @@ bool chooseFullscreen(World& world)
     return answer != MessageBoxAnswer::No;
 }
 
-void playSounds(World& world, float dt)
+void playSounds(World& world)
 {
-    const SoundScene scene{world.cars,        world.player,
-                           world.weapon,      world.playerModel,
-                           world.camera,      world.settings.audio.volume,
+    const SoundScene scene{world.sim.cars, world.events, world.camera, world.settings.audio.volume,
                            world.settings.audio.mute};
-    updateGameSounds(world.sounds, world.audio, scene, dt);
+    updateGameSounds(world.sounds, world.audio, scene);
 }
 
 }  // namespace
@@ -297,10 +259,11 @@ void drawInsetView(World& world)
     world.window.setViewport(static_cast<int>(w * kInsetWidth), static_cast<int>(h * kInsetHeight), 0,
                              static_cast<int>(h * (1.0 - kInsetHeight)));
     glClear(GL_DEPTH_BUFFER_BIT);
-    if (!world.player.inCar)
+    const Player& player = world.sim.players.front().body;
+    if (!player.inCar)
         return;
     glLoadIdentity();
-    pushCarPartView(world.cars[static_cast<std::size_t>(world.player.carIndex)], 0, {-30.0f, 9.0f, 0.0f},
+    pushCarPartView(world.sim.cars[static_cast<std::size_t>(player.carIndex)], 0, {-30.0f, 9.0f, 0.0f},
                     {1.0f, 0.0f, 0.0f});
     drawScene(sceneOf(world));
     glPopMatrix();
@@ -319,7 +282,7 @@ bool initGame(World& world)
     loadFireTextures(world);
     if (!loadPlayerModel(world))
         return false;
-    world.player.yaw = kStartYawDegrees;
+    addSimPlayers(world.sim, 1, world.playerModel);
     if (!loadGroundAndMarker(world) || !loadSkyModel(world))
         return false;
     startSound(world);
@@ -340,27 +303,16 @@ void runFrame(World& world)
     // Nothing is pumped during a frame, so every device reads the same now
     // as at the points of the frame that use it; only the quit test, after
     // the swap, reads again.
-    const FrameInput input = readFrameInput(platform, world.settings, world.inputMemory, world.player.inCar, dt);
+    const PlayerCommand command = readFrameInput(platform, world.settings, world.inputMemory,
+                                                 world.sim.players.front().body.inCar, dt);
 
-    applyCarControls(world, input);
-    world.lastFramePhysicsSteps = advancePhysics(world.physics, world.physicsAccumulator, dt);
+    world.events.clear();
+    world.lastFramePhysicsSteps = stepWorld(world.sim, std::span<const PlayerCommand>(&command, 1), dt, world.events);
+    rumbleForEvents(platform, world.events, 0);
 
-    world.player.yaw += input.lookYaw;
-    world.player.pitch += input.lookPitch;
-
-    if (input.firePressed)
-        world.weapon.fireRequested = true;
-    const RumbleWatch rumbleWatch = watchForRumble(world.weapon, world.cars);
-    if (!world.player.inCar)
-        moveAndAimOnFoot(world, dt, input);
-    else
-        moveAndAimInCar(world, dt);
-    enterOrLeaveCar(world.cars, world.player, world.enterCooldown, input.enterLeave, dt);
-    updateProjectiles(world.weapon, world.projectiles, dt);
-    rumbleForWhatHappened(platform, rumbleWatch, world.weapon, world.cars);
-
-    drawMainView(world, dt);
-    playSounds(world, dt);
+    updateCamera(world, dt);
+    drawMainView(world);
+    playSounds(world);
     drawInsetView(world);
 
     platform.renderAudio(world.audio);
@@ -403,7 +355,7 @@ int startTurfwar(World& world)
         return kExitNoWindow;
     }
     world.window.onButtonPress = [&world](int button, int, int) {
-        pressMouseButton(world.weapon, world.settings.keys, button);
+        pressMouseButton(world.inputMemory, world.settings.keys, button);
     };
 
     if (!initGame(world)) {

@@ -17,8 +17,6 @@ inline constexpr const char* kWindowTitle =
 inline constexpr int kWindowWidth = 800;
 inline constexpr int kWindowHeight = 600;
 inline constexpr int kWindowBitsPerPixel = 16;
-// Where the second car stands relative to the first (which stands where the car file puts it).
-inline constexpr Vector3 kSecondCarOffset = {400.0f, 14.0f, 200.0f};
 
 // Exit statuses of the program.
 inline constexpr int kExitOk = 0;

@@ -14,12 +14,9 @@
 #include "game/chase_camera.h"
 #include "game/fire_frames.h"
 #include "game/game_sounds.h"
-#include "game/projectile.h"
 #include "assets/model_ms3d.h"
-#include "game/player.h"
-#include "game/weapon.h"
-#include "physics/car.h"
-#include "physics/physics_world.h"
+#include "sim/sim_world.h"
+#include "sim/step_events.h"
 
 #include <array>
 #include <cstdint>
@@ -33,15 +30,8 @@ struct World {
     bool quitRequested = false;  // Escape was held at the end of a frame, or the start was stopped
     FrameTimer frameTimer;
     InputMemory inputMemory;  // what the input keeps between frames
-    // Declared before the cars: the cars' ODE objects go with the world.
-    PhysicsWorld physics;
-    float physicsAccumulator = 0.0f;  // real seconds not yet simulated
-    std::array<Car, kCarCount> cars;
-    float enterCooldown = 0.0f;       // seconds before E counts again
-    Vector3 chassisVelocity;          // while driving: the driven chassis's, units per simulated second
-    Player player;
-    WeaponState weapon;
-    std::array<Projectile, kProjectileCount> projectiles;
+    SimWorld sim;             // everything that decides what happens
+    StepEvents events;        // what the last frame's step raised
     ChaseCamera camera;
     Model3ds carMesh;    // "car.3ds", the body of both cars
     Model3ds wheelMesh;  // "wheel.3ds", drawn for each wheel
@@ -49,7 +39,7 @@ struct World {
     TextureId groundTexture = 0;                   // "grass14.bmp"
     TextureId markerTexture = 0;                   // "aasdf.tga"
     ModelMs3d gunModel;     // "data\gun.ms3d"
-    ModelMs3d playerModel;  // "data\model.ms3d", animated from kWalkStartMs
+    ModelMs3d playerModel;  // "data\model.ms3d"; each player walks it in a pose of their own, from kWalkStartMs
     ModelMs3d skyModel;     // "sky.ms3d"
     // Sound: silent until start-up opens it, and silent for good when there
     // is no device. What the world sounds like is read from the world.

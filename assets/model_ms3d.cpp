@@ -150,16 +150,17 @@ std::string ms3dDirectoryPrefix(const char* fileName)
     return std::string(fileName, i) + '/';
 }
 
-bool ModelMs3d::load(const char* fileName, LoadReport& report, std::string* reason)
+ModelMs3d::ParseResult ModelMs3d::readFile(const char* fileName, std::string* reason)
 {
     const std::optional<std::vector<std::uint8_t>> bytes = readDataFile(fileName, reason);
     if (!bytes)
-        return false;
-    const ParseResult result = parse(*bytes, fileName, reason);
-    if (result == ParseResult::Rejected)
-        return false;
-    loadMaterialTextures(report);
-    return result == ParseResult::Loaded;
+        return ParseResult::Rejected;
+    return parse(*bytes, fileName, reason);
+}
+
+bool ModelMs3d::loadWithoutTextures(const char* fileName, std::string* reason)
+{
+    return readFile(fileName, reason) == ParseResult::Loaded;
 }
 
 bool ModelMs3d::loadFromMemory(std::span<const std::uint8_t> bytes, const char* fileName, std::string* reason)

@@ -33,6 +33,9 @@ public:
     // textures (needs a current GL context), builds the bind pose and restarts
     // the animation.
     bool load(const char* fileName, LoadReport& report, std::string* reason = nullptr) override;
+    // Everything load does but the textures, so it needs no GL: what the
+    // simulation reads of the player (its skeleton and walk) comes this way.
+    bool loadWithoutTextures(const char* fileName, std::string* reason = nullptr);
 
     // Everything load does except opening the file and loading the textures;
     // fileName only gives the directory for ".\" texture names. On false,
@@ -47,6 +50,7 @@ private:
         Rejected,        // nothing changed
     };
     ParseResult parse(std::span<const std::uint8_t> bytes, const char* fileName, std::string* reason);
+    ParseResult readFile(const char* fileName, std::string* reason);
 };
 
 // The directory part of fileName with a trailing '/' ("data\model.ms3d" gives

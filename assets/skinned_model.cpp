@@ -50,26 +50,6 @@ SkinnedModel::SkinnedModel() { restartAnimation(); }
 
 SkinnedModel::~SkinnedModel() = default;
 
-void SkinnedModel::loadMaterialTextures(LoadReport& report)
-{
-    for (ModelMaterial& material : materials) {
-        if (material.textureFile.empty()) {
-            material.texture = 0;
-            continue;
-        }
-        // Texture names come from Windows tools; the file system wants '/'.
-        std::string path = material.textureFile;
-        for (char& c : path)
-            if (c == '\\')
-                c = '/';
-        const TextureLoad texture = loadTexture(path.c_str());
-        material.texture = texture.id;
-        report.append(texture.report);
-        if (report.fatal)
-            return;
-    }
-}
-
 void SkinnedModel::buildBindPose()
 {
     const std::int32_t jointCount = static_cast<std::int32_t>(joints.size());
@@ -106,50 +86,55 @@ void SkinnedModel::buildBindPose()
     }
 }
 
-void SkinnedModel::restartAnimation()
+void SkinnedModel::restartAnimation(SkeletonPose& pose) const
 {
-    currentTimeMs = startTimeMs;
-    for (ModelJoint& joint : joints) {
+    pose.currentTimeMs = startTimeMs;
+    pose.joints.resize(joints.size());
+    for (std::size_t j = 0; j < joints.size(); ++j) {
+        JointPose& joint = pose.joints[j];
         joint.translationCursor = 0;
         joint.rotationCursor = 0;
-        joint.poseMatrix = joint.bindMatrix;
+        joint.matrix = joints[j].bindMatrix;
     }
     // Posed directly rather than through advance(0): a start time past the
     // end would otherwise restart again without end. It holds the start pose.
-    computePose();
+    computePose(pose);
 }
 
-void SkinnedModel::advance(double elapsedMs)
+void SkinnedModel::advance(SkeletonPose& pose, double elapsedMs) const
 {
-    currentTimeMs = static_cast<float>(currentTimeMs + elapsedMs);
-    if (!std::isfinite(currentTimeMs)) {
-        restartAnimation();
+    if (pose.joints.size() != joints.size())
+        restartAnimation(pose);
+    pose.currentTimeMs = static_cast<float>(pose.currentTimeMs + elapsedMs);
+    if (!std::isfinite(pose.currentTimeMs)) {
+        restartAnimation(pose);
         return;
     }
-    if (currentTimeMs > totalTimeMs) {
+    if (pose.currentTimeMs > totalTimeMs) {
         if (looping) {
             // Back to the start exactly; the overshoot is dropped.
-            restartAnimation();
+            restartAnimation(pose);
             return;
         }
-        currentTimeMs = static_cast<float>(totalTimeMs);
+        pose.currentTimeMs = static_cast<float>(totalTimeMs);
     }
-    computePose();
+    computePose(pose);
 }
 
-void SkinnedModel::computePose()
+void SkinnedModel::computePose(SkeletonPose& pose) const
 {
     const std::int32_t jointCount = static_cast<std::int32_t>(joints.size());
     for (std::int32_t j = 0; j < jointCount; ++j) {
-        ModelJoint& joint = joints[j];
+        const ModelJoint& joint = joints[j];
+        JointPose& posed = pose.joints[j];
         if (joint.rotationKeys.empty() && joint.translationKeys.empty()) {
-            joint.poseMatrix = joint.bindMatrix;
+            posed.matrix = joint.bindMatrix;
             continue;
         }
         float offset[3];
         float angles[3];
-        sampleChannel(joint.translationKeys, joint.translationCursor, currentTimeMs, offset);
-        sampleChannel(joint.rotationKeys, joint.rotationCursor, currentTimeMs, angles);
+        sampleChannel(joint.translationKeys, posed.translationCursor, pose.currentTimeMs, offset);
+        sampleChannel(joint.rotationKeys, posed.rotationCursor, pose.currentTimeMs, angles);
         Matrix4 keyed;
         keyed.setEulerRadians(angles);
         keyed.setTranslationPart(offset);
@@ -157,32 +142,33 @@ void SkinnedModel::computePose()
         Matrix4 relative = joint.localMatrix;
         relative.multiplyBy(keyed);
         if (joint.parent >= 0 && joint.parent < j) {
-            joint.poseMatrix = joints[joint.parent].poseMatrix;
-            joint.poseMatrix.multiplyBy(relative);
+            posed.matrix = pose.joints[joint.parent].matrix;
+            posed.matrix.multiplyBy(relative);
         } else {
-            joint.poseMatrix = relative;
+            posed.matrix = relative;
         }
     }
 }
 
 void SkinnedModel::setAnimationStart(int startMs) { startTimeMs = static_cast<float>(startMs); }
 
-void SkinnedModel::transformByJoint(int joint, float v[3], bool asPoint) const
+void SkinnedModel::transformByJoint(const SkeletonPose& pose, int joint, float v[3], bool asPoint) const
 {
-    if (joint < 0 || joint >= static_cast<int>(joints.size()))
+    if (joint < 0 || joint >= static_cast<int>(joints.size()) || joint >= static_cast<int>(pose.joints.size()))
         return;
     Vector4 t;
     t.setXyz(v);
     if (asPoint)
-        t.transformPoint(joints[joint].poseMatrix);
+        t.transformPoint(pose.joints[joint].matrix);
     else
-        t.transformDirection(joints[joint].poseMatrix);
+        t.transformDirection(pose.joints[joint].matrix);
     v[0] = t[0];
     v[1] = t[1];
     v[2] = t[2];
 }
 
-void SkinnedModel::skinCorner(const ModelTriangle& triangle, int corner, SkinnedCorner& out) const
+void SkinnedModel::skinCorner(const SkeletonPose& pose, const ModelTriangle& triangle, int corner,
+                              SkinnedCorner& out) const
 {
     out.s = triangle.s[corner];
     out.t = triangle.t[corner];
@@ -196,16 +182,17 @@ void SkinnedModel::skinCorner(const ModelTriangle& triangle, int corner, Skinned
     }
     const ModelVertex& vertex = vertices[v];
     const float* normal = triangle.normals[corner];
-    if (vertex.jointIndex < 0 || vertex.jointIndex >= static_cast<int>(joints.size())) {
+    if (vertex.jointIndex < 0 || vertex.jointIndex >= static_cast<int>(joints.size()) ||
+        vertex.jointIndex >= static_cast<int>(pose.joints.size())) {
         for (int i = 0; i < 3; ++i) {
             out.normal[i] = normal[i];
             out.position[i] = vertex.position[i];
         }
         return;
     }
-    const Matrix4& pose = joints[vertex.jointIndex].poseMatrix;
+    const Matrix4& joint = pose.joints[vertex.jointIndex].matrix;
     Vector4 n(normal);
-    n.transformDirection(pose);
+    n.transformDirection(joint);
     const float length = n.length();
     if (length > 0.0f && std::isfinite(length)) {
         n.normalize();
@@ -218,12 +205,12 @@ void SkinnedModel::skinCorner(const ModelTriangle& triangle, int corner, Skinned
         out.normal[1] = 1.0f;
     }
     Vector4 p(vertex.position);
-    p.transformPoint(pose);
+    p.transformPoint(joint);
     for (int i = 0; i < 3; ++i)
         out.position[i] = p[i];
 }
 
-void SkinnedModel::skinAll(std::vector<SkinnedCorner>& out) const
+void SkinnedModel::skinAll(const SkeletonPose& pose, std::vector<SkinnedCorner>& out) const
 {
     out.clear();
     const std::int32_t triangleCount = static_cast<std::int32_t>(triangles.size());
@@ -233,7 +220,7 @@ void SkinnedModel::skinAll(std::vector<SkinnedCorner>& out) const
                 continue;
             for (int k = 0; k < 3; ++k) {
                 out.emplace_back();
-                skinCorner(triangles[index], k, out.back());
+                skinCorner(pose, triangles[index], k, out.back());
             }
         }
     }

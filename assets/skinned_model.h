@@ -68,10 +68,24 @@ struct ModelJoint {
     Matrix4 localMatrix;  // bind pose relative to the parent
     std::vector<ModelKeyframe> translationKeys;
     std::vector<ModelKeyframe> rotationKeys;
+    std::int32_t parent = -1;  // joint index, always below this joint's own; -1: root
+};
+
+// One joint of a pose: where its clock has got to in its keys, and where the
+// joint stands.
+struct JointPose {
     std::int32_t translationCursor = 0;  // first key not yet passed by the clock
     std::int32_t rotationCursor = 0;
-    Matrix4 poseMatrix;  // animated, model space: joint space -> model space
-    std::int32_t parent = -1;  // joint index, always below this joint's own; -1: root
+    Matrix4 matrix;  // animated, model space: joint space -> model space
+};
+
+// Where a model's skeleton stands at one moment of its animation. The model
+// is shared (one player model for every player); each thing drawn with it
+// keeps a pose of its own, so two players walk out of step. A pose is made
+// for one model by that model's restartAnimation.
+struct SkeletonPose {
+    float currentTimeMs = 0.0f;  // animation clock
+    std::vector<JointPose> joints;
 };
 
 // One drawn triangle corner after skinning, in model space. The layout is
@@ -105,11 +119,16 @@ public:
     // Moves every attached vertex and corner normal into its joint's bind
     // space. Called once by load, after the joints are read.
     void buildBindPose();
-    // Clock to startTimeMs, keyframe cursors to 0, pose recomputed.
-    void restartAnimation();
-    // Moves the clock by elapsedMs and recomputes every poseMatrix. Passing
-    // totalTimeMs restarts (looping) or stops at the end.
-    void advance(double elapsedMs);
+    // Clock to startTimeMs, keyframe cursors to 0, pose recomputed (and
+    // sized to this model's skeleton).
+    void restartAnimation(SkeletonPose& pose) const;
+    // Moves the clock by elapsedMs and recomputes every joint's matrix.
+    // Passing totalTimeMs restarts (looping) or stops at the end. A pose made
+    // for another model is restarted first.
+    void advance(SkeletonPose& pose, double elapsedMs) const;
+    // The same on the model's own pose.
+    void restartAnimation() { restartAnimation(ownPose); }
+    void advance(double elapsedMs) { advance(ownPose, elapsedMs); }
     // Where a restart puts the clock; takes effect at the next restartAnimation.
     // (The file's end time is not kept: playback runs to totalTimeMs.)
     void setAnimationStart(int startMs);
@@ -119,20 +138,26 @@ public:
     // last corner's normal and texture coordinates current afterwards, as
     // immediate mode would leave them. Leaves GL_TEXTURE_2D enabled or
     // disabled as it found it. Allocates only the first time.
-    void draw() const;
-    // v = the joint's poseMatrix applied to v (with translation when asPoint,
-    // rotation only otherwise). A joint outside the skeleton leaves v alone.
-    void transformByJoint(int joint, float v[3], bool asPoint) const;
-    // glPushMatrix, then the joint's poseMatrix multiplied on (nothing for a
+    void draw(const SkeletonPose& pose) const;
+    void draw() const { draw(ownPose); }
+    // v = the joint's matrix in the pose applied to v (with translation when
+    // asPoint, rotation only otherwise). A joint outside the skeleton (or the
+    // pose) leaves v alone.
+    void transformByJoint(const SkeletonPose& pose, int joint, float v[3], bool asPoint) const;
+    void transformByJoint(int joint, float v[3], bool asPoint) const { transformByJoint(ownPose, joint, v, asPoint); }
+    // glPushMatrix, then the joint's matrix multiplied on (nothing for a
     // joint outside the skeleton). The caller pops.
-    void pushJointMatrix(int joint) const;
+    void pushJointMatrix(const SkeletonPose& pose, int joint) const;
+    void pushJointMatrix(int joint) const { pushJointMatrix(ownPose, joint); }
 
     // Skins one corner of a triangle exactly as draw() sends it to GL.
-    void skinCorner(const ModelTriangle& triangle, int corner, SkinnedCorner& out) const;
+    void skinCorner(const SkeletonPose& pose, const ModelTriangle& triangle, int corner, SkinnedCorner& out) const;
     // Every corner draw() would send, group by group, into out (resized).
-    void skinAll(std::vector<SkinnedCorner>& out) const;
+    void skinAll(const SkeletonPose& pose, std::vector<SkinnedCorner>& out) const;
+    void skinAll(std::vector<SkinnedCorner>& out) const { skinAll(ownPose, out); }
 
-    float currentTimeMs = 0.0f;  // animation clock
+    // The model's own pose, for a model drawn as one thing (the gun, the sky).
+    SkeletonPose ownPose;
     float startTimeMs = 0.0f;    // where a restart puts the clock
     std::vector<ModelGroup> groups;
     std::vector<ModelMaterial> materials;
@@ -143,8 +168,8 @@ public:
     bool looping = true;
 
 private:
-    // Every poseMatrix for the current clock, without the end-of-animation test.
-    void computePose();
+    // Every joint's matrix for the pose's clock, without the end-of-animation test.
+    void computePose(SkeletonPose& pose) const;
 
     mutable std::vector<SkinnedCorner> drawCorners_;  // what the last draw() sent to GL
 };

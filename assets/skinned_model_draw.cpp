@@ -1,17 +1,49 @@
-// The GL side of SkinnedModel: drawing through client vertex arrays, and
-// the joint matrix for things held by a joint (the gun in the player's hand).
+// The GL side of the skinned models: their textures, drawing through client
+// vertex arrays, and the joint matrix for things held by a joint (the gun in
+// the player's hand).
+#include "assets/model_ms3d.h"
 #include "assets/skinned_model.h"
 
 #include <GL/gl.h>
 
 #include <algorithm>
+#include <string>
 
-void SkinnedModel::draw() const
+void SkinnedModel::loadMaterialTextures(LoadReport& report)
+{
+    for (ModelMaterial& material : materials) {
+        if (material.textureFile.empty()) {
+            material.texture = 0;
+            continue;
+        }
+        // Texture names come from Windows tools; the file system wants '/'.
+        std::string path = material.textureFile;
+        for (char& c : path)
+            if (c == '\\')
+                c = '/';
+        const TextureLoad texture = loadTexture(path.c_str());
+        material.texture = texture.id;
+        report.append(texture.report);
+        if (report.fatal)
+            return;
+    }
+}
+
+bool ModelMs3d::load(const char* fileName, LoadReport& report, std::string* reason)
+{
+    const ParseResult result = readFile(fileName, reason);
+    if (result == ParseResult::Rejected)
+        return false;
+    loadMaterialTextures(report);
+    return result == ParseResult::Loaded;
+}
+
+void SkinnedModel::draw(const SkeletonPose& pose) const
 {
     // Skinned into one interleaved buffer and handed to GL a group at a
     // time: the same corners, in the same order, as a glBegin/glEnd per
     // group would send. The buffer keeps its size from frame to frame.
-    skinAll(drawCorners_);
+    skinAll(pose, drawCorners_);
     const SkinnedCorner* first = drawCorners_.data();
     if (first != nullptr) {
         constexpr GLsizei kStride = sizeof(SkinnedCorner);
@@ -64,9 +96,9 @@ void SkinnedModel::draw() const
         glDisable(GL_TEXTURE_2D);
 }
 
-void SkinnedModel::pushJointMatrix(int joint) const
+void SkinnedModel::pushJointMatrix(const SkeletonPose& pose, int joint) const
 {
     glPushMatrix();
-    if (joint >= 0 && joint < static_cast<int>(joints.size()))
-        glMultMatrixf(joints[joint].poseMatrix.elements());
+    if (joint >= 0 && joint < static_cast<int>(joints.size()) && joint < static_cast<int>(pose.joints.size()))
+        glMultMatrixf(pose.joints[joint].matrix.elements());
 }

@@ -7,10 +7,10 @@
 #include "app/game.h"
 #include "app/headless_platform.h"
 #include "app/world.h"
-#include "game/driving.h"
+#include "sim/driving.h"
 #include "game/game_sounds.h"
-#include "game/player.h"
-#include "game/weapon.h"
+#include "sim/player.h"
+#include "sim/weapon.h"
 
 #include <GL/gl.h>
 #include <benchmark/benchmark.h>
@@ -68,7 +68,7 @@ bool getIn(Game& game)
     while (runLoopPass(game.world) != LoopPass::FrameRun) {
     }
     game.platform.setKeyDown(Key::E, false);
-    return game.world.player.inCar;
+    return game.world.sim.players[0].body.inCar;
 }
 
 // The processor time this thread has used: what the game and the GL
@@ -199,25 +199,25 @@ void frame(benchmark::State& state)
 
         Clock::time_point t = Clock::now();
         InputMemory memory;
-        const FrameInput in = readFrameInput(game.platform, world.settings, memory, driving, 0.016f);
+        const PlayerCommand in = readFrameInput(game.platform, world.settings, memory, driving, 0.016f);
         const WalkControls walk = walkControlsOf(in);
         const DriveControls keys = driveControlsOf(in);
         input += msSince(t);
-        applyDriverControls(world.cars, world.player, keys);
+        applyDriverControls(world.sim.cars, world.sim.players[0].body, keys);
         float accumulator = 0.0f;
-        advancePhysics(world.physics, accumulator, 0.016f);
-        WeaponState& weapon = world.weapon;
+        advancePhysics(world.sim.physics, accumulator, 0.016f);
+        WeaponState& weapon = world.sim.players[0].weapon;
         if (driving) {
             Vector3 velocity;
-            updateDrivingView(world.cars[0], world.player, velocity);
-            findTarget(world.cars, world.player.viewerPosition, world.player.viewerDirection, weapon.targetCar,
+            updateDrivingView(world.sim.cars[0], world.sim.players[0].body, velocity);
+            findTarget(world.sim.cars, world.sim.players[0].body.viewerPosition, world.sim.players[0].body.viewerDirection, weapon.targetCar,
                        weapon.targetPart, weapon.targetPosition, 0);
         } else {
-            world.player.updateOnFoot(0.0f, walk, world.playerModel);
-            findTarget(world.cars, world.player.position, world.player.facing, weapon.targetCar, weapon.targetPart,
+            world.sim.players[0].body.updateOnFoot(0.0f, walk, world.playerModel);
+            findTarget(world.sim.cars, world.sim.players[0].body.position, world.sim.players[0].body.facing, weapon.targetCar, weapon.targetPart,
                        weapon.targetPosition, -1);
         }
-        updateProjectiles(weapon, world.projectiles, 0.0f);
+        updateProjectiles(weapon, world.sim.projectiles, 0.0f);
         sim += msSince(t);
 
         t = Clock::now();
@@ -297,7 +297,7 @@ void sound(benchmark::State& state)
         // Measured on a copy of what the last frame left: the world has not
         // moved since, so it plays nothing twice.
         GameSoundState probe = world.sounds;
-        const SoundScene scene{world.cars,   world.player, world.weapon, world.playerModel,
+        const SoundScene scene{world.sim.cars,   world.sim.players[0].body, world.sim.players[0].weapon, world.playerModel,
                                world.camera, 100,          false};
         Clock::time_point t = Clock::now();
         updateGameSounds(probe, world.audio, scene, 0.016f);

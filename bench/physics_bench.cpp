@@ -4,7 +4,7 @@
 // 200 steps a real second; "core_percent_at_200Hz" is the share of one core
 // that costs, in percent.
 
-#include "game/driving.h"
+#include "sim/driving.h"
 #include "physics/car.h"
 #include "physics/physics_world.h"
 

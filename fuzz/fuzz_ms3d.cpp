@@ -13,9 +13,9 @@ namespace {
 
 void requireFinite(const SkinnedModel& model, const std::vector<SkinnedCorner>& corners)
 {
-    for (const ModelJoint& joint : model.joints)
+    for (const JointPose& joint : model.ownPose.joints)
         for (int i = 0; i < 16; ++i)
-            if (!std::isfinite(joint.poseMatrix[i]))
+            if (!std::isfinite(joint.matrix[i]))
                 std::abort();
     for (const SkinnedCorner& c : corners)
         for (int i = 0; i < 3; ++i)

@@ -1,9 +1,6 @@
 #include "game/game_sounds.h"
 
-#include "assets/skinned_model.h"
 #include "game/chase_camera.h"
-#include "game/player.h"
-#include "game/weapon.h"
 #include "physics/ode_float.h"
 
 #include <algorithm>
@@ -80,6 +77,15 @@ float slideSpeed(const Car& car)
     return fastest;
 }
 
+// Where a car's part is heard: at the part, moving with it.
+VoiceParams partVoice(const Car& car, int part)
+{
+    VoiceParams at;
+    at.position = car.partPosition(part);
+    at.velocity = scaled(car.partVelocity(part), kSimulatedPerReal);
+    return at;
+}
+
 void keepLooping(Audio& audio, VoiceHandle& voice, GameSound sound, const VoiceParams& params, bool wanted)
 {
     if (!wanted) {
@@ -92,15 +98,12 @@ void keepLooping(Audio& audio, VoiceHandle& voice, GameSound sound, const VoiceP
         voice = audio.play(slotOf(sound), params, true);
 }
 
-void carSounds(GameSoundState& state, Audio& audio, const Car& car, int index, float dt)
+// The engine and the tyres follow the car; a loose wheel takes its sound with it.
+void carSounds(GameSoundState& state, Audio& audio, const Car& car, int index)
 {
-    const Vector3 chassis = car.partPosition(0);
-    const Vector3 chassisVelocity = car.partVelocity(0);
-    const Vector3 heard = scaled(chassisVelocity, kSimulatedPerReal);
-
     VoiceParams engine;
-    engine.position = chassis;
-    engine.velocity = heard;
+    engine.position = car.partPosition(0);
+    engine.velocity = scaled(car.partVelocity(0), kSimulatedPerReal);
     engine.pitch = kEngineIdlePitch + kEnginePitchPerRadian * rearWheelSpin(car);
     engine.gain = kEngineIdleGain + kEngineThrottleGain * static_cast<float>(car.throttle) / 100.0f;
     keepLooping(audio, state.engines[index], GameSound::Engine, engine, true);
@@ -111,54 +114,54 @@ void carSounds(GameSoundState& state, Audio& audio, const Car& car, int index, f
     tyres.gain = skid;
     keepLooping(audio, state.skids[index], GameSound::Skid, tyres, skid > 0.0f);
 
-    state.crashCooldown[index] = std::max(0.0f, state.crashCooldown[index] - dt);
-    const float change = magnitude(subtract(chassisVelocity, state.lastChassisVelocity[index]));
-    if (state.started && change > kCrashThreshold && state.crashCooldown[index] <= 0.0f) {
-        VoiceParams crash = engine;
-        crash.pitch = 1.0f;
-        crash.gain = 0.7f + 0.3f * ramp(change, kCrashThreshold, kCrashFullChange);
-        audio.play(slotOf(GameSound::Crash), crash);
-        state.crashCooldown[index] = kCrashCooldownSeconds;
-    }
-    state.lastChassisVelocity[index] = chassisVelocity;
-
     for (int part = 0; part < kCarPartCount; ++part) {
-        VoiceParams at;
-        at.position = car.partPosition(part);
-        at.velocity = scaled(car.partVelocity(part), kSimulatedPerReal);
-        if (state.started && car.hits[part] > state.lastHits[index][part])
-            audio.play(slotOf(GameSound::Hit), at);
-        state.lastHits[index][part] = car.hits[part];
-
-        const bool off = car.wheelDetached(part);
         VoiceHandle& loose = state.looseWheels[index][part];
-        if (state.started && off && !state.lastWheelOff[index][part]) {
-            audio.play(slotOf(GameSound::Clank), at);
-            loose = audio.play(slotOf(GameSound::WheelOff), at);
-        } else if (audio.isPlaying(loose)) {
-            audio.update(loose, at);  // the loose wheel takes its sound with it
-        }
-        state.lastWheelOff[index][part] = off;
+        if (audio.isPlaying(loose))
+            audio.update(loose, partVoice(car, part));
     }
 }
 
-// Two steps to a walk cycle; the cycle runs faster when running, so do the steps.
-void footsteps(GameSoundState& state, Audio& audio, const Player& player, const SkinnedModel& model)
+// What one event sounds like.
+void playEvent(GameSoundState& state, Audio& audio, std::span<const Car> cars, const StepEvent& event)
 {
-    const double cycle = model.totalTimeMs - model.startTimeMs;
-    int step = 0;
-    if (!player.inCar && player.gait > 0 && cycle > 0.0)
-        step = static_cast<int>(std::floor((model.currentTimeMs - model.startTimeMs) * 2.0 / cycle));
-    const bool walking = !player.inCar && player.gait > 0;
-    // A first step as the walk starts, then one each half cycle.
-    const bool stepNow = walking && (state.lastStep < 0 || step != state.lastStep);
-    if (state.started && stepNow) {
-        VoiceParams feet;
-        feet.position = player.position;
-        feet.gain = player.gait > 1 ? 1.0f : 0.8f;
-        audio.play(slotOf(GameSound::Footstep), feet);
+    const bool onCar = event.car >= 0 && static_cast<std::size_t>(event.car) < cars.size() &&
+                       static_cast<std::size_t>(event.car) < static_cast<std::size_t>(kCarCount) &&
+                       cars[static_cast<std::size_t>(event.car)].built();
+    const bool onPart = onCar && event.part >= 0 && event.part < kCarPartCount;
+    VoiceParams at;
+    at.position = event.position;
+    switch (event.kind) {
+    case StepEventKind::ShotFired:
+        audio.play(slotOf(event.car >= 0 ? GameSound::CarGun : GameSound::HandGun), at);
+        break;
+    case StepEventKind::PartHit:
+        if (onPart)
+            audio.play(slotOf(GameSound::Hit), partVoice(cars[static_cast<std::size_t>(event.car)], event.part));
+        break;
+    case StepEventKind::WheelOff:
+        if (onPart) {
+            const VoiceParams wheel = partVoice(cars[static_cast<std::size_t>(event.car)], event.part);
+            audio.play(slotOf(GameSound::Clank), wheel);
+            state.looseWheels[event.car][event.part] = audio.play(slotOf(GameSound::WheelOff), wheel);
+        }
+        break;
+    case StepEventKind::EnteredCar:
+    case StepEventKind::LeftCar:
+        audio.play(slotOf(GameSound::Door), at);
+        break;
+    case StepEventKind::Crash:
+        if (onCar) {
+            const Car& car = cars[static_cast<std::size_t>(event.car)];
+            at.velocity = scaled(car.partVelocity(0), kSimulatedPerReal);
+            at.gain = 0.7f + 0.3f * event.strength;
+            audio.play(slotOf(GameSound::Crash), at);
+        }
+        break;
+    case StepEventKind::Footstep:
+        at.gain = event.strength > 0.0f ? 1.0f : 0.8f;
+        audio.play(slotOf(GameSound::Footstep), at);
+        break;
     }
-    state.lastStep = walking ? step : -1;
 }
 
 }  // namespace
@@ -186,7 +189,7 @@ std::vector<std::string> loadGameSounds(Audio& audio)
     return lines;
 }
 
-void updateGameSounds(GameSoundState& state, Audio& audio, const SoundScene& scene, float dt)
+void updateGameSounds(GameSoundState& state, Audio& audio, const SoundScene& scene)
 {
     const float master = scene.mute ? 0.0f : static_cast<float>(std::clamp(scene.volumePercent, 0, 100)) / 100.0f;
     if (master != state.masterGain) {
@@ -195,33 +198,25 @@ void updateGameSounds(GameSoundState& state, Audio& audio, const SoundScene& sce
     }
     listenAtEye(audio, scene.camera);
 
-    const WeaponState& weapon = scene.weapon;
-    const Player& player = scene.player;
-    // A shot resets the timer to its start and the time since the last shot to 0.
-    const bool shot = weapon.shotTimer > state.lastShotTimer ||
-                      (weapon.sinceShot == 0.0f && state.lastSinceShot > 0.0f);
-    if (state.started && shot) {
-        VoiceParams muzzle;
-        muzzle.position = weapon.shotOrigin;
-        audio.play(slotOf(player.inCar ? GameSound::CarGun : GameSound::HandGun), muzzle);
+    // The order today's sounds were started in: the shot, then each car's
+    // loops, hits and loose wheels, then the door, then the feet.
+    for (const StepEvent& event : scene.events)
+        if (event.kind == StepEventKind::ShotFired)
+            playEvent(state, audio, scene.cars, event);
+    for (std::size_t i = 0; i < scene.cars.size() && i < static_cast<std::size_t>(kCarCount); ++i) {
+        if (!scene.cars[i].built())
+            continue;
+        carSounds(state, audio, scene.cars[i], static_cast<int>(i));
+        const auto onThisCar = [i](const StepEvent& event) { return event.car == static_cast<int>(i); };
+        for (const StepEvent& event : scene.events)
+            if (onThisCar(event) && event.kind == StepEventKind::Crash)
+                playEvent(state, audio, scene.cars, event);
+        for (const StepEvent& event : scene.events)
+            if (onThisCar(event) && (event.kind == StepEventKind::PartHit || event.kind == StepEventKind::WheelOff))
+                playEvent(state, audio, scene.cars, event);
     }
-    state.lastShotTimer = weapon.shotTimer;
-    state.lastSinceShot = weapon.sinceShot;
-
-    for (std::size_t i = 0; i < scene.cars.size() && i < static_cast<std::size_t>(kCarCount); ++i)
-        if (scene.cars[i].built())
-            carSounds(state, audio, scene.cars[i], static_cast<int>(i), dt);
-
-    // Every game starts on foot, so the first frame's E is a change too.
-    if (player.inCar != state.lastInCar) {
-        const std::size_t car = static_cast<std::size_t>(player.carIndex);
-        VoiceParams door;
-        door.position = car < scene.cars.size() && scene.cars[car].built() ? scene.cars[car].partPosition(0)
-                                                                          : player.position;
-        audio.play(slotOf(GameSound::Door), door);
-    }
-    state.lastInCar = player.inCar;
-
-    footsteps(state, audio, player, scene.playerModel);
-    state.started = true;
+    for (const StepEvent& event : scene.events)
+        if (event.kind == StepEventKind::EnteredCar || event.kind == StepEventKind::LeftCar ||
+            event.kind == StepEventKind::Footstep)
+            playEvent(state, audio, scene.cars, event);
 }

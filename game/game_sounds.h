@@ -1,9 +1,10 @@
 #pragma once
 // What the game sounds like: once a frame, after the camera has moved, this
-// reads the world (shots fired, hits, wheels knocked off, the cars' wheel and
-// chassis speeds, the walk cycle, getting in and out) and turns what changed
-// into plays, moves and stops on the audio output. It only reads the world:
-// the game plays and draws the same with sound on, off or missing.
+// plays what the step's events say happened (shots fired, hits, wheels
+// knocked off, crashes, footsteps, getting in and out) and keeps the cars'
+// engines and tyres following their wheel and chassis speeds, as plays,
+// moves and stops on the audio output. It only reads the world: the game
+// plays and draws the same with sound on, off or missing.
 //
 // Speeds from the physics are per simulated second; the sounds move in real
 // seconds (kSimulatedPerReal of the one pass in each of the other).
@@ -12,15 +13,13 @@
 #include "math/vector3.h"
 #include "physics/car.h"
 #include "physics/physics_world.h"
+#include "sim/step_events.h"
 
 #include <cstdint>
 #include <span>
 #include <string>
 #include <vector>
 
-class SkinnedModel;
-struct Player;
-struct WeaponState;
 class ChaseCamera;
 
 // Every sound the game plays, by its slot in the audio output.
@@ -56,25 +55,8 @@ inline constexpr float kEngineThrottleGain = 0.08f;  // added at full throttle
 // at full gain kSkidFullSpeed above it. Units per simulated second.
 inline constexpr float kSkidThreshold = 4.0f;
 inline constexpr float kSkidFullSpeed = 15.0f;
-// A crash: the chassis's velocity changing by more than this in one frame.
-// Driving over the grass, bumps and the gun's recoil stay well below; a wall
-// or the other car stops a car at once. Units per simulated second.
-inline constexpr float kCrashThreshold = 25.0f;
-inline constexpr float kCrashFullChange = 60.0f;
-inline constexpr float kCrashCooldownSeconds = 0.3f;  // one crash, not one a frame while it grinds
-
-// What the last frame left, to see what changed; and the voices that follow
-// something. One per game, made before the first frame.
+// The voices that follow something. One per game, made before the first frame.
 struct GameSoundState {
-    bool started = false;
-    float lastShotTimer = 0.0f;
-    float lastSinceShot = 0.0f;
-    int lastHits[kCarCount][kCarPartCount] = {};
-    bool lastWheelOff[kCarCount][kCarPartCount] = {};
-    bool lastInCar = false;
-    int lastStep = -1;         // half walk cycles done, to place footsteps; -1 standing
-    Vector3 lastChassisVelocity[kCarCount];
-    float crashCooldown[kCarCount] = {};
     VoiceHandle engines[kCarCount];
     VoiceHandle skids[kCarCount];
     VoiceHandle looseWheels[kCarCount][kCarPartCount];
@@ -84,9 +66,7 @@ struct GameSoundState {
 // What the sounds are made from; read only.
 struct SoundScene {
     std::span<const Car> cars;
-    const Player& player;
-    const WeaponState& weapon;
-    const SkinnedModel& playerModel;
+    const StepEvents& events;  // what the frame's step raised
     const ChaseCamera& camera;
     int volumePercent = 100;
     bool mute = false;
@@ -99,5 +79,6 @@ struct SoundScene {
 std::vector<std::string> loadGameSounds(Audio& audio);
 
 // Once a frame, after the camera has moved: the listener to the eye, then
-// every sound started, moved or stopped as the world changed over dt seconds.
-void updateGameSounds(GameSoundState& state, Audio& audio, const SoundScene& scene, float dt);
+// every sound the events start, and the engines, tyres and loose wheels
+// moved on or stopped.
+void updateGameSounds(GameSoundState& state, Audio& audio, const SoundScene& scene);

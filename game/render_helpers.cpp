@@ -1,6 +1,6 @@
 #include "game/render_helpers.h"
 
-#include "game/weapon.h"
+#include "sim/weapon.h"
 
 #include <GL/gl.h>
 

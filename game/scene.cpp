@@ -3,15 +3,23 @@
 #include "assets/model_3ds.h"
 #include "assets/skinned_model.h"
 #include "game/car_drawing.h"
-#include "game/player.h"
+#include "sim/player.h"
 #include "game/render_helpers.h"
-#include "game/weapon.h"
+#include "sim/weapon.h"
 #include "physics/car.h"
 #include "physics/physics_world.h"
 
 #include <GL/gl.h>
 
 namespace {
+
+// One point; the point size is set once at start-up.
+void drawProjectile(const Projectile& projectile)
+{
+    glBegin(GL_POINTS);
+    glVertex3f(projectile.position.x, projectile.position.y, projectile.position.z);
+    glEnd();
+}
 
 void drawSky(const SkinnedModel& sky)
 {
@@ -88,8 +96,8 @@ void drawGround(TextureId ground)
 void drawPlayerAndGun(const SceneView& scene)
 {
     beginPlayerModelTransform(playerModelTransform(scene.player));
-    scene.playerModel.draw();
-    scene.playerModel.pushJointMatrix(kGunJoint);
+    scene.playerModel.draw(scene.playerPose);
+    scene.playerModel.pushJointMatrix(scene.playerPose, kGunJoint);
     scene.gunModel.draw();
     glPopMatrix();
     glPopMatrix();
@@ -182,5 +190,5 @@ void drawScene(const SceneView& scene)
     // In the marker's state: red, unlit, the marker texture still bound.
     for (const Projectile& p : scene.projectiles)
         if (p.active)
-            p.draw();
+            drawProjectile(p);
 }

@@ -9,7 +9,7 @@
 
 #include "assets/texture.h"
 #include "game/fire_frames.h"
-#include "game/projectile.h"
+#include "sim/projectile.h"
 
 #include <span>
 
@@ -17,6 +17,7 @@ class Car;
 class Model3ds;
 class SkinnedModel;
 struct Player;
+struct SkeletonPose;
 struct WeaponState;
 
 // What the scene pass reads; nothing in it is changed.
@@ -26,6 +27,7 @@ struct SceneView {
     const Model3ds& wheelMesh;
     const SkinnedModel& skyModel;
     const SkinnedModel& playerModel;
+    const SkeletonPose& playerPose;  // the player's own walk
     const SkinnedModel& gunModel;
     const Player& player;
     const WeaponState& weapon;

@@ -329,8 +329,8 @@ Outcome runGame()
         platform.queueAnswer(MessageBoxAnswer::No);
         bool hasDriven = false;
         platform.onSwap = [&](int swaps) {
-            const bool flash = world.weapon.shotTimer > 0.0f;
-            if (world.player.inCar) {
+            const bool flash = world.sim.players[0].weapon.shotTimer > 0.0f;
+            if (world.sim.players[0].body.inCar) {
                 ++outcome.framesInCar;
                 outcome.flashFramesInCar += flash;
                 hasDriven = true;

@@ -2,7 +2,7 @@
 // A real ODE world with the game's two cars in it, built from numbers rather
 // than from the working directory, for the physics tests and benchmarks.
 
-#include "game/driving.h"
+#include "sim/driving.h"
 #include "physics/car.h"
 #include "physics/physics_world.h"
 

@@ -24,7 +24,7 @@ protected:
         setErrorBoxPlatform(&platform);
         ASSERT_TRUE(world.window.create(16, 160, 120, "test", false));
         world.window.onButtonPress = [this](int button, int, int) {
-            pressMouseButton(world.weapon, world.settings.keys, button);
+            pressMouseButton(world.inputMemory, world.settings.keys, button);
         };
         ASSERT_TRUE(initGame(world));
     }
@@ -45,17 +45,17 @@ protected:
     void enterCarWithY()
     {
         frames(40);  // let the cars settle on their wheels
-        world.player.position = {0.0f, 0.0f, -15.0f};
+        world.sim.players[0].body.position = {0.0f, 0.0f, -15.0f};
         platform.connectPad();
         platform.setPadButton(PadButton::Y, true);
         frames(1);
         platform.setPadButton(PadButton::Y, false);
-        ASSERT_TRUE(world.player.inCar);
-        ASSERT_EQ(world.player.carIndex, 0);
+        ASSERT_TRUE(world.sim.players[0].body.inCar);
+        ASSERT_EQ(world.sim.players[0].body.carIndex, 0);
     }
     float frontWheelAngle() const
     {
-        return static_cast<float>(dJointGetHinge2Angle1(world.cars[0].joints[2]));
+        return static_cast<float>(dJointGetHinge2Angle1(world.sim.cars[0].joints[2]));
     }
 
     GameFolder folder;
@@ -67,16 +67,16 @@ TEST_F(ControlsGame, ForwardReboundToAnotherKeyMovesWithItAndNotWithW)
 {
     world.settings.keys[Action::Forward] = {Binding::Kind::Key, kUpArrow};
     frames(1);
-    const Vector3 start = world.player.position;
+    const Vector3 start = world.sim.players[0].body.position;
     platform.setKeyDown(Key::W, true);
     frames(10);
-    EXPECT_EQ(world.player.position.z, start.z);
-    EXPECT_EQ(world.player.gait, 0);
+    EXPECT_EQ(world.sim.players[0].body.position.z, start.z);
+    EXPECT_EQ(world.sim.players[0].body.gait, 0);
     platform.setKeyDown(Key::W, false);
     platform.setScancodeDown(kUpArrow, true);
     frames(10);  // a quarter of a second at walking speed, facing -z
-    EXPECT_NEAR(world.player.position.z, start.z - 15.0f * 0.25f, 1e-3f);
-    EXPECT_EQ(world.player.gait, 1);
+    EXPECT_NEAR(world.sim.players[0].body.position.z, start.z - 15.0f * 0.25f, 1e-3f);
+    EXPECT_EQ(world.sim.players[0].body.gait, 1);
 }
 
 TEST_F(ControlsGame, HalfStickSteersAboutHalfAsFarAsTheKey)
@@ -85,21 +85,21 @@ TEST_F(ControlsGame, HalfStickSteersAboutHalfAsFarAsTheKey)
     platform.setKeyDown(Key::D, true);
     frames(40);  // the steering motor turns at most 1 radian a second
     const float fullLock = frontWheelAngle();
-    EXPECT_EQ(world.cars[0].steer, 1.0f);
+    EXPECT_EQ(world.sim.cars[0].steer, 1.0f);
     platform.setKeyDown(Key::D, false);
     frames(40);  // back to straight
     EXPECT_NEAR(frontWheelAngle(), 0.0f, 0.02f);
 
     platform.setPadAxis(PadAxis::LeftX, 0.5f);
     frames(40);
-    EXPECT_EQ(world.cars[0].steer, 0.5f);
+    EXPECT_EQ(world.sim.cars[0].steer, 0.5f);
     EXPECT_GT(std::fabs(fullLock), 0.5f);
     EXPECT_NEAR(frontWheelAngle() / fullLock, 0.5f, 0.1f);
 
     // The key wins over the stick while both are held.
     platform.setKeyDown(Key::A, true);
     frames(1);
-    EXPECT_EQ(world.cars[0].steer, -1.0f);
+    EXPECT_EQ(world.sim.cars[0].steer, -1.0f);
 }
 
 TEST_F(ControlsGame, RumblesForEachShotAndLongerForAWheelComingOff)
@@ -126,7 +126,7 @@ TEST_F(ControlsGame, RumblesForEachShotAndLongerForAWheelComingOff)
     EXPECT_EQ(pulses, 8);
     int wheelsOff = 0;
     for (int part = 1; part < kCarPartCount; ++part)
-        wheelsOff += world.cars[1].wheelDetached(part) ? 1 : 0;
+        wheelsOff += world.sim.cars[1].wheelDetached(part) ? 1 : 0;
     EXPECT_GE(wheelsOff, 1);
     EXPECT_EQ(longOnes, wheelsOff);
 

@@ -5,8 +5,8 @@
 #include "assets/model_3ds.h"
 #include "assets/model_ms3d.h"
 #include "assets/texture.h"
-#include "game/player.h"
-#include "game/weapon.h"
+#include "sim/player.h"
+#include "sim/weapon.h"
 
 #include "game_folder.h"
 #include "offscreen_gl.h"

@@ -4,7 +4,7 @@
 #include "app/error_box.h"
 #include "app/game.h"
 #include "app/headless_platform.h"
-#include "game/driving.h"
+#include "sim/driving.h"
 
 #include "game_folder.h"
 
@@ -75,7 +75,7 @@ protected:
     }
     float steering(int car) const
     {
-        return static_cast<float>(dJointGetHinge2Angle1(world.cars[car].joints[2]));
+        return static_cast<float>(dJointGetHinge2Angle1(world.sim.cars[car].joints[2]));
     }
 
     HeadlessPlatform platform;
@@ -87,72 +87,72 @@ protected:
 TEST_F(DrivingGame, StartUpBuildsBothCarsApart)
 {
     for (int part = 0; part < kCarPartCount; ++part) {
-        const Vector3 d = subtract(world.cars[1].partPosition(part), world.cars[0].partPosition(part));
+        const Vector3 d = subtract(world.sim.cars[1].partPosition(part), world.sim.cars[0].partPosition(part));
         EXPECT_FLOAT_EQ(d.x, 400.0f);
         EXPECT_FLOAT_EQ(d.y, 14.0f);
         EXPECT_FLOAT_EQ(d.z, 200.0f);
     }
     dVector3 anchor;
-    dJointGetHinge2Anchor(world.cars[1].joints[3], anchor);
-    EXPECT_NEAR(anchor[0], world.cars[1].partPosition(4).x, 1e-4);
-    EXPECT_NEAR(anchor[2], world.cars[1].partPosition(4).z, 1e-4);
-    EXPECT_EQ(world.physicsAccumulator, 0.0f);
+    dJointGetHinge2Anchor(world.sim.cars[1].joints[3], anchor);
+    EXPECT_NEAR(anchor[0], world.sim.cars[1].partPosition(4).x, 1e-4);
+    EXPECT_NEAR(anchor[2], world.sim.cars[1].partPosition(4).z, 1e-4);
+    EXPECT_EQ(world.sim.physicsAccumulator, 0.0f);
     frames(1);
-    EXPECT_EQ(world.cars[0].brake, 100);  // car 0 counts as parked before anyone drove
-    EXPECT_EQ(world.cars[1].brake, 0);
+    EXPECT_EQ(world.sim.cars[0].brake, 100);  // car 0 counts as parked before anyone drove
+    EXPECT_EQ(world.sim.cars[1].brake, 0);
 }
 
 // Walk up, get in, drive about, get out.
 TEST_F(DrivingGame, EnterDriveAndLeave)
 {
     frames(80);
-    world.player.position = {0.0f, 0.0f, -15.0f};
+    world.sim.players[0].body.position = {0.0f, 0.0f, -15.0f};
     pressE();
-    ASSERT_TRUE(world.player.inCar);
-    EXPECT_EQ(world.player.carIndex, 0);
-    EXPECT_GT(world.enterCooldown, 0.0f);
+    ASSERT_TRUE(world.sim.players[0].body.inCar);
+    EXPECT_EQ(world.sim.players[0].body.carIndex, 0);
+    EXPECT_GT(world.sim.players[0].enterCooldown, 0.0f);
 
-    const Vector3 start = world.cars[0].partPosition(0);
+    const Vector3 start = world.sim.cars[0].partPosition(0);
     hold(Key::W);
     frames(60);
-    Vector3 at = world.cars[0].partPosition(0);
+    Vector3 at = world.sim.cars[0].partPosition(0);
     EXPECT_GT(at.x - start.x, 10.0f);
     EXPECT_NEAR(at.z, start.z, 1.0f);
     // The view rides on the chassis.
-    EXPECT_NEAR(world.player.viewerPosition.x, at.x, 2.0f);
-    EXPECT_NEAR(world.player.viewerDirection.x, 1.0f, 0.02f);
-    EXPECT_GT(world.chassisVelocity.x, 1.0f);
+    EXPECT_NEAR(world.sim.players[0].body.viewerPosition.x, at.x, 2.0f);
+    EXPECT_NEAR(world.sim.players[0].body.viewerDirection.x, 1.0f, 0.02f);
+    EXPECT_GT(world.sim.players[0].chassisVelocity.x, 1.0f);
 
     hold(Key::A);
     frames(40);
     EXPECT_NEAR(steering(0), -0.75f, 0.05f);
-    const float headingAfterA = world.player.viewerDirection.z;
+    const float headingAfterA = world.sim.players[0].body.viewerDirection.z;
     EXPECT_LT(headingAfterA, -0.2f);  // A turns toward -z
     hold(Key::A, false);
     hold(Key::D);
     frames(40);
-    EXPECT_GT(world.player.viewerDirection.z, headingAfterA + 0.2f);
+    EXPECT_GT(world.sim.players[0].body.viewerDirection.z, headingAfterA + 0.2f);
     hold(Key::D, false);
 
     hold(Key::W, false);
     hold(Key::S);
     frames(600);
-    EXPECT_LT(std::sqrt(world.chassisVelocity.x * world.chassisVelocity.x +
-                        world.chassisVelocity.z * world.chassisVelocity.z),
+    EXPECT_LT(std::sqrt(world.sim.players[0].chassisVelocity.x * world.sim.players[0].chassisVelocity.x +
+                        world.sim.players[0].chassisVelocity.z * world.sim.players[0].chassisVelocity.z),
               0.1f);
     hold(Key::S, false);
 
     // Out, on the floor, 5 behind and 20 to the car's -z side.
     Vector3 expected, unused;
-    world.cars[0].partToWorld(0, {-5.0f, 0.0f, -20.0f}, {}, expected, unused);
+    world.sim.cars[0].partToWorld(0, {-5.0f, 0.0f, -20.0f}, {}, expected, unused);
     pressE();
-    EXPECT_FALSE(world.player.inCar);
-    EXPECT_NEAR(world.player.position.x, expected.x, 0.5f);
-    EXPECT_NEAR(world.player.position.z, expected.z, 0.5f);
-    EXPECT_EQ(world.player.position.y, 0.0f);
+    EXPECT_FALSE(world.sim.players[0].body.inCar);
+    EXPECT_NEAR(world.sim.players[0].body.position.x, expected.x, 0.5f);
+    EXPECT_NEAR(world.sim.players[0].body.position.z, expected.z, 0.5f);
+    EXPECT_EQ(world.sim.players[0].body.position.y, 0.0f);
     frames(1);
-    EXPECT_EQ(world.cars[0].brake, 100);
-    EXPECT_EQ(world.cars[0].throttle, 0);
+    EXPECT_EQ(world.sim.cars[0].brake, 100);
+    EXPECT_EQ(world.sim.cars[0].throttle, 0);
 }
 
 // Frames of a second and of ten (a stall, a machine waking from sleep), on
@@ -182,13 +182,13 @@ TEST_F(DrivingGame, LongFramesLeaveTheCameraBehind)
     hold(Key::W);
     frames(3, 1000);
     expectBehind("walking in one-second frames");
-    world.player.yaw += 90.0f;
+    world.sim.players[0].body.yaw += 90.0f;
     frames(1, 10000);
     expectBehind("turned during a ten-second frame");
 
-    world.player.position = {0.0f, 0.0f, -15.0f};
+    world.sim.players[0].body.position = {0.0f, 0.0f, -15.0f};
     pressE();
-    ASSERT_TRUE(world.player.inCar);
+    ASSERT_TRUE(world.sim.players[0].body.inCar);
     hold(Key::W);
     frames(20);
     frames(2, 1000);
@@ -202,22 +202,22 @@ TEST_F(DrivingGame, LongFramesLeaveTheCameraBehind)
 TEST_F(DrivingGame, EnterCooldown)
 {
     frames(80);
-    world.player.position = {0.0f, 0.0f, -100.0f};
+    world.sim.players[0].body.position = {0.0f, 0.0f, -100.0f};
     hold(Key::E);
     frames(1);
-    EXPECT_FALSE(world.player.inCar);
-    EXPECT_FLOAT_EQ(world.enterCooldown, 0.5f - 0.025f);
+    EXPECT_FALSE(world.sim.players[0].body.inCar);
+    EXPECT_FLOAT_EQ(world.sim.players[0].enterCooldown, 0.5f - 0.025f);
 
-    world.player.position = {0.0f, 0.0f, -15.0f};
+    world.sim.players[0].body.position = {0.0f, 0.0f, -15.0f};
     frames(18);  // 0.45 s more: still cooling down
-    EXPECT_FALSE(world.player.inCar);
+    EXPECT_FALSE(world.sim.players[0].body.inCar);
     frames(2);
-    EXPECT_TRUE(world.player.inCar);
+    EXPECT_TRUE(world.sim.players[0].body.inCar);
     // Held on, E takes the player out again once the cooldown has run.
     frames(19);
-    EXPECT_TRUE(world.player.inCar);
+    EXPECT_TRUE(world.sim.players[0].body.inCar);
     frames(2);
-    EXPECT_FALSE(world.player.inCar);
+    EXPECT_FALSE(world.sim.players[0].body.inCar);
 }
 
 TEST(EnterCar, DistanceAndOrder)
@@ -320,7 +320,7 @@ TEST(CarFileAtStartUp, ShippedFileStartsTheGame)
     {
         World world(platform);
         status = runTurfwar(world);
-        EXPECT_GT(world.cars[0].partPosition(0).y, 0.0f);
+        EXPECT_GT(world.sim.cars[0].partPosition(0).y, 0.0f);
     }
     setErrorBoxPlatform(nullptr);
     EXPECT_EQ(status, kExitOk);

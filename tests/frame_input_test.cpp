@@ -5,7 +5,7 @@
 
 #include "app/frame_input.h"
 #include "app/headless_platform.h"
-#include "game/weapon.h"
+#include "sim/weapon.h"
 
 #include <gtest/gtest.h>
 
@@ -18,7 +18,7 @@ constexpr int kUpArrow = 82;  // SDL_SCANCODE_UP
 
 class Input : public ::testing::Test {
 protected:
-    FrameInput read(bool driving = false, float dt = 0.1f)
+    PlayerCommand read(bool driving = false, float dt = 0.1f)
     {
         return readFrameInput(platform, settings, memory, driving, dt);
     }
@@ -36,11 +36,11 @@ TEST_F(Input, DefaultsGiveTheOriginalKeysAndWholeDegreesOfMouse)
     hold(Key::Q);
     hold(Key::E);
     platform.moveMouse(-10, 3);  // ten counts left, three down
-    const FrameInput in = read();
+    const PlayerCommand in = read();
     EXPECT_TRUE(in.forward);
     EXPECT_TRUE(in.run);
     EXPECT_TRUE(in.enterLeave);
-    EXPECT_FALSE(in.back || in.left || in.right || in.firePressed);
+    EXPECT_FALSE(in.back || in.left || in.right || in.fire);
     EXPECT_EQ(in.lookYaw, 10.0f);
     EXPECT_EQ(in.lookPitch, -3.0f);
     EXPECT_EQ(in.stickForward, 0.0f);
@@ -64,7 +64,7 @@ TEST_F(Input, MouseSensitivityScalesAndInvertFlipsOnlyThePitch)
     platform.setCursorVisible(false);
     settings.mouse.sensitivity = 0.5f;
     platform.moveMouse(-10, -4);
-    FrameInput in = read();
+    PlayerCommand in = read();
     EXPECT_EQ(in.lookYaw, 5.0f);
     EXPECT_EQ(in.lookPitch, 2.0f);
 
@@ -105,18 +105,19 @@ TEST_F(Input, FireOnAKeyOrTheRightButtonTakesOneShotPerPress)
 {
     settings.keys[Action::Fire] = {Binding::Kind::Key, scancodeOf(Key::E) + 1};  // F
     platform.setScancodeDown(scancodeOf(Key::E) + 1, true);
-    EXPECT_TRUE(read().firePressed);
-    EXPECT_FALSE(read().firePressed);  // held: no second shot
+    EXPECT_TRUE(read().fire);
+    EXPECT_FALSE(read().fire);  // held: no second shot
     platform.setScancodeDown(scancodeOf(Key::E) + 1, false);
-    EXPECT_FALSE(read().firePressed);
+    EXPECT_FALSE(read().fire);
 
-    // The left button no longer fires; the window's right button does once bound to it.
-    WeaponState weapon;
-    pressMouseButton(weapon, settings.keys, 1);
-    EXPECT_FALSE(weapon.fireRequested);
+    // The left button no longer fires; the window's right button does once
+    // bound to it, in the next command only.
+    pressMouseButton(memory, settings.keys, 1);
+    EXPECT_FALSE(read().fire);
     settings.keys[Action::Fire] = {Binding::Kind::MouseButton, 3};
-    pressMouseButton(weapon, settings.keys, 2);
-    EXPECT_TRUE(weapon.fireRequested);
+    pressMouseButton(memory, settings.keys, 2);
+    EXPECT_TRUE(read().fire);
+    EXPECT_FALSE(read().fire);
 }
 
 TEST_F(Input, DeadZoneCutsAndTheLookCurveReachesFullRate)
@@ -144,7 +145,7 @@ TEST_F(Input, PadMapsOntoWalkingDrivingAndLook)
     platform.setPadAxis(PadAxis::LeftTrigger, 0.1f);  // resting on it: inside the dead zone
     platform.setPadButton(PadButton::LeftStick, true);
     platform.setPadButton(PadButton::Y, true);
-    FrameInput in = read(false, 0.25f);
+    PlayerCommand in = read(false, 0.25f);
     EXPECT_EQ(in.stickForward, 0.5f);
     EXPECT_EQ(in.stickLeft, -0.5f);
     EXPECT_EQ(in.steer, 0.5f);
@@ -153,7 +154,7 @@ TEST_F(Input, PadMapsOntoWalkingDrivingAndLook)
     EXPECT_TRUE(in.run);
     EXPECT_TRUE(in.enterLeave);
     EXPECT_FLOAT_EQ(in.lookYaw, -settings.gamepad.lookSpeed * 0.25f);
-    EXPECT_TRUE(in.firePressed);  // the right trigger fires on foot
+    EXPECT_TRUE(in.fire);  // the right trigger fires on foot
 
     const DriveControls drive = driveControlsOf(in);
     EXPECT_EQ(drive.steerAxis, 0.5f);
@@ -164,9 +165,9 @@ TEST_F(Input, PadMapsOntoWalkingDrivingAndLook)
     platform.setPadAxis(PadAxis::RightTrigger, 0.0f);
     read(true);
     platform.setPadAxis(PadAxis::RightTrigger, 1.0f);
-    EXPECT_FALSE(read(true).firePressed);
+    EXPECT_FALSE(read(true).fire);
     platform.setPadButton(PadButton::RightShoulder, true);
-    EXPECT_TRUE(read(true).firePressed);
+    EXPECT_TRUE(read(true).fire);
 
     // Back and Start together quit; either alone does not.
     platform.setPadButton(PadButton::Back, true);

@@ -34,7 +34,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(world.window.create(kWindowBitsPerPixel, kWindowWidth, kWindowHeight, kWindowTitle, false));
-        world.window.onButtonPress = [this](int b, int, int) { onMouseButton(world.weapon, b); };
+        world.window.onButtonPress = [this](int b, int, int) { pressMouseButton(world.inputMemory, world.settings.keys, b); };
         platform.setTicks(5000);
         ASSERT_TRUE(initGame(world));
         platform.setCursorVisible(false);
@@ -236,24 +236,24 @@ TEST_F(StartedGame, AnHourLongFrameRunsNoMoreThanASecondsSteps)
     EXPECT_GE(secondSteps, 199);
 
     // Driving, so the physics has something to do through the stall.
-    world.player.inCar = true;
+    world.sim.players[0].body.inCar = true;
     platform.setKeyDown(Key::W, true);
     platform.advanceTicks(3'600'000);
     runLoopPass(world);
     EXPECT_EQ(world.lastFrameSeconds, 1.0f);
     EXPECT_LE(world.lastFramePhysicsSteps, secondSteps + 1);
-    EXPECT_LE(world.physicsAccumulator, 0.005f + 1e-6f);
+    EXPECT_LE(world.sim.physicsAccumulator, 0.005f + 1e-6f);
 
     for (int frame = 0; frame < 3; ++frame) {
         platform.advanceTicks(16);
         EXPECT_EQ(runLoopPass(world), LoopPass::FrameRun);
     }
     EXPECT_EQ(world.framesRun, 5u);
-    for (const Car& car : world.cars) {
+    for (const Car& car : world.sim.cars) {
         const Vector3 p = car.partPosition(0);
         EXPECT_TRUE(std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z));
     }
-    EXPECT_TRUE(std::isfinite(world.player.viewerPosition.x) && std::isfinite(world.camera.eye().x));
+    EXPECT_TRUE(std::isfinite(world.sim.players[0].body.viewerPosition.x) && std::isfinite(world.camera.eye().x));
 }
 
 TEST(FrameTimer, TickWrapGivesTheSmallPositiveDifference)
@@ -268,24 +268,24 @@ TEST(FrameTimer, TickWrapGivesTheSmallPositiveDifference)
 
 TEST_F(StartedGame, MouseLookTurnsByPixelsWhateverTheFrameTime)
 {
-    const float startYaw = world.player.yaw;
+    const float startYaw = world.sim.players[0].body.yaw;
     EXPECT_EQ(startYaw, 180.0f);
 
     platform.moveMouse(-10, 0);  // ten pixels to the left
     platform.advanceTicks(1);
     runLoopPass(world);
-    EXPECT_FLOAT_EQ(world.player.yaw, startYaw + 10.0f);
+    EXPECT_FLOAT_EQ(world.sim.players[0].body.yaw, startYaw + 10.0f);
 
     platform.moveMouse(-10, 0);
     platform.advanceTicks(900);
     runLoopPass(world);
-    EXPECT_FLOAT_EQ(world.player.yaw, startYaw + 20.0f);
+    EXPECT_FLOAT_EQ(world.sim.players[0].body.yaw, startYaw + 20.0f);
 
     // Right and down turn the other way; the pitch only accumulates.
     platform.moveMouse(4, 7);
     runLoopPass(world);
-    EXPECT_FLOAT_EQ(world.player.yaw, startYaw + 16.0f);
-    EXPECT_FLOAT_EQ(world.player.pitch, -7.0f);
+    EXPECT_FLOAT_EQ(world.sim.players[0].body.yaw, startYaw + 16.0f);
+    EXPECT_FLOAT_EQ(world.sim.players[0].body.pitch, -7.0f);
 }
 
 // Moves that add up past the int range stop at its ends instead of wrapping
@@ -296,8 +296,8 @@ TEST_F(StartedGame, SummedMouseMovesStopAtTheIntRange)
     platform.moveMouse(1000, -1000);
     platform.advanceTicks(16);
     runLoopPass(world);
-    EXPECT_EQ(world.player.yaw, 180.0f - static_cast<float>(INT_MAX));
-    EXPECT_EQ(world.player.pitch, 2147483648.0f);
+    EXPECT_EQ(world.sim.players[0].body.yaw, 180.0f - static_cast<float>(INT_MAX));
+    EXPECT_EQ(world.sim.players[0].body.pitch, 2147483648.0f);
 }
 
 TEST_F(StartedGame, MouseMovedBeforeTheGameTookItDoesNotTurn)
@@ -309,7 +309,7 @@ TEST_F(StartedGame, MouseMovedBeforeTheGameTookItDoesNotTurn)
     ASSERT_TRUE(initGame(fresh));
     other.setCursorVisible(false);
     runLoopPass(fresh);
-    EXPECT_EQ(fresh.player.yaw, 180.0f);
+    EXPECT_EQ(fresh.sim.players[0].body.yaw, 180.0f);
 }
 
 TEST_F(StartedGame, LeftButtonPressAsksForAShot)
@@ -317,10 +317,17 @@ TEST_F(StartedGame, LeftButtonPressAsksForAShot)
     platform.click(2);
     while (runLoopPass(world) != LoopPass::FrameRun) {
     }
-    EXPECT_FALSE(world.weapon.fireRequested);
+    EXPECT_FALSE(world.sim.players[0].weapon.fireRequested);
     platform.click(1, 300, 200);
     EXPECT_EQ(runLoopPass(world), LoopPass::MessageHandled);
-    EXPECT_TRUE(world.weapon.fireRequested);
+    // Held for the next frame's command, which hands it to the weapon.
+    EXPECT_TRUE(world.inputMemory.mouseFirePressed);
+    world.sim.players[0].weapon.sinceShot = 0.0f;  // not due yet: the request stays
+    platform.advanceTicks(1);
+    while (runLoopPass(world) != LoopPass::FrameRun) {
+    }
+    EXPECT_FALSE(world.inputMemory.mouseFirePressed);
+    EXPECT_TRUE(world.sim.players[0].weapon.fireRequested);
 }
 
 TEST_F(StartedGame, EveryFrameStartsFromTheGreyClear)

@@ -138,7 +138,7 @@ void drawImmediately(const SkinnedModel& model)
             if (index < 0 || index >= triangleCount)
                 continue;
             for (int k = 0; k < 3; ++k) {
-                model.skinCorner(model.triangles[static_cast<std::size_t>(index)], k, corner);
+                model.skinCorner(model.ownPose, model.triangles[static_cast<std::size_t>(index)], k, corner);
                 glTexCoord2f(corner.s, corner.t);
                 glNormal3fv(corner.normal);
                 glVertex3fv(corner.position);
@@ -203,7 +203,7 @@ TEST_F(Ms3dDraw, PushJointMatrix)
     float m[16];
     glGetFloatv(GL_MODELVIEW_MATRIX, m);
     for (int i = 0; i < 16; ++i)
-        EXPECT_EQ(m[i], model.joints[1].poseMatrix[i]) << i;
+        EXPECT_EQ(m[i], model.ownPose.joints[1].matrix[i]) << i;
     EXPECT_FLOAT_EQ(m[12], 0.5f);
     glPopMatrix();
 

@@ -2,7 +2,7 @@
 // Debian's assimp-testmodels, and a skinned model built here (none of those
 // files has a skeleton).
 #include "assets/model_ms3d.h"
-#include "game/player.h"
+#include "sim/player.h"
 
 #include "game_folder.h"
 #include "ms3d_builder.h"
@@ -241,7 +241,7 @@ TEST(Ms3dFiles, GameModelsLoadAndAnimate)
     player.transformByJoint(37, later, true);
     EXPECT_NE(std::vector<float>(start, start + 3), std::vector<float>(later, later + 3));
     player.advance(player.totalTimeMs);
-    EXPECT_EQ(player.currentTimeMs, 4200.0f);
+    EXPECT_EQ(player.ownPose.currentTimeMs, 4200.0f);
 }
 
 }  // namespace

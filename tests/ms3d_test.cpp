@@ -32,9 +32,9 @@ void expectAllFinite(const SkinnedModel& model)
             ASSERT_TRUE(std::isfinite(c.position[i]));
         }
     }
-    for (const ModelJoint& joint : model.joints)
+    for (const JointPose& joint : model.ownPose.joints)
         for (int i = 0; i < 16; ++i)
-            ASSERT_TRUE(std::isfinite(joint.poseMatrix[i]));
+            ASSERT_TRUE(std::isfinite(joint.matrix[i]));
 }
 
 // The arm joint's translation relative to its bind pose, read from the
@@ -197,12 +197,12 @@ TEST(Ms3dAnimation, InterpolatesKeys)
     Ms3dBuilder b = twoJointModel();
     ModelMs3d model;
     ASSERT_TRUE(loadBytes(model, b.bytes()));
-    EXPECT_EQ(model.currentTimeMs, 0.0f);
+    EXPECT_EQ(model.ownPose.currentTimeMs, 0.0f);
     EXPECT_EQ(armLift(model), 0.0f);  // exactly the first key
     model.advance(250.0);
     EXPECT_FLOAT_EQ(armLift(model), 1.0f);
     model.advance(750.0);  // exactly at the second key: the pair ending there, u = 1
-    EXPECT_EQ(model.currentTimeMs, 1000.0f);
+    EXPECT_EQ(model.ownPose.currentTimeMs, 1000.0f);
     EXPECT_EQ(armLift(model), 4.0f);
     model.advance(200.0);  // past the last key
     EXPECT_EQ(armLift(model), 4.0f);
@@ -213,14 +213,14 @@ TEST(Ms3dAnimation, InterpolatesKeys)
 
     // Past the end: back to the start exactly, overshoot dropped.
     model.advance(100.0);
-    EXPECT_EQ(model.currentTimeMs, 0.0f);
+    EXPECT_EQ(model.ownPose.currentTimeMs, 0.0f);
     EXPECT_EQ(armLift(model), 0.0f);
     model.advance(500.0);
     EXPECT_FLOAT_EQ(armLift(model), 2.0f);
 
     model.looping = false;
     model.advance(5000.0);
-    EXPECT_EQ(model.currentTimeMs, 1250.0f);
+    EXPECT_EQ(model.ownPose.currentTimeMs, 1250.0f);
     EXPECT_EQ(armLift(model), 4.0f);
 }
 
@@ -263,22 +263,22 @@ TEST(Ms3dAnimation, StartTimesAndRestart)
     ASSERT_TRUE(loadBytes(model, b.bytes()));
     model.setAnimationStart(500);
     EXPECT_EQ(model.startTimeMs, 500.0f);
-    EXPECT_EQ(model.currentTimeMs, 0.0f);  // only the next restart uses it
+    EXPECT_EQ(model.ownPose.currentTimeMs, 0.0f);  // only the next restart uses it
     model.advance(800.0);
     model.restartAnimation();
-    EXPECT_EQ(model.currentTimeMs, 500.0f);
+    EXPECT_EQ(model.ownPose.currentTimeMs, 500.0f);
     EXPECT_FLOAT_EQ(armLift(model), 2.0f);
     model.advance(800.0);  // 1300 > 1250: back to 500
-    EXPECT_EQ(model.currentTimeMs, 500.0f);
+    EXPECT_EQ(model.ownPose.currentTimeMs, 500.0f);
 
     // A start past the end (the game's 4200 on a short file) holds the
     // start pose instead of restarting forever.
     model.setAnimationStart(4200);
     model.restartAnimation();
-    EXPECT_EQ(model.currentTimeMs, 4200.0f);
+    EXPECT_EQ(model.ownPose.currentTimeMs, 4200.0f);
     EXPECT_EQ(armLift(model), 4.0f);
     model.advance(16.0);
-    EXPECT_EQ(model.currentTimeMs, 4200.0f);
+    EXPECT_EQ(model.ownPose.currentTimeMs, 4200.0f);
     EXPECT_EQ(armLift(model), 4.0f);
 
     // A clock moved backwards, or by an absurd step, never poses into NaN.
@@ -322,7 +322,7 @@ TEST(Ms3dAnimation, LopsidedJointsAndOddFiles)
     const SkinnedCorner zero = skinned(model)[1];
     EXPECT_EQ(zero.normal[1], 1.0f);
     model.advance(10.0);
-    EXPECT_EQ(model.currentTimeMs, 0.0f);
+    EXPECT_EQ(model.ownPose.currentTimeMs, 0.0f);
     expectAllFinite(model);
     b.framesPerSecond = 24.0f;
     b.frameCount = -5;

@@ -1,6 +1,6 @@
 // The player on foot: speeds, diagonals, the gait and the walk animation.
 #include "assets/model_ms3d.h"
-#include "game/player.h"
+#include "sim/player.h"
 #include "ms3d_builder.h"
 
 #include <gtest/gtest.h>
@@ -20,7 +20,7 @@ protected:
     void walkOneSecond(const WalkControls& keys)
     {
         for (int i = 0; i < 50; ++i)
-            player.updateOnFoot(0.02f, keys, model);
+            player.updateOnFoot(0.02f, keys, model, model.ownPose);
     }
 
     ModelMs3d model;
@@ -37,7 +37,7 @@ TEST_F(PlayerOnFoot, StartYawFacesMinusZAndWalksOrRunsAlongIt)
     EXPECT_NEAR(player.position.z, -15.0f, 1e-3f);
     EXPECT_NEAR(player.position.x, 0.0f, 1e-3f);
     EXPECT_EQ(player.gait, 1);
-    EXPECT_NEAR(model.currentTimeMs, 1100.0f, 0.5f);
+    EXPECT_NEAR(model.ownPose.currentTimeMs, 1100.0f, 0.5f);
 
     player = Player{};
     model.restartAnimation();
@@ -47,8 +47,8 @@ TEST_F(PlayerOnFoot, StartYawFacesMinusZAndWalksOrRunsAlongIt)
     EXPECT_EQ(player.gait, 2);
     // Running plays the walk twice as fast.
     model.restartAnimation();
-    player.updateOnFoot(0.02f, w, model);
-    EXPECT_NEAR(model.currentTimeMs, 140.0f, 0.01f);
+    player.updateOnFoot(0.02f, w, model, model.ownPose);
+    EXPECT_NEAR(model.ownPose.currentTimeMs, 140.0f, 0.01f);
 }
 
 TEST_F(PlayerOnFoot, EachHeldKeyMovesOnItsOwn)
@@ -65,7 +65,7 @@ TEST_F(PlayerOnFoot, EachHeldKeyMovesOnItsOwn)
     WalkControls ad;
     ad.left = true;
     ad.right = true;
-    player.updateOnFoot(0.1f, ad, model);
+    player.updateOnFoot(0.1f, ad, model, model.ownPose);
     EXPECT_NEAR(player.position.x, before.x, 1e-4f);
     EXPECT_NEAR(player.position.z, before.z, 1e-4f);
     EXPECT_EQ(player.gait, 1);
@@ -75,11 +75,11 @@ TEST_F(PlayerOnFoot, EachHeldKeyMovesOnItsOwn)
     ws.forward = true;
     ws.back = true;
     player.position = {};
-    player.updateOnFoot(1.0f, ws, model);
+    player.updateOnFoot(1.0f, ws, model, model.ownPose);
     EXPECT_NEAR(player.position.z, -15.0f, 1e-3f);
     WalkControls q;
     q.run = true;
-    player.updateOnFoot(1.0f, q, model);
+    player.updateOnFoot(1.0f, q, model, model.ownPose);
     EXPECT_NEAR(player.position.z, -15.0f, 1e-3f);
     EXPECT_EQ(player.gait, 0);
 }
@@ -89,12 +89,12 @@ TEST_F(PlayerOnFoot, AnimatesWhileSideKeysCancelAndSnapsBackWhenReleased)
     WalkControls ad;
     ad.left = true;
     ad.right = true;
-    player.updateOnFoot(0.25f, ad, model);
-    EXPECT_NEAR(model.currentTimeMs, 350.0f, 0.5f);
+    player.updateOnFoot(0.25f, ad, model, model.ownPose);
+    EXPECT_NEAR(model.ownPose.currentTimeMs, 350.0f, 0.5f);
 
-    player.updateOnFoot(0.25f, WalkControls{}, model);
+    player.updateOnFoot(0.25f, WalkControls{}, model, model.ownPose);
     EXPECT_EQ(player.gait, 0);
-    EXPECT_FLOAT_EQ(model.currentTimeMs, 100.0f);
+    EXPECT_FLOAT_EQ(model.ownPose.currentTimeMs, 100.0f);
     EXPECT_EQ(player.position.y, 0.0f);
 }
 

@@ -1,4 +1,4 @@
-#include "game/projectile.h"
+#include "sim/projectile.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 
 #include "game/render_helpers.h"
 
-#include "game/player.h"
-#include "game/weapon.h"
+#include "sim/player.h"
+#include "sim/weapon.h"
 
 #include "offscreen_gl.h"
 

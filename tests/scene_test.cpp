@@ -3,9 +3,9 @@
 
 #include "assets/model_3ds.h"
 #include "assets/model_ms3d.h"
-#include "game/player.h"
+#include "sim/player.h"
 #include "game/scene.h"
-#include "game/weapon.h"
+#include "sim/weapon.h"
 #include "physics/car.h"
 
 #include "car_rig.h"
@@ -75,7 +75,7 @@ int flashPixels(bool inCar)
     std::array<TextureId, kFireFrameCount> fire;
     fire.fill(white);
     const std::vector<Projectile> projectiles(kProjectileCount);
-    const SceneView view{{}, carMesh, wheelMesh, sky, playerModel, gun, player, weapon, projectiles, fire, 0, 0};
+    const SceneView view{{}, carMesh, wheelMesh, sky, playerModel, playerModel.ownPose, gun, player, weapon, projectiles, fire, 0, 0};
 
     const std::vector<unsigned char> rgb = drawAndRead(view);
     int bright = 0;
@@ -114,7 +114,7 @@ CarPixels drawCarZero(const Model3ds& carMesh, const Model3ds& wheelMesh)
     const WeaponState weapon;
     std::array<TextureId, kFireFrameCount> fire{};
     const std::vector<Projectile> projectiles(kProjectileCount);
-    const SceneView view{rig.cars, carMesh, wheelMesh, sky,         playerModel, gun,
+    const SceneView view{rig.cars, carMesh, wheelMesh, sky, playerModel, playerModel.ownPose, gun,
                          player,   weapon,  projectiles, fire, magenta, 0};
 
     // The game's light.

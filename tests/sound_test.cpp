@@ -581,13 +581,13 @@ PlayedWith playWithOptions(const std::vector<std::string>& options)
         }
         if (frame % 10 == 9)
             played.pictures.push_back(platform.lastFrame().rgb);
-        for (const Car& car : world.cars)
+        for (const Car& car : world.sim.cars)
             for (int part = 0; part < kCarPartCount; ++part) {
                 const Vector3 p = car.partPosition(part);
                 played.places.insert(played.places.end(), {p.x, p.y, p.z});
             }
         played.places.insert(played.places.end(),
-                             {world.player.position.x, world.player.position.z, world.camera.eye().x});
+                             {world.sim.players[0].body.position.x, world.sim.players[0].body.position.z, world.camera.eye().x});
     }
     played.sound = platform.capturedAudio();
     finishTurfwar(world);

@@ -174,8 +174,8 @@ nlohmann::json vec3(const Vector3& v) { return {v.x, v.y, v.z}; }
 
 nlohmann::json describe(const World& world, std::uint32_t startTicks, HeadlessPlatform& platform, bool padSeen)
 {
-    const Player& p = world.player;
-    const WeaponState& weapon = world.weapon;
+    const Player& p = world.sim.players[0].body;
+    const WeaponState& weapon = world.sim.players[0].weapon;
     nlohmann::json state;
     state["frame"] = world.framesRun;
     state["timeMs"] = static_cast<std::uint32_t>(platform.ticks() - startTicks);
@@ -184,7 +184,7 @@ nlohmann::json describe(const World& world, std::uint32_t startTicks, HeadlessPl
         {"gait", p.gait},               {"inCar", p.inCar}, {"carIndex", p.carIndex},
     };
     nlohmann::json cars = nlohmann::json::array();
-    for (const Car& car : world.cars) {
+    for (const Car& car : world.sim.cars) {
         nlohmann::json parts = nlohmann::json::array();
         int wheelsAttached = 0;
         for (int part = 0; part < kCarPartCount; ++part) {
@@ -213,7 +213,7 @@ nlohmann::json describe(const World& world, std::uint32_t startTicks, HeadlessPl
         {"targetCar", weapon.targetCar},         {"targetPart", weapon.targetPart},
     };
     int active = 0;
-    for (const Projectile& projectile : world.projectiles)
+    for (const Projectile& projectile : world.sim.projectiles)
         active += projectile.active ? 1 : 0;
     state["projectiles"] = active;
     state["camera"] = {{"eye", vec3(world.camera.eye())}, {"lookAt", vec3(world.camera.lookAtPoint())}};

@@ -12,9 +12,9 @@
 // knowledge of where anything went.
 
 #include "app/game.h"
-#include "game/driving.h"
-#include "game/player.h"
-#include "game/weapon.h"
+#include "sim/driving.h"
+#include "sim/player.h"
+#include "sim/weapon.h"
 
 #include <CLI/CLI.hpp>
 

@@ -9,8 +9,8 @@
 // by the game's own parser (physics/car_file.h), so the data is made for
 // exactly the cars the game accepts.
 
-#include "game/player.h"
-#include "game/weapon.h"
+#include "sim/player.h"
+#include "sim/weapon.h"
 #include "physics/car_file.h"
 #include "tools/datagen/geometry.h"
 #include "tools/datagen/image.h"

@@ -54,7 +54,7 @@ std::vector<std::uint8_t> readRgb(int side)
 // ahead and to one side, a little above, filling the square.
 void drawCar(const World& world, const float background[3], int side)
 {
-    const Car& car = world.cars[0];
+    const Car& car = world.sim.cars[0];
     float pose[16];
     car.partPose(0, pose);
     const double cx = pose[12], cy = pose[13], cz = pose[14];
@@ -196,7 +196,7 @@ int main(int argc, char** argv)
     setErrorBoxPlatform(&platform);
     // Eight bits a channel (the game asks for sixteen a pixel), for smooth shading.
     const bool started = world.window.create(32, kCanvasSide, kCanvasSide, "turfwar icon", false) && initGame(world);
-    if (!started || complained || !world.cars[0].built()) {
+    if (!started || complained || !world.sim.cars[0].built()) {
         std::cerr << "turfwar-render-icon: the game did not start cleanly on " << argv[1] << "\n";
         return 1;
     }

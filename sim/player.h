@@ -6,6 +6,7 @@
 #include "math/vector3.h"
 
 class SkinnedModel;
+struct SkeletonPose;
 
 // The walking controls held this frame, read by the frame driver from
 // whatever is bound to them: the four directions and run (keys or mouse
@@ -42,8 +43,9 @@ struct Player {
     // The on-foot step: facing and side from the yaw, each held key's own
     // displacement (a diagonal is sqrt 2 faster), the gait, and the walk
     // animation advanced by dt x 1000 x gait ms, or restarted when standing.
-    // Reads yaw and controls; writes position, facing, side, gait; animates model.
-    void updateOnFoot(float dt, const WalkControls& controls, SkinnedModel& model);
+    // Reads yaw and controls; writes position, facing, side, gait; animates
+    // the player's own pose of model.
+    void updateOnFoot(float dt, const WalkControls& controls, const SkinnedModel& model, SkeletonPose& pose);
 };
 
 inline constexpr float kWalkSpeed = 15.0f;  // units per second

@@ -1,16 +1,9 @@
-#include "game/weapon.h"
+#include "sim/weapon.h"
 
 #include "assets/skinned_model.h"
-#include "game/player.h"
+#include "sim/player.h"
 #include "math/matrix4.h"
 #include "physics/car.h"
-
-void onMouseButton(WeaponState& weapon, int button)
-{
-    if (button == 1)
-        weapon.fireRequested = true;
-}
-
 
 bool findTarget(std::span<const Car> cars, Vector3 viewer, Vector3 aim, int& car, int& part,
                 Vector3& position, int leaveOut)
@@ -51,7 +44,7 @@ bool findTarget(std::span<const Car> cars, Vector3 viewer, Vector3 aim, int& car
 }
 
 bool fireWeapon(WeaponState& weapon, std::span<Projectile> projectiles, std::span<Car> cars,
-                Vector3 muzzle, Vector3 velocity)
+                Vector3 muzzle, Vector3 velocity, int shooter)
 {
     Projectile* free = nullptr;
     for (Projectile& p : projectiles) {
@@ -75,7 +68,7 @@ bool fireWeapon(WeaponState& weapon, std::span<Projectile> projectiles, std::spa
         }
         cars[static_cast<std::size_t>(weapon.targetCar)].hit(weapon.targetPart);
     }
-    free->launch(muzzle, velocity);
+    free->launch(muzzle, velocity, shooter);
     weapon.shotOrigin = muzzle;
     weapon.shotTimer = kShotTimerStart;
     weapon.sinceShot = 0.0f;
@@ -83,12 +76,13 @@ bool fireWeapon(WeaponState& weapon, std::span<Projectile> projectiles, std::spa
     return true;
 }
 
-void handGunMuzzle(const SkinnedModel& playerModel, const Player& player, Vector3& muzzle, Vector3& velocity)
+void handGunMuzzle(const SkinnedModel& playerModel, const SkeletonPose& pose, const Player& player,
+                   Vector3& muzzle, Vector3& velocity)
 {
     float p[3] = {kMuzzleInHand.x, kMuzzleInHand.y, kMuzzleInHand.z};
     float d[3] = {300.0f, 0.0f, 0.0f};
-    playerModel.transformByJoint(kGunJoint, d, false);
-    playerModel.transformByJoint(kGunJoint, p, true);
+    playerModel.transformByJoint(pose, kGunJoint, d, false);
+    playerModel.transformByJoint(pose, kGunJoint, p, true);
 
     playerModelToWorld(playerModelTransform(player), p, d, muzzle, velocity);
 }
@@ -129,8 +123,18 @@ void applyRecoil(const WeaponState& weapon, Car& car)
 
 void updateProjectiles(WeaponState& weapon, std::span<Projectile> projectiles, float dt)
 {
+    updateProjectiles(projectiles, dt);
+    runDownShotTimer(weapon, dt);
+}
+
+void updateProjectiles(std::span<Projectile> projectiles, float dt)
+{
     for (Projectile& p : projectiles)
         p.update(dt);
+}
+
+void runDownShotTimer(WeaponState& weapon, float dt)
+{
     if (weapon.shotTimer > 0.0f)
         weapon.shotTimer -= dt;
 }

@@ -1,13 +1,12 @@
-#include "game/projectile.h"
-
-#include <GL/gl.h>
+#include "sim/projectile.h"
 
 namespace {
 constexpr float kProjectileGravity = 2.0f;  // units per second squared
 }
 
-void Projectile::launch(Vector3 muzzle, Vector3 startVelocity)
+void Projectile::launch(Vector3 muzzle, Vector3 startVelocity, int byPlayer)
 {
+    shooter = byPlayer;
     position = muzzle;
     velocity = startVelocity;
     active = true;
@@ -25,11 +24,4 @@ void Projectile::update(float dt)
     position.x += velocity.x * dt;
     position.y += velocity.y * dt;
     position.z += velocity.z * dt;
-}
-
-void Projectile::draw() const
-{
-    glBegin(GL_POINTS);
-    glVertex3f(position.x, position.y, position.z);
-    glEnd();
 }

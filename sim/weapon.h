@@ -7,7 +7,7 @@
 // takes the first free record of the pool (a full pool delays it, nothing
 // grows), and hits a locked target at once: the projectile is only a picture.
 
-#include "game/projectile.h"
+#include "sim/projectile.h"
 #include "math/vector3.h"
 
 #include <span>
@@ -15,9 +15,10 @@
 class Car;
 class SkinnedModel;
 struct Player;
+struct SkeletonPose;
 
 struct WeaponState {
-    bool fireRequested = false;  // set by a left-button press, cleared when a shot is fired
+    bool fireRequested = false;  // set by a fire command, cleared when a shot is fired
     float sinceShot = 0.0f;      // seconds since the last shot (grows only on frames without one)
     float shotTimer = 0.0f;      // seconds; 0.5 at a shot, counts down to 0
     Vector3 shotOrigin;          // muzzle position of the last shot
@@ -26,10 +27,6 @@ struct WeaponState {
     int targetPart = 0;          // part number (0 to 4) of the last target found
     Vector3 targetPosition;      // body position of the last target found
 };
-
-// A mouse button was pressed: button 1 (left) asks for a shot, anything else
-// does nothing. Where the pointer was does not matter: the shot goes where the player faces.
-void onMouseButton(WeaponState& weapon, int button);
 
 inline constexpr float kShotInterval = 0.45f;     // seconds of frame time between shots, strictly more
 inline constexpr float kShotTimerStart = 0.5f;    // seconds the flash (and recoil) runs after a shot
@@ -72,35 +69,37 @@ void playerModelToWorld(const PlayerModelTransform& transform, const float point
 bool findTarget(std::span<const Car> cars, Vector3 viewer, Vector3 aim, int& car, int& part,
                 Vector3& position, int leaveOut);
 
-// Fires from muzzle with velocity into the first free projectile. With a lock
-// the velocity becomes 800 straight at the target and the target part is hit
-// now. A full pool returns false with nothing changed (the request stays).
+// Fires from muzzle with velocity into the first free projectile, which
+// carries shooter (a player's index). With a lock the velocity becomes 800
+// straight at the target and the target part is hit now. A full pool returns
+// false with nothing changed (the request stays).
 bool fireWeapon(WeaponState& weapon, std::span<Projectile> projectiles, std::span<Car> cars,
-                Vector3 muzzle, Vector3 velocity);
+                Vector3 muzzle, Vector3 velocity, int shooter = 0);
 
 // The hand gun's muzzle and shot velocity (speed 300): through the gun
-// joint's current pose, the yaw, the model's lift and scale, to the player's position.
-void handGunMuzzle(const SkinnedModel& playerModel, const Player& player, Vector3& muzzle,
-                   Vector3& velocity);
+// joint in the player's pose, the yaw, the model's lift and scale, to the
+// player's position.
+void handGunMuzzle(const SkinnedModel& playerModel, const SkeletonPose& pose, const Player& player,
+                   Vector3& muzzle, Vector3& velocity);
 // The car gun's muzzle and shot velocity: a point and direction in the
 // chassis frame, plus 10 times the chassis's velocity.
 void carGunMuzzle(const Car& car, Vector3 chassisVelocity, Vector3& muzzle, Vector3& velocity);
 
 // The rate limit: fires when requested and more than 0.45 s have gathered,
 // otherwise adds dt to sinceShot. muzzle and velocity are only computed when
-// a shot goes out.
+// a shot is due. True when a shot went out.
 template <typename MuzzleFn>
-void weaponStep(WeaponState& weapon, float dt, MuzzleFn computeMuzzle, std::span<Projectile> projectiles,
-                std::span<Car> cars)
+bool weaponStep(WeaponState& weapon, float dt, MuzzleFn computeMuzzle, std::span<Projectile> projectiles,
+                std::span<Car> cars, int shooter = 0)
 {
     if (weapon.fireRequested && weapon.sinceShot > kShotInterval) {
         Vector3 muzzle;
         Vector3 velocity;
         computeMuzzle(muzzle, velocity);
-        fireWeapon(weapon, projectiles, cars, muzzle, velocity);
-    } else {
-        weapon.sinceShot += dt;
+        return fireWeapon(weapon, projectiles, cars, muzzle, velocity, shooter);
     }
+    weapon.sinceShot += dt;
+    return false;
 }
 
 // The car gun kicks the chassis for the first frames after a shot.
@@ -108,3 +107,7 @@ void applyRecoil(const WeaponState& weapon, Car& car);
 
 // Every record in index order, then the shot timer runs down.
 void updateProjectiles(WeaponState& weapon, std::span<Projectile> projectiles, float dt);
+// Every record in index order.
+void updateProjectiles(std::span<Projectile> projectiles, float dt);
+// The flash and recoil's timer runs down.
+void runDownShotTimer(WeaponState& weapon, float dt);

@@ -4,7 +4,7 @@
 // enter/leave control, E by default). The frame driver reads the devices and
 // hands them down as booleans and pad values.
 
-#include "game/player.h"
+#include "sim/player.h"
 #include "math/vector3.h"
 #include "physics/car.h"
 
@@ -31,19 +31,35 @@ struct DriveControls {
     int brakeAmount = 0;     // 0 to kFullBrake (the drive brakes fully at any amount above 0)
 };
 
-// Resets every car's controls, gives the driven car the full controls and
-// the pad's analog values (or, on foot, the brake to the car driven last),
-// then drives every car in index order.
-void applyDriverControls(std::span<Car> cars, const Player& player, const DriveControls& controls);
+// One player's part in the cars' controls this frame.
+struct DriverInput {
+    const Player* player = nullptr;
+    DriveControls controls;
+};
+
+// Resets every car's controls; each player on foot leaves the brake on the
+// car driven last (unless someone else drives it now), each driver gives
+// the car driven the full controls and the pad's analog values; then drives
+// every car in index order.
+void applyDriverControls(std::span<Car> cars, std::span<const DriverInput> drivers);
+inline void applyDriverControls(std::span<Car> cars, const Player& player, const DriveControls& controls)
+{
+    const DriverInput one{&player, controls};
+    applyDriverControls(cars, std::span<const DriverInput>(&one, 1));
+}
 
 // While driving: writes the chassis centre and the car's forward direction
 // to the player's viewer position and direction, and the chassis's linear
 // velocity (units per simulated second) to chassisVelocity.
 void updateDrivingView(const Car& car, Player& player, Vector3& chassisVelocity);
 
+// What the enter/leave control did this frame.
+enum class CarDoor { None, Entered, Left };
+
 // E held with the cooldown run out: on foot, enters the first car whose
-// chassis is closer than kEnterDistance; in a car, leaves it and stands on
-// the floor beside it. Either way, even with no car near, the cooldown
-// restarts. Then the cooldown runs down by frameSeconds.
-void enterOrLeaveCar(std::span<const Car> cars, Player& player, float& enterCooldown, bool enterHeld,
-                     float frameSeconds);
+// chassis is closer than kEnterDistance and that no one drives (taken[i]
+// true: someone drives car i; an empty span: no one drives any); in a car,
+// leaves it and stands on the floor beside it. Either way, even with no car
+// near, the cooldown restarts. Then the cooldown runs down by frameSeconds.
+CarDoor enterOrLeaveCar(std::span<const Car> cars, Player& player, float& enterCooldown, bool enterHeld,
+                        float frameSeconds, std::span<const bool> taken = {});

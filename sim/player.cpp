@@ -1,4 +1,4 @@
-#include "game/player.h"
+#include "sim/player.h"
 
 #include "assets/skinned_model.h"
 #include "math/matrix4.h"
@@ -16,7 +16,7 @@ Vector3 rotated(const Matrix4& m, Vector3 v)
 
 }  // namespace
 
-void Player::updateOnFoot(float dt, const WalkControls& controls, SkinnedModel& model)
+void Player::updateOnFoot(float dt, const WalkControls& controls, const SkinnedModel& model, SkeletonPose& pose)
 {
     Matrix4 turn;
     const float angles[3] = {0.0f, yaw, 0.0f};
@@ -60,8 +60,8 @@ void Player::updateOnFoot(float dt, const WalkControls& controls, SkinnedModel& 
 
     if (gait > 0) {
         const float frameMs = dt * 1000.0f;
-        model.advance(static_cast<double>(frameMs * static_cast<float>(gait)));
+        model.advance(pose, static_cast<double>(frameMs * static_cast<float>(gait)));
     } else {
-        model.restartAnimation();
+        model.restartAnimation(pose);
     }
 }

@@ -9,14 +9,13 @@ struct Projectile {
     Vector3 velocity;   // units per second
     Vector3 position;
     bool active = false;
+    int shooter = 0;    // the index of the player who fired it
 
-    void launch(Vector3 muzzle, Vector3 startVelocity);
+    void launch(Vector3 muzzle, Vector3 startVelocity, int byPlayer = 0);
     // Gravity of 2 units/s^2 with the real frame time. A projectile already
     // below the floor is retired before it moves, so it disappears on the
     // frame after it went under.
     void update(float dt);
-    // One point; the point size is set once at start-up.
-    void draw() const;
 };
 
 inline constexpr int kProjectileCount = 200;
