@@ -51,7 +51,7 @@ void setUpLight()
 
 // An MS3D model that cannot be read stays empty and the start goes on, as
 // it always has; only standard error says why.
-bool loadSkinnedModel(SkinnedModel& model, const char* fileName, bool* loaded = nullptr)
+bool loadSkinnedModel(ModelMs3d& model, const char* fileName, bool* loaded = nullptr)
 {
     LoadReport report;
     std::string reason;
@@ -303,11 +303,12 @@ void runFrame(World& world)
     // Nothing is pumped during a frame, so every device reads the same now
     // as at the points of the frame that use it; only the quit test, after
     // the swap, reads again.
-    const PlayerCommand command = readFrameInput(platform, world.settings, world.inputMemory,
-                                                 world.sim.players.front().body.inCar, dt);
+    world.commands[0] =
+        readFrameInput(platform, world.settings, world.inputMemory, world.sim.players.front().body.inCar, dt);
 
     world.events.clear();
-    world.lastFramePhysicsSteps = stepWorld(world.sim, std::span<const PlayerCommand>(&command, 1), dt, world.events);
+    const std::span<const PlayerCommand> commands(world.commands.data(), world.sim.players.size());
+    world.lastFramePhysicsSteps = stepWorld(world.sim, commands, dt, world.events);
     rumbleForEvents(platform, world.events, 0);
 
     updateCamera(world, dt);

@@ -31,6 +31,7 @@ struct World {
     FrameTimer frameTimer;
     InputMemory inputMemory;  // what the input keeps between frames
     SimWorld sim;             // everything that decides what happens
+    std::array<PlayerCommand, kMaxPlayers> commands{};  // what the devices gave each player this frame
     StepEvents events;        // what the last frame's step raised
     ChaseCamera camera;
     Model3ds carMesh;    // "car.3ds", the body of both cars

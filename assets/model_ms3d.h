@@ -31,8 +31,9 @@ class ModelMs3d : public SkinnedModel {
 public:
     // Reads the file (a '\' in the name is taken as '/'), loads the material
     // textures (needs a current GL context), builds the bind pose and restarts
-    // the animation.
-    bool load(const char* fileName, LoadReport& report, std::string* reason = nullptr) override;
+    // the animation. False when the file cannot be read, with reason (when
+    // given) saying why; what the material textures met goes into report.
+    bool load(const char* fileName, LoadReport& report, std::string* reason = nullptr);
     // Everything load does but the textures, so it needs no GL: what the
     // simulation reads of the player (its skeleton and walk) comes this way.
     bool loadWithoutTextures(const char* fileName, std::string* reason = nullptr);

@@ -106,11 +106,6 @@ public:
     SkinnedModel(const SkinnedModel&) = delete;
     SkinnedModel& operator=(const SkinnedModel&) = delete;
 
-    // Reads the model from a file; false when it cannot be read, with reason
-    // (when given) saying why. See the derived class for what a failed load
-    // leaves behind. What the material textures met goes into report.
-    virtual bool load(const char* fileName, LoadReport& report, std::string* reason = nullptr) = 0;
-
     // For each material with a texture file name: texture = loadTexture(name),
     // what it met into report. Stops at a texture the game cannot run without
     // (a fatal report). Needs a current GL context.

@@ -10,6 +10,9 @@
 #include "sim/driving.h"
 #include "sim/player.h"
 
+// Room in the world for this many players; a game fills as many as it has.
+inline constexpr int kMaxPlayers = 8;
+
 struct PlayerCommand {
     // Held this frame: full-strength controls.
     bool forward = false;

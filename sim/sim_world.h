@@ -24,9 +24,6 @@
 #include <string>
 #include <vector>
 
-// Room in the world for this many players; a game fills as many as it has.
-inline constexpr int kMaxPlayers = 8;
-
 // Where the second car stands, from the first (both are built at the car
 // file's own coordinates).
 inline constexpr Vector3 kSecondCarOffset = {400.0f, 14.0f, 200.0f};

@@ -23,6 +23,8 @@
 #include "app/settings_file.h"
 #include "tools/png_file.h"
 #include "tools/replay/replay_script.h"
+#include "tools/replay/sim_state.h"
+#include "sim/command_record.h"
 #include "tools/replay/wav_capture.h"
 
 #include <CLI/CLI.hpp>
@@ -170,53 +172,13 @@ std::string messageBoxLine(const RecordedMessageBox& box)
     return line;
 }
 
-nlohmann::json vec3(const Vector3& v) { return {v.x, v.y, v.z}; }
-
 nlohmann::json describe(const World& world, std::uint32_t startTicks, HeadlessPlatform& platform, bool padSeen)
 {
-    const Player& p = world.sim.players[0].body;
-    const WeaponState& weapon = world.sim.players[0].weapon;
     nlohmann::json state;
     state["frame"] = world.framesRun;
     state["timeMs"] = static_cast<std::uint32_t>(platform.ticks() - startTicks);
-    state["player"] = {
-        {"position", vec3(p.position)}, {"yaw", p.yaw},     {"pitch", p.pitch},
-        {"gait", p.gait},               {"inCar", p.inCar}, {"carIndex", p.carIndex},
-    };
-    nlohmann::json cars = nlohmann::json::array();
-    for (const Car& car : world.sim.cars) {
-        nlohmann::json parts = nlohmann::json::array();
-        int wheelsAttached = 0;
-        for (int part = 0; part < kCarPartCount; ++part) {
-            if (!car.built())
-                break;
-            float pose[16];
-            car.partPose(part, pose);
-            // Rows of the rotation block, so that rotation[r][c] reads as written.
-            nlohmann::json rotation = {{pose[0], pose[4], pose[8]}, {pose[1], pose[5], pose[9]},
-                                       {pose[2], pose[6], pose[10]}};
-            parts.push_back({{"position", {pose[12], pose[13], pose[14]}}, {"rotation", rotation}});
-            if (part > 0 && !car.wheelDetached(part))
-                ++wheelsAttached;
-        }
-        cars.push_back({{"parts", parts},
-                        {"hits", car.hits},
-                        {"wheelsAttached", wheelsAttached},
-                        {"throttle", car.throttle},
-                        {"steer", car.steer},
-                        {"brake", car.brake}});
-    }
-    state["cars"] = cars;
-    state["weapon"] = {
-        {"fireRequested", weapon.fireRequested}, {"sinceShot", weapon.sinceShot},
-        {"shotTimer", weapon.shotTimer},         {"targetLocked", weapon.targetLocked},
-        {"targetCar", weapon.targetCar},         {"targetPart", weapon.targetPart},
-    };
-    int active = 0;
-    for (const Projectile& projectile : world.sim.projectiles)
-        active += projectile.active ? 1 : 0;
-    state["projectiles"] = active;
-    state["camera"] = {{"eye", vec3(world.camera.eye())}, {"lookAt", vec3(world.camera.lookAtPoint())}};
+    describeSimWorld(world.sim, state);
+    state["camera"] = {{"eye", vec3Json(world.camera.eye())}, {"lookAt", vec3Json(world.camera.lookAtPoint())}};
     // Only once a pad has been seen, so scripts without one describe the
     // game as they always did.
     if (padSeen) {
@@ -237,10 +199,10 @@ nlohmann::json describeAudio(const World& world)
     nlohmann::json list = nlohmann::json::array();
     for (int i = 0; i < n; ++i)
         list.push_back({{"sound", voices[i].soundName},
-                        {"position", vec3(voices[i].position)},
+                        {"position", vec3Json(voices[i].position)},
                         {"gain", voices[i].gain},
                         {"pitch", voices[i].pitch}});
-    return {{"listener", vec3(world.audio.listener().position)}, {"voices", list}};
+    return {{"listener", vec3Json(world.audio.listener().position)}, {"voices", list}};
 }
 
 // VmRSS and VmHWM from /proc/self/status, in KiB (0 where unreadable).
@@ -295,6 +257,7 @@ int main(int argc, char** argv)
     std::optional<std::string> configFile;
     std::optional<std::string> audioOut;
     std::optional<std::string> audioDevice;
+    std::optional<std::string> recordCommands;
     app.add_option("script", scriptPath, "Script file, or - for standard input")->required();
     // The script language in the help, so the man page made from it is complete.
     app.footer("Script commands, one a line ('#' starts a comment; a word in double quotes may hold blanks):\n" +
@@ -311,6 +274,9 @@ int main(int argc, char** argv)
     app.add_option("--audio-device", audioDevice,
                    "Play through the system's audio device of this name instead of mixing the sound here (an "
                    "unknown name: the game runs without sound)");
+    app.add_option("--record-commands", recordCommands,
+                   "Write every frame's player commands to this file, one line a frame (and a line \"state\" "
+                   "where the script asks for one), for stepping the simulation again without the game");
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp&) {
@@ -365,6 +331,14 @@ int main(int argc, char** argv)
     if (!enterDataFolder(settings.dataFolder, platform))
         return kExitBadGameData;
 
+    std::ofstream record;
+    if (recordCommands) {
+        record.open(std::filesystem::absolute(*recordCommands));
+        if (!record) {
+            std::cerr << "turfwar-replay: cannot write " << *recordCommands << ": " << std::strerror(errno) << "\n";
+            return kExitToolFailed;
+        }
+    }
     WavCapture capture;
     if (audioOut && !capture.open(*audioOut, error)) {
         std::cerr << "turfwar-replay: " << error << "\n";
@@ -401,6 +375,10 @@ int main(int argc, char** argv)
             return wanted;
         if (captureFailed)
             return kExitToolFailed;
+        if (record.is_open() && !(record << std::flush)) {
+            std::cerr << "turfwar-replay: cannot write " << *recordCommands << "\n";
+            return kExitToolFailed;
+        }
         if (!(std::cout << std::flush)) {
             std::cerr << "turfwar-replay: cannot write standard output\n";
             return kExitToolFailed;
@@ -457,12 +435,19 @@ int main(int argc, char** argv)
             break;
         case ScriptCommand::Type::Run:
             for (long long i = 0; i < c.a && running && stopSignal == 0 && !captureFailed; ++i) {
+                const std::uint64_t before = world.framesRun;
                 running = runOneFrame(world, platform, tickMs);
                 writeSound();
+                if (record.is_open() && world.framesRun != before)
+                    record << frameRecordLine(world.lastFrameSeconds, world.commands.data(),
+                                              static_cast<int>(world.sim.players.size()))
+                           << '\n';
             }
             break;
         case ScriptCommand::Type::State:
         {
+            if (record.is_open())
+                record << "state\n";
             nlohmann::json state = describe(world, startTicks, platform, padSeen);
             if (audioOut)
                 state["audio"] = describeAudio(world);
