@@ -112,6 +112,15 @@ CLI::Validator choiceCheck(const SettingRow& row, const std::string& valueName)
         "", "choice");
 }
 
+CLI::Validator bindingCheck()
+{
+    return CLI::Validator(
+        [](std::string& text) -> std::string {
+            return bindingFromName(text) ? "" : "'" + text + "' is not a key or mouse button name";
+        },
+        "", "binding");
+}
+
 CLI::Validator folderCheck()
 {
     return CLI::Validator(
@@ -174,10 +183,10 @@ void addRowOption(CLI::App& app, BoundOption& bound, std::vector<BoundOption*>& 
         bound.cli->check(numberCheck(static_cast<float>(row.low), static_cast<float>(row.high)));
         break;
     case SettingType::Choice: bound.cli->check(choiceCheck(row, valueName)); break;
+    case SettingType::Binding: bound.cli->check(bindingCheck()); break;
     case SettingType::Folder: bound.cli->check(folderCheck()); break;
     case SettingType::Text:
-    case SettingType::Boolean:
-    case SettingType::Binding: break;
+    case SettingType::Boolean: break;
     }
 }
 

@@ -3,6 +3,7 @@
 #include <SDL_keyboard.h>
 #include <SDL_scancode.h>
 
+#include <cassert>
 #include <charconv>
 #include <cstdio>
 #include <strings.h>
@@ -72,23 +73,24 @@ void setMember(Settings& settings, const SettingValue& value)
     fromValue(value, (settings .* ... .* Path));
 }
 
-template <Action A>
+// One action's binding in a set of key bindings.
+template <auto Keys, Action A>
 SettingValue getBinding(const Settings& settings)
 {
-    return settings.keys[A];
+    return (settings.*Keys)[A];
 }
 
-template <Action A>
+template <auto Keys, Action A>
 void setBinding(Settings& settings, const SettingValue& value)
 {
-    settings.keys[A] = std::get<Binding>(value);
+    (settings.*Keys)[A] = std::get<Binding>(value);
 }
 
-template <Action A>
-SettingRow bindingRow(std::string_view key, const char* help)
+template <auto Keys, Action A>
+SettingRow bindingRow(std::string_view section, std::string_view key, const char* help)
 {
-    return {.section = "keys", .key = key, .type = SettingType::Binding, .help = help,
-            .get = &getBinding<A>, .set = &setBinding<A>};
+    return {.section = section, .key = key, .type = SettingType::Binding, .help = help,
+            .get = &getBinding<Keys, A>, .set = &setBinding<Keys, A>};
 }
 
 // The rows. A Number's ends are written as floats: a value is compared with
@@ -153,14 +155,14 @@ std::vector<SettingRow> makeTable()
                     .get = &getMember<&Settings::mouse, &MouseSettings::invertY>,
                     .set = &setMember<&Settings::mouse, &MouseSettings::invertY>});
 
-    rows.push_back(bindingRow<Action::Forward>("forward", "The key or button that moves forward"));
-    rows.push_back(bindingRow<Action::Back>("back", "The key or button that moves back"));
-    rows.push_back(bindingRow<Action::Left>("left", "The key or button that moves left"));
-    rows.push_back(bindingRow<Action::Right>("right", "The key or button that moves right"));
-    rows.push_back(bindingRow<Action::Run>("run", "The key or button held to run"));
-    rows.push_back(bindingRow<Action::EnterLeave>("enter_leave", "The key or button that gets into or out of a car"));
-    rows.push_back(bindingRow<Action::Fire>("fire", "The key or button that fires"));
-    rows.push_back(bindingRow<Action::Quit>("quit", "The key or button that ends the game"));
+    rows.push_back(bindingRow<&Settings::keys, Action::Forward>("keys", "forward", "The key or button that moves forward"));
+    rows.push_back(bindingRow<&Settings::keys, Action::Back>("keys", "back", "The key or button that moves back"));
+    rows.push_back(bindingRow<&Settings::keys, Action::Left>("keys", "left", "The key or button that moves left"));
+    rows.push_back(bindingRow<&Settings::keys, Action::Right>("keys", "right", "The key or button that moves right"));
+    rows.push_back(bindingRow<&Settings::keys, Action::Run>("keys", "run", "The key or button held to run"));
+    rows.push_back(bindingRow<&Settings::keys, Action::EnterLeave>("keys", "enter_leave", "The key or button that gets into or out of a car"));
+    rows.push_back(bindingRow<&Settings::keys, Action::Fire>("keys", "fire", "The key or button that fires"));
+    rows.push_back(bindingRow<&Settings::keys, Action::Quit>("keys", "quit", "The key or button that ends the game"));
 
     rows.push_back({.section = "gamepad", .key = "dead_zone", .type = SettingType::Number, .low = 0.0f,
                     .high = 0.9f,
@@ -194,8 +196,9 @@ constexpr SettingSection kSections[] = {
 
 const SettingRow& rowOf(std::string_view section, std::string_view key)
 {
-    // Only asked for rows the table holds; the table test finds each.
-    return *findSettingRow(section, key);
+    const SettingRow* row = findSettingRow(section, key);
+    assert(row != nullptr && "the choice names below are asked only of rows the table holds");
+    return *row;
 }
 
 std::string replaced(std::string text, std::string_view from, const std::string& to)

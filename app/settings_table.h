@@ -4,7 +4,10 @@
 // default (the Settings member the row fills, as Settings{} holds it), its
 // help and the command-line options that mirror it. The settings file's
 // reader and printer, the command line and the tests all walk this table,
-// so a new setting is one new row (and the member it fills).
+// so a new setting is one new row (and the member it fills): a Whole, Number
+// or Choice row with its range or names, a Text row for a string, a Binding
+// row for an action's input (of any set of KeyBindings, such as a second
+// player's), each in a section of settingSections().
 //
 // The table is built once, on first use, and never changes; rows are
 // returned by reference and live as long as the program.
@@ -48,8 +51,9 @@ struct SettingOption {
     // nullptr: the row's help. {default} in either stands for the default.
     const char* help = nullptr;
     std::optional<int> setsChoice{};  // a flag that sets this choice (--windowed: "no")
-    // Where --help lists it among the options that set rows (ascending);
-    // --config and --print-config come after all of them.
+    // Where --help lists it among the options that set rows (ascending; a
+    // new option takes the next number); --config and --print-config come
+    // after all of them.
     int helpRank = 0;
 };
 

@@ -304,4 +304,15 @@ TEST(SettingsTable, EveryOptionSetsItsRowAndIsInTheHelp)
     EXPECT_TRUE(parseCommandLine({"turfwar"}).options.settings.empty());
 }
 
+// The words callers use for the choices are the rows' names.
+TEST(SettingsTable, TheChoiceWordsAreTheRowsNames)
+{
+    for (const VsyncMode mode : {VsyncMode::Adaptive, VsyncMode::On, VsyncMode::Off})
+        EXPECT_EQ(vsyncModeFromName(vsyncModeName(mode)), mode);
+    for (const FullscreenMode mode : {FullscreenMode::Switch, FullscreenMode::Desktop})
+        EXPECT_EQ(fullscreenModeFromName(fullscreenModeName(mode)), mode);
+    EXPECT_STREQ(fullscreenChoiceName(FullscreenChoice::No), "no");
+    EXPECT_EQ(vsyncModeFromName("sometimes"), std::nullopt);
+}
+
 }  // namespace
