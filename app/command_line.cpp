@@ -5,10 +5,12 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <charconv>
 #include <memory>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 #ifndef TURFWAR_VERSION
 #error "TURFWAR_VERSION comes from the build (the project's version)"
@@ -83,22 +85,40 @@ CLI::Validator valueNotOption()
         "", "value");
 }
 
-CLI::Validator vsyncCheck()
+// "on|off|adaptive" as a sentence lists it: "on, off or adaptive".
+std::string listed(std::string_view names)
 {
-    return CLI::Validator(
-        [](std::string& text) -> std::string {
-            return vsyncModeFromName(text) ? "" : "'" + text + "' is not on, off or adaptive";
-        },
-        "", "vsync mode");
+    std::vector<std::string_view> words;
+    for (std::size_t start = 0;;) {
+        const std::size_t bar = names.find('|', start);
+        words.push_back(names.substr(start, bar == std::string_view::npos ? std::string_view::npos : bar - start));
+        if (bar == std::string_view::npos)
+            break;
+        start = bar + 1;
+    }
+    std::string out;
+    for (std::size_t i = 0; i < words.size(); ++i)
+        out += (i == 0 ? "" : i + 1 == words.size() ? " or " : ", ") + std::string(words[i]);
+    return out;
 }
 
-CLI::Validator fullscreenModeCheck()
+CLI::Validator choiceCheck(const SettingRow& row, const std::string& valueName)
+{
+    const std::string names = listed(valueName);
+    return CLI::Validator(
+        [&row, names](std::string& text) -> std::string {
+            return settingChoiceFromName(row, text) ? "" : "'" + text + "' is not " + names;
+        },
+        "", "choice");
+}
+
+CLI::Validator bindingCheck()
 {
     return CLI::Validator(
         [](std::string& text) -> std::string {
-            return fullscreenModeFromName(text) ? "" : "'" + text + "' is not switch or desktop";
+            return bindingFromName(text) ? "" : "'" + text + "' is not a key or mouse button name";
         },
-        "", "full-screen mode");
+        "", "binding");
 }
 
 CLI::Validator folderCheck()
@@ -125,7 +145,93 @@ public:
     }
 };
 
+// An option of a row, as given to CLI11: the text or flag it fills stays
+// here until the parse is over.
+struct BoundOption {
+    const SettingRow* row = nullptr;
+    const SettingOption* option = nullptr;
+    CLI::Option* cli = nullptr;
+    std::string text{};
+    bool flag = false;
+};
+
+bool isFlag(const SettingRow& row, const SettingOption& option)
+{
+    return option.setsChoice.has_value() || row.type == SettingType::Boolean;
+}
+
+void addRowOption(CLI::App& app, BoundOption& bound, std::vector<BoundOption*>& flagsOfRow)
+{
+    const SettingRow& row = *bound.row;
+    const SettingOption& option = *bound.option;
+    const std::string help = settingText(row, option.help != nullptr ? option.help : row.help);
+    if (isFlag(row, option)) {
+        bound.cli = app.add_flag(option.name, bound.flag, help);
+        // Two flags for one setting ask for two values of it.
+        for (BoundOption* earlier : flagsOfRow)
+            bound.cli->excludes(earlier->cli);
+        flagsOfRow.push_back(&bound);
+        return;
+    }
+    const std::string valueName = settingText(row, option.valueName);
+    bound.cli = app.add_option(option.name, bound.text, help)->type_name(valueName)->check(valueNotOption());
+    switch (row.type) {
+    case SettingType::Whole:
+        bound.cli->check(wholeNumberCheck(static_cast<int>(row.low), static_cast<int>(row.high)));
+        break;
+    case SettingType::Number:
+        bound.cli->check(numberCheck(static_cast<float>(row.low), static_cast<float>(row.high)));
+        break;
+    case SettingType::Choice: bound.cli->check(choiceCheck(row, valueName)); break;
+    case SettingType::Binding: bound.cli->check(bindingCheck()); break;
+    case SettingType::Folder: bound.cli->check(folderCheck()); break;
+    case SettingType::Text:
+    case SettingType::Boolean: break;
+    }
+}
+
+// The value an option that was given sets; its text has passed the checks.
+std::optional<SettingValue> givenValue(const BoundOption& bound)
+{
+    const SettingRow& row = *bound.row;
+    if (bound.option->setsChoice)
+        return bound.flag ? std::optional<SettingValue>(*bound.option->setsChoice) : std::nullopt;
+    switch (row.type) {
+    case SettingType::Boolean: return bound.flag;
+    case SettingType::Whole: {
+        const std::optional<int> value =
+            wholeNumberIn(bound.text, static_cast<int>(row.low), static_cast<int>(row.high));
+        return value ? std::optional<SettingValue>(*value) : std::nullopt;
+    }
+    case SettingType::Number: {
+        const std::optional<float> value =
+            numberIn(bound.text, static_cast<float>(row.low), static_cast<float>(row.high));
+        return value ? std::optional<SettingValue>(*value) : std::nullopt;
+    }
+    case SettingType::Choice: {
+        const std::optional<int> value = settingChoiceFromName(row, bound.text);
+        return value ? std::optional<SettingValue>(*value) : std::nullopt;
+    }
+    case SettingType::Binding: {
+        const std::optional<Binding> value = bindingFromName(bound.text);
+        return value ? std::optional<SettingValue>(*value) : std::nullopt;
+    }
+    case SettingType::Text:
+    case SettingType::Folder: return bound.text;
+    }
+    return std::nullopt;
+}
+
 }  // namespace
+
+const SettingValue* CommandLineOptions::given(std::string_view section, std::string_view key) const
+{
+    for (const SettingOverride& setting : settings) {
+        if (setting.row->section == section && setting.row->key == key)
+            return &setting.value;
+    }
+    return nullptr;
+}
 
 CommandLine parseCommandLine(const std::vector<std::string>& arguments)
 {
@@ -138,48 +244,30 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments)
         "the game asks at start whether to run full screen.");
     app.set_version_flag("--version", std::string("turfwar ") + TURFWAR_VERSION, "Print the version and exit");
 
-    bool fullscreen = false, windowed = false, mute = false, invertY = false;
-    std::string data, volume, sensitivity, vsync, maxFps, config, fullscreenMode;
     CommandLine result;
     CommandLineOptions& options = result.options;
 
-    CLI::Option* fullscreenOption = app.add_flag("--fullscreen", fullscreen, "Run full screen without asking");
-    app.add_flag("--windowed", windowed, "Run in a window without asking")->excludes(fullscreenOption);
-    CLI::Option* fullscreenModeOption =
-        app.add_option("--fullscreen-mode", fullscreenMode,
-                       "Full screen by switching the display to 800 x 600 (switch, the default) or at the desktop's resolution (desktop)")
-            ->type_name("switch|desktop")
-            ->check(valueNotOption())
-            ->check(fullscreenModeCheck());
-    CLI::Option* dataOption =
-        app.add_option("--data", data, "Read the game data from DIR (default: the current folder when it holds the data, else the installed data)")
-            ->type_name("DIR")
-            ->check(valueNotOption())
-            ->check(folderCheck());
-    CLI::Option* muteOption =
-        app.add_flag("--mute", mute, "Play no sound (--mute=false: play it, whatever the file says)");
-    CLI::Option* volumeOption = app.add_option("--volume", volume, "Sound volume in percent (default 100)")
-                                    ->type_name("0..100")
-                                    ->check(valueNotOption())
-                                    ->check(wholeNumberCheck(kMinVolume, kMaxVolume));
-    CLI::Option* sensitivityOption =
-        app.add_option("--mouse-sensitivity", sensitivity, "Degrees of turn per mouse count (default 1.0)")
-            ->type_name("X")
-            ->check(valueNotOption())
-            ->check(numberCheck(kMinMouseSensitivity, kMaxMouseSensitivity));
-    CLI::Option* invertYOption =
-        app.add_flag("--invert-y", invertY, "Mouse forward looks down (--invert-y=false: looks up)");
-    CLI::Option* vsyncOption =
-        app.add_option("--vsync", vsync,
-                       "Wait for the display: adaptive (default; late frames tear), on, or off (as fast as possible)")
-            ->type_name("on|off|adaptive")
-            ->check(valueNotOption())
-            ->check(vsyncCheck());
-    CLI::Option* maxFpsOption =
-        app.add_option("--max-fps", maxFps, "Draw at most N frames a second (0, the default: no cap)")
-            ->type_name("N")
-            ->check(valueNotOption())
-            ->check(wholeNumberCheck(0, kMaxFpsLimit));
+    // CLI11 keeps references to the texts and flags: the list is sized once.
+    std::vector<BoundOption> bound;
+    for (const SettingRow& row : settingsTable()) {
+        for (const SettingOption& option : row.options)
+            bound.push_back({.row = &row, .option = &option});
+    }
+    std::stable_sort(bound.begin(), bound.end(), [](const BoundOption& a, const BoundOption& b) {
+        return a.option->helpRank < b.option->helpRank;
+    });
+    for (BoundOption& option : bound) {
+        std::vector<BoundOption*> flagsOfRow;
+        for (BoundOption& other : bound) {
+            if (&other == &option)
+                break;
+            if (other.row == option.row && isFlag(*other.row, *other.option))
+                flagsOfRow.push_back(&other);
+        }
+        addRowOption(app, option, flagsOfRow);
+    }
+
+    std::string config;
     CLI::Option* configOption =
         app.add_option("--config", config, "Read this settings file instead of the default one")
             ->type_name("FILE")
@@ -213,26 +301,12 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments)
         return result;
     }
 
-    if (fullscreen)
-        options.fullscreen = FullscreenChoice::Yes;
-    if (windowed)
-        options.fullscreen = FullscreenChoice::No;
-    if (muteOption->count() > 0)
-        options.mute = mute;
-    if (invertYOption->count() > 0)
-        options.invertY = invertY;
-    if (fullscreenModeOption->count() > 0)
-        options.fullscreenMode = fullscreenModeFromName(fullscreenMode);
-    if (dataOption->count() > 0)
-        options.dataFolder = data;
-    if (volumeOption->count() > 0)
-        options.volume = wholeNumberIn(volume, kMinVolume, kMaxVolume);
-    if (sensitivityOption->count() > 0)
-        options.mouseSensitivity = numberIn(sensitivity, kMinMouseSensitivity, kMaxMouseSensitivity);
-    if (vsyncOption->count() > 0)
-        options.vsync = vsyncModeFromName(vsync);
-    if (maxFpsOption->count() > 0)
-        options.maxFps = wholeNumberIn(maxFps, 0, kMaxFpsLimit);
+    for (const BoundOption& option : bound) {
+        if (option.cli->count() == 0)
+            continue;
+        if (std::optional<SettingValue> value = givenValue(option))
+            options.settings.push_back({option.row, std::move(*value)});
+    }
     if (configOption->count() > 0)
         options.configFile = config;
     return result;
@@ -240,22 +314,6 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments)
 
 void applyCommandLine(const CommandLineOptions& options, Settings& settings)
 {
-    if (options.fullscreen)
-        settings.video.fullscreen = *options.fullscreen;
-    if (options.vsync)
-        settings.video.vsync = *options.vsync;
-    if (options.fullscreenMode)
-        settings.video.fullscreenMode = *options.fullscreenMode;
-    if (options.maxFps)
-        settings.video.maxFps = *options.maxFps;
-    if (options.mute)
-        settings.audio.mute = *options.mute;
-    if (options.volume)
-        settings.audio.volume = *options.volume;
-    if (options.mouseSensitivity)
-        settings.mouse.sensitivity = *options.mouseSensitivity;
-    if (options.invertY)
-        settings.mouse.invertY = *options.invertY;
-    if (options.dataFolder)
-        settings.dataFolder = options.dataFolder;
+    for (const SettingOverride& setting : options.settings)
+        setting.row->set(settings, setting.value);
 }

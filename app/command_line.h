@@ -3,29 +3,35 @@
 // version are answered here, without opening anything. A bad command line
 // (an unknown option, a missing or out-of-range value, two options that
 // exclude each other) gives a one-line reason, then the usage, for standard
-// error, and the status kExitBadOptions.
+// error, and the status kExitBadOptions. The options that set a setting
+// come from the settings table's rows, each checked against its row's range
+// or names.
 
 #include "app/settings.h"
+#include "app/settings_table.h"
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 inline constexpr int kExitBadOptions = 2;
 
-// What the options asked for; unset means the option was not given.
+// A setting an option named, and the value it gave.
+struct SettingOverride {
+    const SettingRow* row = nullptr;
+    SettingValue value{};
+};
+
+// What the options asked for; what is not here was not given.
 struct CommandLineOptions {
-    std::optional<FullscreenChoice> fullscreen;  // --fullscreen (Yes) or --windowed (No)
-    std::optional<std::string> dataFolder;       // --data, an existing folder
-    std::optional<bool> mute;                    // --mute (true) or --mute=false
-    std::optional<int> volume;                   // --volume, percent
-    std::optional<float> mouseSensitivity;       // --mouse-sensitivity, degrees per count
-    std::optional<bool> invertY;                 // --invert-y (true) or --invert-y=false
-    std::optional<VsyncMode> vsync;              // --vsync
-    std::optional<FullscreenMode> fullscreenMode;  // --fullscreen-mode
-    std::optional<int> maxFps;                   // --max-fps, 0 no cap
-    std::optional<std::string> configFile;       // --config
-    bool printConfig = false;                    // --print-config
+    std::vector<SettingOverride> settings;  // the options that mirror a row of the settings table
+    std::optional<std::string> configFile;  // --config
+    bool printConfig = false;               // --print-config
+
+    // The value an option gave section.key (an empty section for the
+    // command-line-only rows, such as "data"); nullptr when none did.
+    const SettingValue* given(std::string_view section, std::string_view key) const;
 };
 
 struct CommandLine {

@@ -3,9 +3,6 @@
 #include "assets/data_file.h"
 #include "assets/file_descriptor.h"
 
-#include <SDL_scancode.h>
-#include <SDL_keyboard.h>
-
 // toml++ is compiled into this file rather than linked from the system's
 // shared library: the sanitizer builds and the fuzzer then see inside the
 // parser too, and the game needs no extra library at run time.
@@ -25,73 +22,18 @@
 #include <toml++/toml.h>
 
 #include <algorithm>
-#include <array>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
-#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <span>
 #include <utility>
 
 namespace {
-
-constexpr std::array<std::pair<FullscreenChoice, const char*>, 3> kFullscreenNames = {{
-    {FullscreenChoice::Ask, "ask"},
-    {FullscreenChoice::Yes, "yes"},
-    {FullscreenChoice::No, "no"},
-}};
-constexpr std::array<std::pair<FullscreenMode, const char*>, 2> kFullscreenModeNames = {{
-    {FullscreenMode::Switch, "switch"},
-    {FullscreenMode::Desktop, "desktop"},
-}};
-constexpr std::array<std::pair<VsyncMode, const char*>, 3> kVsyncNames = {{
-    {VsyncMode::Adaptive, "adaptive"},
-    {VsyncMode::On, "on"},
-    {VsyncMode::Off, "off"},
-}};
-constexpr std::array<const char*, kActionCount> kActionKeyNames = {
-    "forward", "back", "left", "right", "run", "enter_leave", "fire", "quit",
-};
-constexpr int kMouseButtonCount = 5;  // SDL's left, middle, right, back, forward
-
-// --- Printing values the way the file writes them. ---
-
-// The shortest text that reads back to the same float, always with a point
-// so that TOML sees a floating-point number.
-std::string floatText(float value)
-{
-    char buffer[32];
-    const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
-    std::string text(buffer, ec == std::errc() ? end : buffer);
-    if (text.find_first_of(".en") == std::string::npos)
-        text += ".0";
-    return text;
-}
-
-// A TOML basic string. Scancode names hold quotes and backslashes ("\\", "'").
-std::string quoted(std::string_view text)
-{
-    std::string out = "\"";
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (byte < 0x20 || byte == 0x7f) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\u%04x", byte);
-            out += escape;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
-}
 
 const char* typeName(const toml::node& node)
 {
@@ -160,124 +102,29 @@ private:
     std::vector<Placed> placed_;
 };
 
-// Reads one section's keys into the record, one message per key it cannot use.
+// Reads one section's keys into the record, one message per key it cannot
+// use. Each reader gets the row's value as it stands (its default: TOML
+// allows a key once) and answers the file's value, or nothing when it is
+// refused.
 class SectionReader {
 public:
     SectionReader(std::string_view section, PlacedMessages& messages) : section_(section), messages_(messages) {}
 
     std::string keyPath(std::string_view key) const { return std::string(section_) + "." + clipped(key); }
 
-    void reject(const toml::node& node, std::string_view key, const std::string& problem,
-                const std::string& defaultText)
+    std::optional<SettingValue> read(const SettingRow& row, const toml::node& node, const SettingValue& current)
     {
-        messages_.add(node.source(), keyPath(key) + ": " + problem + "; using the default " + defaultText);
-    }
-
-    void wrongType(const toml::node& node, std::string_view key, const char* expected,
-                   const std::string& defaultText)
-    {
-        reject(node, key, std::string("expected ") + expected + ", found " + typeName(node), defaultText);
-    }
-
-    void readInt(const toml::node& node, std::string_view key, int low, int high, int& out)
-    {
-        const std::string defaultText = std::to_string(out);
-        const auto* value = node.as_integer();
-        if (value == nullptr) {
-            wrongType(node, key, "an integer", defaultText);
-            return;
+        const std::string defaultText = settingValueText(row, current);
+        switch (row.type) {
+        case SettingType::Whole: return readWhole(row, node, defaultText);
+        case SettingType::Number: return readNumber(row, node, defaultText);
+        case SettingType::Boolean: return readBoolean(row, node, defaultText);
+        case SettingType::Choice: return readChoice(row, node, defaultText);
+        case SettingType::Binding: return readBinding(row, node, defaultText);
+        case SettingType::Text: return readText(row, node, defaultText);
+        case SettingType::Folder: break;  // not in the file: no section holds such a row
         }
-        const std::int64_t v = value->get();
-        if (v < low || v > high) {
-            reject(node, key,
-                   std::to_string(v) + " is out of range (" + std::to_string(low) + " to " + std::to_string(high) +
-                       ")",
-                   defaultText);
-            return;
-        }
-        out = static_cast<int>(v);
-    }
-
-    // Integers count as numbers too: "sensitivity = 2" is what a player writes.
-    void readFloat(const toml::node& node, std::string_view key, float low, float high, float& out)
-    {
-        const std::string defaultText = floatText(out);
-        double v = 0.0;
-        if (const auto* real = node.as_floating_point()) {
-            v = real->get();
-        } else if (const auto* whole = node.as_integer()) {
-            v = static_cast<double>(whole->get());
-        } else {
-            wrongType(node, key, "a number", defaultText);
-            return;
-        }
-        // Compared as the float it will be, so that "0.9" is within 0.9f; the
-        // first test keeps the conversion defined and lets no NaN through.
-        if (!(std::fabs(v) <= 1e30) || !(static_cast<float>(v) >= low && static_cast<float>(v) <= high)) {
-            // The shortest form that reads back as the same number, so that a
-            // value just past an end does not look like the end itself.
-            char shown[32];
-            const auto [end, ec] = std::to_chars(shown, shown + sizeof shown, v);
-            reject(node, key,
-                   std::string(shown, ec == std::errc() ? end : shown) + " is out of range (" + floatText(low) +
-                       " to " + floatText(high) + ")",
-                   defaultText);
-            return;
-        }
-        out = static_cast<float>(v);
-    }
-
-    void readBool(const toml::node& node, std::string_view key, bool& out)
-    {
-        const auto* value = node.as_boolean();
-        if (value == nullptr) {
-            wrongType(node, key, "true or false", out ? "true" : "false");
-            return;
-        }
-        out = value->get();
-    }
-
-    template <typename Enum, std::size_t N>
-    void readChoice(const toml::node& node, std::string_view key,
-                    const std::array<std::pair<Enum, const char*>, N>& names, Enum& out)
-    {
-        std::string choices;
-        std::string defaultText;
-        for (std::size_t i = 0; i < N; ++i) {
-            choices += (i == 0 ? "" : i + 1 == N ? " or " : ", ") + quoted(names[i].second);
-            if (names[i].first == out)
-                defaultText = quoted(names[i].second);
-        }
-        const auto* value = node.as_string();
-        if (value == nullptr) {
-            wrongType(node, key, ("a string, " + choices).c_str(), defaultText);
-            return;
-        }
-        for (const auto& [choice, name] : names) {
-            if (value->get() == name) {
-                out = choice;
-                return;
-            }
-        }
-        reject(node, key, quoted(clipped(value->get())) + " is not one of " + choices, defaultText);
-    }
-
-    // True when the file's value is taken.
-    bool readBinding(const toml::node& node, std::string_view key, Binding& out)
-    {
-        const std::string defaultText = quoted(bindingName(out));
-        const auto* value = node.as_string();
-        if (value == nullptr) {
-            wrongType(node, key, "a key name", defaultText);
-            return false;
-        }
-        const std::optional<Binding> binding = bindingFromName(value->get());
-        if (!binding) {
-            reject(node, key, quoted(clipped(value->get())) + " is not a key or mouse button name", defaultText);
-            return false;
-        }
-        out = *binding;
-        return true;
+        return std::nullopt;
     }
 
     void unknownKey(const toml::key& key)
@@ -286,141 +133,203 @@ public:
     }
 
 private:
+    void reject(const toml::node& node, const SettingRow& row, const std::string& problem,
+                const std::string& defaultText)
+    {
+        messages_.add(node.source(), keyPath(row.key) + ": " + problem + "; using the default " + defaultText);
+    }
+
+    void wrongType(const toml::node& node, const SettingRow& row, const std::string& expected,
+                   const std::string& defaultText)
+    {
+        reject(node, row, "expected " + expected + ", found " + typeName(node), defaultText);
+    }
+
+    std::optional<SettingValue> readWhole(const SettingRow& row, const toml::node& node,
+                                          const std::string& defaultText)
+    {
+        const auto* value = node.as_integer();
+        if (value == nullptr) {
+            wrongType(node, row, "an integer", defaultText);
+            return std::nullopt;
+        }
+        const std::int64_t v = value->get();
+        const auto low = static_cast<std::int64_t>(row.low);
+        const auto high = static_cast<std::int64_t>(row.high);
+        if (v < low || v > high) {
+            reject(node, row, std::to_string(v) + " is out of range (" + settingRangeText(row) + ")", defaultText);
+            return std::nullopt;
+        }
+        return static_cast<int>(v);
+    }
+
+    // Integers count as numbers too: "sensitivity = 2" is what a player writes.
+    std::optional<SettingValue> readNumber(const SettingRow& row, const toml::node& node,
+                                           const std::string& defaultText)
+    {
+        double v = 0.0;
+        if (const auto* real = node.as_floating_point()) {
+            v = real->get();
+        } else if (const auto* whole = node.as_integer()) {
+            v = static_cast<double>(whole->get());
+        } else {
+            wrongType(node, row, "a number", defaultText);
+            return std::nullopt;
+        }
+        // Compared as the float it will be, so that "0.9" is within 0.9f; the
+        // first test keeps the conversion defined and lets no NaN through.
+        const auto low = static_cast<float>(row.low);
+        const auto high = static_cast<float>(row.high);
+        if (!(std::fabs(v) <= 1e30) || !(static_cast<float>(v) >= low && static_cast<float>(v) <= high)) {
+            // The shortest form that reads back as the same number, so that a
+            // value just past an end does not look like the end itself.
+            char shown[32];
+            const auto [end, ec] = std::to_chars(shown, shown + sizeof shown, v);
+            reject(node, row,
+                   std::string(shown, ec == std::errc() ? end : shown) + " is out of range (" +
+                       settingRangeText(row) + ")",
+                   defaultText);
+            return std::nullopt;
+        }
+        return static_cast<float>(v);
+    }
+
+    std::optional<SettingValue> readBoolean(const SettingRow& row, const toml::node& node,
+                                            const std::string& defaultText)
+    {
+        const auto* value = node.as_boolean();
+        if (value == nullptr) {
+            wrongType(node, row, "true or false", defaultText);
+            return std::nullopt;
+        }
+        return value->get();
+    }
+
+    std::optional<SettingValue> readChoice(const SettingRow& row, const toml::node& node,
+                                           const std::string& defaultText)
+    {
+        std::string choices;
+        const std::size_t n = row.choices.size();
+        for (std::size_t i = 0; i < n; ++i)
+            choices += (i == 0 ? "" : i + 1 == n ? " or " : ", ") + quoted(row.choices[i].name);
+        const auto* value = node.as_string();
+        if (value == nullptr) {
+            wrongType(node, row, "a string, " + choices, defaultText);
+            return std::nullopt;
+        }
+        if (const std::optional<int> choice = settingChoiceFromName(row, value->get()))
+            return *choice;
+        reject(node, row, quoted(clipped(value->get())) + " is not one of " + choices, defaultText);
+        return std::nullopt;
+    }
+
+    std::optional<SettingValue> readBinding(const SettingRow& row, const toml::node& node,
+                                            const std::string& defaultText)
+    {
+        const auto* value = node.as_string();
+        if (value == nullptr) {
+            wrongType(node, row, "a key name", defaultText);
+            return std::nullopt;
+        }
+        const std::optional<Binding> binding = bindingFromName(value->get());
+        if (!binding) {
+            reject(node, row, quoted(clipped(value->get())) + " is not a key or mouse button name", defaultText);
+            return std::nullopt;
+        }
+        return *binding;
+    }
+
+    std::optional<SettingValue> readText(const SettingRow& row, const toml::node& node,
+                                         const std::string& defaultText)
+    {
+        const auto* value = node.as_string();
+        if (value == nullptr) {
+            wrongType(node, row, "a string", defaultText);
+            return std::nullopt;
+        }
+        return value->get();
+    }
+
     std::string_view section_;
     PlacedMessages& messages_;
 };
 
-void readVideo(SectionReader& reader, const toml::key& name, const toml::node& node, VideoSettings& video)
-{
-    const std::string_view key = name.str();
-    if (key == "fullscreen")
-        reader.readChoice(node, key, kFullscreenNames, video.fullscreen);
-    else if (key == "vsync")
-        reader.readChoice(node, key, kVsyncNames, video.vsync);
-    else if (key == "max_fps")
-        reader.readInt(node, key, 0, kMaxFpsLimit, video.maxFps);
-    else if (key == "fullscreen_mode")
-        reader.readChoice(node, key, kFullscreenModeNames, video.fullscreenMode);
-    else
-        reader.unknownKey(name);
-}
-
-void readAudio(SectionReader& reader, const toml::key& name, const toml::node& node, AudioSettings& audio)
-{
-    const std::string_view key = name.str();
-    if (key == "volume")
-        reader.readInt(node, key, kMinVolume, kMaxVolume, audio.volume);
-    else if (key == "mute")
-        reader.readBool(node, key, audio.mute);
-    else
-        reader.unknownKey(name);
-}
-
-void readMouse(SectionReader& reader, const toml::key& name, const toml::node& node, MouseSettings& mouse)
-{
-    const std::string_view key = name.str();
-    if (key == "sensitivity")
-        reader.readFloat(node, key, kMinMouseSensitivity, kMaxMouseSensitivity, mouse.sensitivity);
-    else if (key == "invert_y")
-        reader.readBool(node, key, mouse.invertY);
-    else
-        reader.unknownKey(name);
-}
-
-void readGamepad(SectionReader& reader, const toml::key& name, const toml::node& node, GamepadSettings& pad)
-{
-    const std::string_view key = name.str();
-    if (key == "dead_zone")
-        reader.readFloat(node, key, 0.0f, kMaxDeadZone, pad.deadZone);
-    else if (key == "look_speed")
-        reader.readFloat(node, key, kMinLookSpeed, kMaxLookSpeed, pad.lookSpeed);
-    else
-        reader.unknownKey(name);
-}
-
-// Where the file set each binding it set; unset for one left at its default
-// (not given, or refused).
-using BindingPlaces = std::array<std::optional<toml::source_region>, kActionCount>;
-
-void readKeys(SectionReader& reader, const toml::key& name, const toml::node& node, KeyBindings& keys,
-              BindingPlaces& places)
-{
-    const std::string_view key = name.str();
-    for (std::size_t i = 0; i < kActionCount; ++i) {
-        if (key == kActionKeyNames[i]) {
-            if (reader.readBinding(node, key, keys.bindings[i]))
-                places[i] = node.source();
-            return;
-        }
-    }
-    reader.unknownKey(name);
-}
+// Where the file set each row, by its place in the table; unset for a row
+// left at its default (not given, or refused).
+using RowPlaces = std::vector<std::optional<toml::source_region>>;
 
 // Two actions on one input both happen on it, which is seldom what a player
 // meant; say so, naming the line that set each (or its default), and keep
 // both as written. The message stands at the later of the lines.
-void reportSharedBindings(const KeyBindings& keys, const BindingPlaces& places, PlacedMessages& messages)
+void reportSharedBindings(const Settings& settings, const RowPlaces& places, PlacedMessages& messages)
 {
-    auto origin = [&](std::size_t action) {
-        return places[action] ? "line " + std::to_string(places[action]->begin.line) : std::string("its default");
+    const std::span<const SettingRow> table = settingsTable();
+    auto origin = [&](std::size_t row) {
+        return places[row] ? "line " + std::to_string(places[row]->begin.line) : std::string("its default");
     };
-    for (std::size_t i = 0; i < kActionCount; ++i) {
-        for (std::size_t j = i + 1; j < kActionCount; ++j) {
-            if (!(keys.bindings[i] == keys.bindings[j]))
+    auto path = [&](std::size_t row) { return std::string(table[row].section) + "." + std::string(table[row].key); };
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        if (table[i].type != SettingType::Binding)
+            continue;
+        const SettingValue first = table[i].get(settings);
+        for (std::size_t j = i + 1; j < table.size(); ++j) {
+            if (table[j].type != SettingType::Binding || !(table[j].get(settings) == first))
                 continue;
-            const std::optional<toml::source_region>& first = places[i];
-            const std::optional<toml::source_region>& second = places[j];
-            if (!first && !second)
+            const std::optional<toml::source_region>& firstPlace = places[i];
+            const std::optional<toml::source_region>& secondPlace = places[j];
+            if (!firstPlace && !secondPlace)
                 continue;  // the defaults never share
-            const bool secondLater = !first || (second && (second->begin.line != first->begin.line
-                                                               ? second->begin.line > first->begin.line
-                                                               : second->begin.column > first->begin.column));
-            messages.add(secondLater ? *second : *first,
-                         std::string("keys.") + kActionKeyNames[i] + " (" + origin(i) + ") and keys." +
-                             kActionKeyNames[j] + " (" + origin(j) + ") are both " +
-                             quoted(bindingName(keys.bindings[i])) + "; both actions will happen on it");
+            const bool secondLater =
+                !firstPlace || (secondPlace && (secondPlace->begin.line != firstPlace->begin.line
+                                                    ? secondPlace->begin.line > firstPlace->begin.line
+                                                    : secondPlace->begin.column > firstPlace->begin.column));
+            messages.add(secondLater ? *secondPlace : *firstPlace,
+                         path(i) + " (" + origin(i) + ") and " + path(j) + " (" + origin(j) + ") are both " +
+                             settingValueText(table[i], first) + "; both actions will happen on it");
         }
     }
+}
+
+bool isSection(std::string_view name)
+{
+    const std::span<const SettingSection> sections = settingSections();
+    return std::any_of(sections.begin(), sections.end(),
+                       [&](const SettingSection& section) { return section.name == name; });
 }
 
 void readDocument(const toml::table& document, const std::string& fileName, SettingsFileResult& result)
 {
     Settings& settings = result.settings;
+    const std::span<const SettingRow> table = settingsTable();
     PlacedMessages messages(fileName);
-    BindingPlaces bindingPlaces;
-    bool keysRead = false;
+    RowPlaces places(table.size());
     for (const auto& [name, node] : document) {
         const std::string_view section = name.str();
-        const toml::table* table = node.as_table();
-        const bool known = section == "video" || section == "audio" || section == "mouse" || section == "keys" ||
-                           section == "gamepad";
-        if (!known) {
-            messages.add(name.source(), clipped(section) +
-                                            (table != nullptr ? ": unknown section, ignored" : ": unknown key, ignored"));
+        const toml::table* values = node.as_table();
+        if (!isSection(section)) {
+            messages.add(name.source(), clipped(section) + (values != nullptr ? ": unknown section, ignored"
+                                                                              : ": unknown key, ignored"));
             continue;
         }
-        if (table == nullptr) {
+        if (values == nullptr) {
             messages.add(node.source(), std::string(section) + ": expected a section ([" + std::string(section) +
                                             "]), found " + typeName(node) + "; using its defaults");
             continue;
         }
         SectionReader reader(section, messages);
-        for (const auto& [key, value] : *table) {
-            if (section == "video")
-                readVideo(reader, key, value, settings.video);
-            else if (section == "audio")
-                readAudio(reader, key, value, settings.audio);
-            else if (section == "mouse")
-                readMouse(reader, key, value, settings.mouse);
-            else if (section == "gamepad")
-                readGamepad(reader, key, value, settings.gamepad);
-            else
-                readKeys(reader, key, value, settings.keys, bindingPlaces);
+        for (const auto& [key, value] : *values) {
+            const SettingRow* row = findSettingRow(section, key.str());
+            if (row == nullptr) {
+                reader.unknownKey(key);
+                continue;
+            }
+            if (const std::optional<SettingValue> taken = reader.read(*row, value, row->get(settings))) {
+                row->set(settings, *taken);
+                places[static_cast<std::size_t>(row - table.data())] = value.source();
+            }
         }
-        keysRead = keysRead || section == "keys";
     }
-    if (keysRead)
-        reportSharedBindings(settings.keys, bindingPlaces, messages);
+    reportSharedBindings(settings, places, messages);
     messages.moveInto(result.messages);
 }
 
@@ -668,31 +577,21 @@ SettingsFileResult readSettingsFile(const std::string& path, bool missingIsQuiet
 
 std::string settingsToToml(const Settings& settings)
 {
-    std::string out;
-    out += "# Turfwar settings. Every key is optional; a missing key keeps its default.\n";
-    out += "\n[video]\n";
-    out += "fullscreen = " + quoted(fullscreenChoiceName(settings.video.fullscreen)) +
-           "  # \"ask\" at start, \"yes\" or \"no\"\n";
-    out += "vsync = " + quoted(vsyncModeName(settings.video.vsync)) + "  # \"adaptive\", \"on\" or \"off\"\n";
-    out += "max_fps = " + std::to_string(settings.video.maxFps) + "  # frames per second, 0 to " +
-           std::to_string(kMaxFpsLimit) + "; 0 is no cap\n";
-    out += "fullscreen_mode = " + quoted(fullscreenModeName(settings.video.fullscreenMode)) +
-           "  # \"switch\" to 800 x 600, or \"desktop\" at its own resolution\n";
-    out += "\n[audio]\n";
-    out += "volume = " + std::to_string(settings.audio.volume) + "  # percent, 0 to 100\n";
-    out += std::string("mute = ") + (settings.audio.mute ? "true" : "false") + "\n";
-    out += "\n[mouse]\n";
-    out += "sensitivity = " + floatText(settings.mouse.sensitivity) + "  # degrees of turn per count, " +
-           floatText(kMinMouseSensitivity) + " to " + floatText(kMaxMouseSensitivity) + "\n";
-    out += std::string("invert_y = ") + (settings.mouse.invertY ? "true" : "false") + "\n";
-    out += "\n[keys]  # SDL key names (\"Left Shift\", \"Space\", \"Keypad 8\"...) or Mouse1 to Mouse5\n";
-    for (std::size_t i = 0; i < kActionCount; ++i)
-        out += std::string(kActionKeyNames[i]) + " = " + quoted(bindingName(settings.keys.bindings[i])) + "\n";
-    out += "\n[gamepad]\n";
-    out += "dead_zone = " + floatText(settings.gamepad.deadZone) + "  # share of a stick's travel, 0.0 to " +
-           floatText(kMaxDeadZone) + "\n";
-    out += "look_speed = " + floatText(settings.gamepad.lookSpeed) + "  # degrees per second at full tilt, " +
-           floatText(kMinLookSpeed) + " to " + floatText(kMaxLookSpeed) + "\n";
+    std::string out = "# Turfwar settings. Every key is optional; a missing key keeps its default.\n";
+    for (const SettingSection& section : settingSections()) {
+        out += "\n[" + std::string(section.name) + "]";
+        if (section.note != nullptr)
+            out += std::string("  # ") + section.note;
+        out += "\n";
+        for (const SettingRow& row : settingsTable()) {
+            if (row.section != section.name)
+                continue;
+            out += std::string(row.key) + " = " + settingValueText(row, row.get(settings));
+            if (row.note != nullptr)
+                out += "  # " + settingText(row, row.note);
+            out += "\n";
+        }
+    }
     return out;
 }
 
@@ -712,67 +611,4 @@ std::optional<std::string> defaultSettingsPath(const char* xdgConfigHome, const 
     if (!folder)
         return std::nullopt;
     return *folder + "/settings.toml";
-}
-
-std::optional<Binding> bindingFromName(std::string_view name)
-{
-    // SDL reads names up to a NUL; a name with one inside is not a name.
-    if (name.empty() || name.find('\0') != std::string_view::npos)
-        return std::nullopt;
-    const std::string text(name);
-    if (text.size() == 6 && ::strncasecmp(text.c_str(), "mouse", 5) == 0 && text[5] >= '1' &&
-        text[5] < '1' + kMouseButtonCount)
-        return Binding{Binding::Kind::MouseButton, text[5] - '0'};
-    const SDL_Scancode code = SDL_GetScancodeFromName(text.c_str());
-    if (code == SDL_SCANCODE_UNKNOWN)
-        return std::nullopt;
-    return Binding{Binding::Kind::Key, static_cast<int>(code)};
-}
-
-std::string bindingName(const Binding& binding)
-{
-    if (binding.kind == Binding::Kind::MouseButton)
-        return "Mouse" + std::to_string(binding.code);
-    return SDL_GetScancodeName(static_cast<SDL_Scancode>(binding.code));
-}
-
-const char* fullscreenChoiceName(FullscreenChoice choice)
-{
-    for (const auto& [value, name] : kFullscreenNames) {
-        if (value == choice)
-            return name;
-    }
-    return "ask";
-}
-
-const char* vsyncModeName(VsyncMode mode)
-{
-    for (const auto& [value, name] : kVsyncNames) {
-        if (value == mode)
-            return name;
-    }
-    return "adaptive";
-}
-
-const char* fullscreenModeName(FullscreenMode mode)
-{
-    return mode == FullscreenMode::Desktop ? "desktop" : "switch";
-}
-
-std::optional<FullscreenMode> fullscreenModeFromName(std::string_view name)
-{
-    for (const auto& [value, known] : kFullscreenModeNames) {
-        if (name == known)
-            return value;
-    }
-    return std::nullopt;
-}
-
-std::optional<VsyncMode> vsyncModeFromName(std::string_view name)
-{
-    for (const auto& [value, known] : kVsyncNames) {
-        if (name == known)
-            return value;
-    }
-    return std::nullopt;
 }

@@ -1,7 +1,7 @@
 #pragma once
 // The player's settings file: TOML, read once at start-up into a Settings
-// record. Sections [video], [audio], [mouse], [keys] and [gamepad]; the
-// README shows every key with its default.
+// record. Its sections, keys, types and ranges are the rows of
+// settings_table.h; the README shows every key with its default.
 //
 // Bad input never stops the game. A file that cannot be read, is a folder,
 // is larger than kMaxSettingsFileBytes (refused unread), nests deeper than
@@ -14,6 +14,7 @@
 // The game never writes the file; settingsToToml only prints it.
 
 #include "app/settings.h"
+#include "app/settings_table.h"
 
 #include <cstddef>
 #include <optional>
@@ -26,16 +27,6 @@ inline constexpr std::size_t kMaxSettingsFileBytes = 1024 * 1024;
 // two deep, and the parser recurses once per level, so a file of thousands
 // would overflow the stack.
 inline constexpr std::size_t kMaxSettingsNesting = 32;
-
-// What a player may set, shared by the file and the command line.
-inline constexpr int kMinVolume = 0;  // percent
-inline constexpr int kMaxVolume = 100;
-inline constexpr int kMaxFpsLimit = 1000;        // frames per second; 0 is no cap
-inline constexpr float kMinMouseSensitivity = 0.01f;  // degrees per count
-inline constexpr float kMaxMouseSensitivity = 100.0f;
-inline constexpr float kMaxDeadZone = 0.9f;      // share of the stick's travel (from 0)
-inline constexpr float kMinLookSpeed = 1.0f;     // degrees per second
-inline constexpr float kMaxLookSpeed = 1000.0f;
 
 struct SettingsFileResult {
     Settings settings;                  // the defaults with what the file set
@@ -58,16 +49,3 @@ std::string settingsToToml(const Settings& settings);
 std::optional<std::string> settingsFolder(const char* xdgConfigHome, const char* home);
 // Where the settings file lives: settings.toml in the settings folder.
 std::optional<std::string> defaultSettingsPath(const char* xdgConfigHome, const char* home);
-
-// Bindings by name: an SDL scancode name ("W", "Escape", "Left Shift";
-// any case) or "Mouse1" to "Mouse5" (left, middle, right, back, forward).
-std::optional<Binding> bindingFromName(std::string_view name);
-// The name bindingFromName reads back to the same binding.
-std::string bindingName(const Binding& binding);
-
-// The words the file and the command line use for the choices.
-const char* fullscreenChoiceName(FullscreenChoice choice);  // "ask", "yes", "no"
-const char* vsyncModeName(VsyncMode mode);                  // "adaptive", "on", "off"
-const char* fullscreenModeName(FullscreenMode mode);        // "switch", "desktop"
-std::optional<FullscreenMode> fullscreenModeFromName(std::string_view name);
-std::optional<VsyncMode> vsyncModeFromName(std::string_view name);

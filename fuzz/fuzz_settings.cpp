@@ -10,16 +10,29 @@
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <variant>
 
 namespace {
 
+// Every ranged value within its row's range, every choice one of its row's.
 bool withinRanges(const Settings& s)
 {
-    return s.video.maxFps >= 0 && s.video.maxFps <= kMaxFpsLimit && s.audio.volume >= kMinVolume &&
-           s.audio.volume <= kMaxVolume && s.mouse.sensitivity >= kMinMouseSensitivity &&
-           s.mouse.sensitivity <= kMaxMouseSensitivity && s.gamepad.deadZone >= 0.0f &&
-           s.gamepad.deadZone <= kMaxDeadZone && s.gamepad.lookSpeed >= kMinLookSpeed &&
-           s.gamepad.lookSpeed <= kMaxLookSpeed;
+    for (const SettingRow& row : settingsTable()) {
+        const SettingValue value = row.get(s);
+        if (row.type == SettingType::Whole) {
+            const int v = std::get<int>(value);
+            if (!(v >= row.low && v <= row.high))
+                return false;
+        } else if (row.type == SettingType::Number) {
+            const float v = std::get<float>(value);
+            if (!(v >= static_cast<float>(row.low) && v <= static_cast<float>(row.high)))
+                return false;
+        } else if (row.type == SettingType::Choice) {
+            if (settingChoiceFromName(row, settingChoiceName(row, std::get<int>(value))) != std::get<int>(value))
+                return false;
+        }
+    }
+    return true;
 }
 
 }  // namespace

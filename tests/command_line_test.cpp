@@ -255,7 +255,7 @@ TEST(Launch, BooleanOptionsTurnOffWhatTheFileTurnedOn)
     const Launch on = plan({"--mute=true", "--invert-y"});
     EXPECT_TRUE(on.settings.audio.mute);
     EXPECT_TRUE(on.settings.mouse.invertY);
-    EXPECT_FALSE(parse({}).options.mute);  // not given: the file decides
+    EXPECT_EQ(parse({}).options.given("audio", "mute"), nullptr);  // not given: the file decides
 }
 
 // An option where a value belongs is a missing value, never a file or a

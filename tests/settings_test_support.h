@@ -1,8 +1,9 @@
 #pragma once
-// Shared by the settings tests: field-by-field comparison of Settings records
+// Shared by the settings tests: row-by-row comparison of Settings records
 // and a scratch folder for settings files.
 
 #include "app/settings.h"
+#include "app/settings_table.h"
 
 #include <gtest/gtest.h>
 
@@ -11,22 +12,16 @@
 #include <fstream>
 #include <string>
 
+// Row by row through the settings table, so that a new setting is compared
+// as soon as it has a row.
 inline void expectSameSettings(const Settings& actual, const Settings& expected)
 {
-    EXPECT_EQ(actual.video.fullscreen, expected.video.fullscreen);
-    EXPECT_EQ(actual.video.vsync, expected.video.vsync);
-    EXPECT_EQ(actual.video.maxFps, expected.video.maxFps);
-    EXPECT_EQ(actual.audio.volume, expected.audio.volume);
-    EXPECT_EQ(actual.audio.mute, expected.audio.mute);
-    EXPECT_EQ(actual.mouse.sensitivity, expected.mouse.sensitivity);
-    EXPECT_EQ(actual.mouse.invertY, expected.mouse.invertY);
-    EXPECT_EQ(actual.gamepad.deadZone, expected.gamepad.deadZone);
-    EXPECT_EQ(actual.gamepad.lookSpeed, expected.gamepad.lookSpeed);
-    for (std::size_t i = 0; i < kActionCount; ++i) {
-        EXPECT_EQ(actual.keys.bindings[i].kind, expected.keys.bindings[i].kind) << "action " << i;
-        EXPECT_EQ(actual.keys.bindings[i].code, expected.keys.bindings[i].code) << "action " << i;
+    for (const SettingRow& row : settingsTable()) {
+        const SettingValue a = row.get(actual);
+        const SettingValue e = row.get(expected);
+        EXPECT_TRUE(a == e) << row.section << (row.section.empty() ? "" : ".") << row.key << ": "
+                            << settingValueText(row, a) << ", expected " << settingValueText(row, e);
     }
-    EXPECT_EQ(actual.dataFolder, expected.dataFolder);
 }
 
 // A fresh folder, removed at the end.
