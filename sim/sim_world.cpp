@@ -187,7 +187,10 @@ void addSimPlayers(SimWorld& world, int count, const SkinnedModel& model)
     world.playerModel = &model;
     world.players.clear();
     world.players.resize(static_cast<std::size_t>(std::clamp(count, 1, kMaxPlayers)));
-    for (SimPlayer& p : world.players) {
+    for (std::size_t i = 0; i < world.players.size(); ++i) {
+        SimPlayer& p = world.players[i];
+        const float step = static_cast<float>(i);
+        p.body.position = {kPlayerStartStep.x * step, kPlayerStartStep.y * step, kPlayerStartStep.z * step};
         p.body.yaw = kStartYawDegrees;
         model.restartAnimation(p.pose);
     }

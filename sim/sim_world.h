@@ -71,8 +71,13 @@ void createSimWorld(SimWorld& world);
 // Both cars from the car file, the second moved beside the first. False with
 // reason when the file cannot give them (nothing usable is left then).
 bool buildSimCars(SimWorld& world, const char* carFileName, std::string& reason);
-// count players (1 to kMaxPlayers) on foot, facing the start yaw, each with
-// its pose restarted in model (which the world keeps pointing at).
+// Where each player after the first starts, in a row from the first (who
+// starts at the origin): apart, and beyond a car's reach.
+inline constexpr Vector3 kPlayerStartStep = {0.0f, 0.0f, -30.0f};
+
+// count players (1 to kMaxPlayers) on foot in a row from the origin, facing
+// the start yaw, each with its pose restarted in model (which the world keeps
+// pointing at).
 void addSimPlayers(SimWorld& world, int count, const SkinnedModel& model);
 
 // One frame: the driven cars' controls, the physics steps the frame's real
