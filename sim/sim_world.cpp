@@ -189,8 +189,10 @@ void addSimPlayers(SimWorld& world, int count, const SkinnedModel& model)
     world.players.resize(static_cast<std::size_t>(std::clamp(count, 1, kMaxPlayers)));
     for (std::size_t i = 0; i < world.players.size(); ++i) {
         SimPlayer& p = world.players[i];
+        // The first stays exactly at the origin (a product with 0 would give -0).
         const float step = static_cast<float>(i);
-        p.body.position = {kPlayerStartStep.x * step, kPlayerStartStep.y * step, kPlayerStartStep.z * step};
+        if (i > 0)
+            p.body.position = {kPlayerStartStep.x * step, kPlayerStartStep.y * step, kPlayerStartStep.z * step};
         p.body.yaw = kStartYawDegrees;
         model.restartAnimation(p.pose);
     }
