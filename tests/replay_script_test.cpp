@@ -131,6 +131,10 @@ TEST(ReplayScript, ShowsABadWordPrintablyAndClipped)
 {
     const ScriptParse escape = parseScript("jump\x1b[2J\n");
     EXPECT_EQ(escape.error, "line 1: unknown command 'jump\\x1b[2J'");
+    // A quoted word may hold a tab: it reads as every message writes it, and
+    // bytes beyond ASCII stay escaped.
+    const ScriptParse quoted = parseScript("press \"a\tb\xc3\xa9\"\n");
+    EXPECT_EQ(quoted.error.rfind("line 1: unknown key 'a\\tb\\xc3\\xa9' (", 0), 0u) << quoted.error;
     const ScriptParse clipped = parseScript("press " + std::string(500, 'k') + "\n");
     EXPECT_LT(clipped.error.size(), 160u);
     EXPECT_NE(clipped.error.find("...'"), std::string::npos);

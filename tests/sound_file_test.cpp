@@ -10,6 +10,7 @@
 #include "game/game_sounds.h"
 
 #include "game_folder.h"
+#include "windowed_launch.h"
 
 #include <gtest/gtest.h>
 #include <sndfile.h>
@@ -165,10 +166,7 @@ TEST(SoundFiles, EachSoundIsTheFirstOfWavOggAndFlacAndTwoPresentAreNamedOnce)
 // pointed at a system device that does not exist; what it wrote on stderr.
 std::string startWithMissingDevice(const std::vector<std::string>& options, bool& opened)
 {
-    std::vector<std::string> arguments = {"turfwar", "--windowed"};
-    arguments.insert(arguments.end(), options.begin(), options.end());
-    const Launch launch = planLaunch(arguments, std::nullopt);
-    EXPECT_FALSE(launch.exitStatus) << launch.err;
+    const Launch launch = windowedLaunch(options);
     GameFolder folder;
     HeadlessPlatform platform;
     platform.setAudioDeviceName("no such device");

@@ -11,6 +11,7 @@
 
 #include "game_folder.h"
 #include "tool_runner.h"
+#include "windowed_launch.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -560,10 +561,7 @@ struct PlayedWith {
 
 PlayedWith playWithOptions(const std::vector<std::string>& options)
 {
-    std::vector<std::string> arguments = {"turfwar", "--windowed"};
-    arguments.insert(arguments.end(), options.begin(), options.end());
-    const Launch launch = planLaunch(arguments, std::nullopt);
-    EXPECT_FALSE(launch.exitStatus) << launch.err;
+    const Launch launch = windowedLaunch(options);
     GameFolder folder;
     HeadlessPlatform platform;
     platform.setCaptureAudio(true);

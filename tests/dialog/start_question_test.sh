@@ -15,31 +15,18 @@ mode=${1:?usage: start_question_test.sh dialog|no-display PROBE}
 probe=${2:?usage: start_question_test.sh dialog|no-display PROBE}
 caption="Start FullScreen?"
 
-fail() {
-  echo "FAIL: $*" >&2
-  for f in probe.out probe.err xvfb.log xdotool.log; do
-    if [ -s "$tmp/$f" ]; then
-      echo "--- $f" >&2
-      cat "$tmp/$f" >&2
-    fi
-  done
-  exit 1
-}
+. "$(dirname "$0")/../xvfb_display.sh"
 
-tmp=$(mktemp -d "${TMPDIR:-/tmp}/turfwar-dialog.XXXXXX")
-xvfb_pid=""
+start_scratch turfwar-dialog
 probe_pid=""
-cleanup() {
+cleanup_test() {
   # timeout leads its own process group: killing the group also ends the
   # child SDL forks to run the box in.
   [ -n "$probe_pid" ] && kill -KILL -- "-$probe_pid" 2>/dev/null
-  if [ -n "$xvfb_pid" ]; then
-    kill -TERM "$xvfb_pid" 2>/dev/null
-    wait "$xvfb_pid" 2>/dev/null
-  fi
-  rm -rf "$tmp"
 }
-trap cleanup EXIT
+fail() {
+  fail_with_logs "$*" probe.out probe.err xvfb.log xdotool.log
+}
 
 # Runs the probe in the background with the environment changes given as
 # env(1) arguments. SDL turns SIGTERM into a quit event, which a modal box
@@ -74,14 +61,7 @@ dialog) ;;
 *) echo "unknown mode $mode" >&2; exit 2 ;;
 esac
 
-for tool in Xvfb xdotool; do
-  if ! command -v "$tool" >/dev/null; then
-    echo "SKIP: $tool is not installed (scripts/setup.sh installs it)"
-    exit 77
-  fi
-done
-
-. "$(dirname "$0")/../xvfb_display.sh"
+require_tools Xvfb xdotool
 start_xvfb
 export DISPLAY=":$display"
 unset WAYLAND_DISPLAY

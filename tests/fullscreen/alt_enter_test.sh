@@ -15,40 +15,20 @@ game=${1:?usage: alt_enter_test.sh GAME DATADIR}
 data=${2:?usage: alt_enter_test.sh GAME DATADIR}
 title="Move: WASD, Fire: L Click, Run: Q, Enter/Exit Vehicle: E, Close: Escape"
 
-for tool in Xvfb xdotool openbox; do
-  if ! command -v "$tool" >/dev/null; then
-    echo "SKIP: $tool is not installed (scripts/setup.sh installs it)"
-    exit 77
-  fi
-done
+. "$(dirname "$0")/../xvfb_display.sh"
+require_tools Xvfb xdotool openbox
 
-tmp=$(mktemp -d "${TMPDIR:-/tmp}/turfwar-fullscreen.XXXXXX")
-xvfb_pid=""
+start_scratch turfwar-fullscreen
 wm_pid=""
 game_pid=""
-cleanup() {
+cleanup_test() {
   [ -n "$game_pid" ] && kill -KILL "$game_pid" 2>/dev/null
   [ -n "$wm_pid" ] && kill -TERM "$wm_pid" 2>/dev/null
-  if [ -n "$xvfb_pid" ]; then
-    kill -TERM "$xvfb_pid" 2>/dev/null
-    wait "$xvfb_pid" 2>/dev/null
-  fi
-  rm -rf "$tmp"
 }
-trap cleanup EXIT
-
 fail() {
-  echo "FAIL: $*" >&2
-  for f in game.out game.err wm.log xvfb.log; do
-    if [ -s "$tmp/$f" ]; then
-      echo "--- $f" >&2
-      cat "$tmp/$f" >&2
-    fi
-  done
-  exit 1
+  fail_with_logs "$*" game.out game.err wm.log xvfb.log
 }
 
-. "$(dirname "$0")/../xvfb_display.sh"
 start_xvfb
 
 xdo() {

@@ -16,38 +16,18 @@ data=${2:?usage: game_start_test.sh GAME DATADIR}
 # The settings file binds quit to F1, which the title names.
 title="Move: WASD, Fire: L Click, Run: Q, Enter/Exit Vehicle: E, Close: F1"
 
-for tool in Xvfb xdotool; do
-  if ! command -v "$tool" >/dev/null; then
-    echo "SKIP: $tool is not installed (scripts/setup.sh installs it)"
-    exit 77
-  fi
-done
-
-tmp=$(mktemp -d "${TMPDIR:-/tmp}/turfwar-start.XXXXXX")
-xvfb_pid=""
-game_pid=""
-cleanup() {
-  [ -n "$game_pid" ] && kill -KILL "$game_pid" 2>/dev/null
-  if [ -n "$xvfb_pid" ]; then
-    kill -TERM "$xvfb_pid" 2>/dev/null
-    wait "$xvfb_pid" 2>/dev/null
-  fi
-  rm -rf "$tmp"
-}
-trap cleanup EXIT
-
-fail() {
-  echo "FAIL: $*" >&2
-  for f in game.out game.err xvfb.log; do
-    if [ -s "$tmp/$f" ]; then
-      echo "--- $f" >&2
-      cat "$tmp/$f" >&2
-    fi
-  done
-  exit 1
-}
-
 . "$(dirname "$0")/../xvfb_display.sh"
+require_tools Xvfb xdotool
+
+start_scratch turfwar-start
+game_pid=""
+cleanup_test() {
+  [ -n "$game_pid" ] && kill -KILL "$game_pid" 2>/dev/null
+}
+fail() {
+  fail_with_logs "$*" game.out game.err xvfb.log
+}
+
 start_xvfb
 
 mkdir -p "$tmp/config/turfwar" "$tmp/elsewhere"

@@ -13,40 +13,20 @@ game=${1:?usage: box_signal_test.sh GAME DATADIR}
 data=${2:?usage: box_signal_test.sh GAME DATADIR}
 title="Move: WASD, Fire: L Click, Run: Q, Enter/Exit Vehicle: E, Close: Escape"
 
-for tool in Xvfb xdotool; do
-  if ! command -v "$tool" >/dev/null; then
-    echo "SKIP: $tool is not installed (scripts/setup.sh installs it)"
-    exit 77
-  fi
-done
+. "$(dirname "$0")/../xvfb_display.sh"
+require_tools Xvfb xdotool
 
-tmp=$(mktemp -d "${TMPDIR:-/tmp}/turfwar-signal.XXXXXX")
-xvfb_pid=""
+start_scratch turfwar-signal
 game_pid=""
 box_pids=""
-cleanup() {
+cleanup_test() {
   [ -n "$game_pid" ] && kill -KILL "$game_pid" 2>/dev/null
   for pid in $box_pids; do kill -KILL "$pid" 2>/dev/null; done
-  if [ -n "$xvfb_pid" ]; then
-    kill -TERM "$xvfb_pid" 2>/dev/null
-    wait "$xvfb_pid" 2>/dev/null
-  fi
-  rm -rf "$tmp"
 }
-trap cleanup EXIT
-
 fail() {
-  echo "FAIL: $*" >&2
-  for f in game.err xvfb.log; do
-    if [ -s "$tmp/$f" ]; then
-      echo "--- $f" >&2
-      cat "$tmp/$f" >&2
-    fi
-  done
-  exit 1
+  fail_with_logs "$*" game.err xvfb.log
 }
 
-. "$(dirname "$0")/../xvfb_display.sh"
 start_xvfb
 
 # The game's data without the car's body: its box is the first the start shows.

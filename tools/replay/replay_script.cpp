@@ -3,6 +3,7 @@
 #include "app/headless_platform.h"
 #include "app/platform.h"
 #include "app/settings_file.h"
+#include "assets/data_file.h"
 
 #include <charconv>
 #include <cstdio>
@@ -86,22 +87,25 @@ std::string lowered(std::string_view word)
     return w;
 }
 
-// A word of the script as a message shows it: bytes beyond printable ASCII
-// escaped (a terminal must not take them as commands) and clipped.
+// A word of the script as a message shows it: clipped, control characters
+// escaped as every message escapes them (printableName), and bytes beyond
+// ASCII escaped too (a terminal may take some as commands). The \xHH text
+// those become is printable, so printableName leaves it alone.
 std::string shown(std::string_view word)
 {
     constexpr std::size_t kShownBytes = 40;
-    std::string out;
-    for (std::size_t i = 0; i < word.size() && i < kShownBytes; ++i) {
-        const auto c = static_cast<unsigned char>(word[i]);
-        if (c >= 0x20 && c < 0x7f) {
-            out += static_cast<char>(c);
+    std::string ascii;
+    for (const char c : word.substr(0, kShownBytes)) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x80) {
+            ascii += c;
         } else {
             char hex[5];
-            std::snprintf(hex, sizeof hex, "\\x%02x", c);
-            out += hex;
+            std::snprintf(hex, sizeof hex, "\\x%02x", byte);
+            ascii += hex;
         }
     }
+    std::string out = printableName(ascii);
     if (word.size() > kShownBytes)
         out += "...";
     return "'" + out + "'";
