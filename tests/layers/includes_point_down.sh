@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # Includes point down: math at the bottom, then assets (and audio), physics,
-# game, and app at the top. The build already refuses an upward include; this
+# text, game, and app at the top. The build already refuses an upward include; this
 # names every one at once, and also SDL outside app/ and GL in math/ and
 # physics/. Usage: includes_point_down.sh SOURCE_DIR
 set -euo pipefail
 cd "$1"
-declare -A rank=([math]=0 [assets]=1 [audio]=1 [physics]=2 [game]=3 [app]=4)
+declare -A rank=([math]=0 [assets]=1 [audio]=1 [physics]=2 [text]=3 [game]=4 [app]=5)
 found=0
 for folder in "${!rank[@]}"; do
   [ -d "$folder" ] || continue
@@ -18,7 +18,7 @@ for folder in "${!rank[@]}"; do
     fi
   done < <(grep -nE '#include "[a-z]+/' "$folder"/*.cpp "$folder"/*.h 2>/dev/null || true)
 done
-if grep -nE '#include <SDL' math/* assets/* physics/* game/* 2>/dev/null; then
+if grep -nE '#include <SDL' math/* assets/* physics/* text/* game/* 2>/dev/null; then
   echo "SDL belongs to app/ only"
   found=1
 fi
