@@ -107,11 +107,12 @@ bool copyCoverage(const FT_Bitmap& bitmap, Rendered& out)
 
 // Renders one glyph unhinted: the quads are scaled to any height, so a
 // fit to the 48 px grid would only distort the smaller and larger sizes.
-Rendered renderGlyph(FT_Face face, FT_UInt index, int pixelSize)
+// Nothing when FreeType cannot load it (a damaged outline).
+std::optional<Rendered> renderGlyph(FT_Face face, FT_UInt index, int pixelSize)
 {
     Rendered out;
     if (FT_Load_Glyph(face, index, FT_LOAD_RENDER | FT_LOAD_NO_HINTING) != 0)
-        return out;
+        return std::nullopt;
     const FT_GlyphSlot slot = face->glyph;
     const float limit = 4.0f * static_cast<float>(pixelSize);
     // linearHoriAdvance is 16.16 and never rounded to whole pixels.
@@ -287,10 +288,14 @@ std::optional<FontAtlas> buildFontAtlas(std::span<const std::uint8_t> fontBytes,
         const FT_UInt index = FT_Get_Char_Index(face.get(), codePointOfSlot(slot));
         if (index == 0)
             continue;
+        // A glyph that does not load is one the font lacks: it draws as the replacement.
+        std::optional<Rendered> glyph = renderGlyph(face.get(), index, atlas.pixelSize);
+        if (!glyph)
+            continue;
+        rendered[static_cast<std::size_t>(slot)] = std::move(*glyph);
         atlas.present[static_cast<std::size_t>(slot)] = true;
         ++atlas.glyphsFromFont;
         asciiFound += slot < FontAtlas::kAsciiSlots;
-        rendered[static_cast<std::size_t>(slot)] = renderGlyph(face.get(), index, atlas.pixelSize);
     }
     if (asciiFound == 0) {
         reason = "The font has none of the printable ASCII characters";
@@ -300,8 +305,10 @@ std::optional<FontAtlas> buildFontAtlas(std::span<const std::uint8_t> fontBytes,
     // font's own sign for a missing character (a box in most fonts).
     const auto question = static_cast<std::size_t>(slotOf(U'?'));
     const bool replaceWithQuestion = atlas.present[question];
-    if (!replaceWithQuestion)
-        rendered[FontAtlas::kReplacementSlot] = renderGlyph(face.get(), 0, atlas.pixelSize);
+    if (!replaceWithQuestion) {
+        if (std::optional<Rendered> box = renderGlyph(face.get(), 0, atlas.pixelSize))
+            rendered[FontAtlas::kReplacementSlot] = std::move(*box);
+    }
 
     if (!packGlyphs(rendered, atlas)) {
         reason = "The glyphs at " + std::to_string(atlas.pixelSize) + " px do not fit a " +

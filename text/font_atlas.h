@@ -12,7 +12,8 @@
 // Text is UTF-8. A code point the atlas lacks, and a byte that is not valid
 // UTF-8, lays out as the replacement glyph; control characters (below 32,
 // 127, and 128 to 159) take no room and draw nothing, so a newline or a tab
-// is skipped, not drawn. There is no kerning and no line breaking.
+// is skipped, not drawn. A glyph FreeType cannot load counts as one the
+// font lacks. There is no kerning and no line breaking.
 //
 // Rejected, with a reason naming no file (the caller adds the name): an
 // empty buffer, anything FreeType cannot open as a scalable or fixed-size
