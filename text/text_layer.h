@@ -4,8 +4,8 @@
 // lines of text drawn as textured quads scaled to any height, so the one
 // atlas serves an 800 x 600 window and a 4K screen alike.
 //
-// Loading needs the game's GL context current and costs a few tens of
-// milliseconds (the rasterising). A layer that failed to load, or was never
+// Loading needs the game's GL context current and costs a few milliseconds
+// (reading, rasterising, and the mipmapped upload). A layer that failed to load, or was never
 // loaded, measures every text as 0 wide and draws nothing: the game runs on
 // without text. The texture lives as long as the game, like every other
 // texture; loading again replaces it.
