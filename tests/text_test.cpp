@@ -453,6 +453,12 @@ TEST(TextLayer, DrawsItsColourInsideTheTextBoxOnlyAndPutsTheStateBack)
         text.draw("\n\t\x01", 10.0f, 10.0f, 30.0f, TextColour{});
         text.draw("", 10.0f, 10.0f, 30.0f, TextColour{});
     }
+    // Nor does a view of no size, as a minimised window has, and GL takes it without an error.
+    for (const int side : {0, -4}) {
+        const TextPass pass(0, 0, side, side);
+        text.draw("Turfwar", 10.0f, 10.0f, 30.0f, TextColour{});
+    }
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
     const Pixels blank = readWindow();
     int lit = 0;
     for (unsigned char c : blank.rgb)

@@ -3,6 +3,7 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -113,10 +114,14 @@ TextPass::TextPass(int viewportX, int viewportY, int viewportWidth, int viewport
     glGetFloatv(GL_MODELVIEW_MATRIX, modelview_);
     glPushAttrib(kSavedAttributes);
 
-    glViewport(viewportX, viewportY, viewportWidth, viewportHeight);
+    // A minimised window has views of no size: nothing shows, but GL must
+    // not be handed a negative viewport or a flat projection (an error each).
+    const int width = std::max(viewportWidth, 0);
+    const int height = std::max(viewportHeight, 0);
+    glViewport(viewportX, viewportY, width, height);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    glOrtho(0.0, viewportWidth, viewportHeight, 0.0, -1.0, 1.0);
+    glOrtho(0.0, std::max(width, 1), std::max(height, 1), 0.0, -1.0, 1.0);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
 
