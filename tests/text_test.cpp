@@ -17,6 +17,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -309,66 +310,46 @@ void setThreeDimensionalState(GLuint someTexture)
     glColor4f(0.25f, 0.5f, 0.75f, 1.0f);
 }
 
-struct GlState {
-    GLint viewport[4] = {};
-    GLfloat projection[16] = {};
-    GLfloat modelview[16] = {};
-    GLfloat colour[4] = {};
-    GLint matrixMode = 0, binding = 0, envMode = 0, depthFunc = 0, cullMode = 0, unpack = 0;
-    GLint projectionDepth = 0, modelviewDepth = 0, attribDepth = 0;
-    GLboolean depthTest = 0, lighting = 0, cull = 0, blend = 0, texture2d = 0, depthMask = 0;
-
-    static GlState read()
-    {
-        GlState s;
-        glGetIntegerv(GL_VIEWPORT, s.viewport);
-        glGetFloatv(GL_PROJECTION_MATRIX, s.projection);
-        glGetFloatv(GL_MODELVIEW_MATRIX, s.modelview);
-        glGetFloatv(GL_CURRENT_COLOR, s.colour);
-        glGetIntegerv(GL_MATRIX_MODE, &s.matrixMode);
-        glGetIntegerv(GL_TEXTURE_BINDING_2D, &s.binding);
-        glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &s.envMode);
-        glGetIntegerv(GL_DEPTH_FUNC, &s.depthFunc);
-        glGetIntegerv(GL_CULL_FACE_MODE, &s.cullMode);
-        glGetIntegerv(GL_UNPACK_ALIGNMENT, &s.unpack);
-        glGetIntegerv(GL_PROJECTION_STACK_DEPTH, &s.projectionDepth);
-        glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &s.modelviewDepth);
-        glGetIntegerv(GL_ATTRIB_STACK_DEPTH, &s.attribDepth);
-        s.depthTest = glIsEnabled(GL_DEPTH_TEST);
-        s.lighting = glIsEnabled(GL_LIGHTING);
-        s.cull = glIsEnabled(GL_CULL_FACE);
-        s.blend = glIsEnabled(GL_BLEND);
-        s.texture2d = glIsEnabled(GL_TEXTURE_2D);
-        glGetBooleanv(GL_DEPTH_WRITEMASK, &s.depthMask);
-        return s;
-    }
-};
-
-void expectSameState(const GlState& a, const GlState& b)
+// What the pass promises to put back, read as numbers: each state with
+// its name, for the message when one differs.
+std::vector<std::pair<std::string, float>> readGlState()
 {
-    for (int i = 0; i < 4; ++i)
-        EXPECT_EQ(a.viewport[i], b.viewport[i]) << "viewport " << i;
-    for (int i = 0; i < 16; ++i) {
-        EXPECT_EQ(a.projection[i], b.projection[i]) << "projection " << i;
-        EXPECT_EQ(a.modelview[i], b.modelview[i]) << "modelview " << i;
+    struct Query {
+        const char* name;
+        GLenum what;
+        int count;
+    };
+    static const Query kQueries[] = {
+        {"viewport", GL_VIEWPORT, 4},
+        {"projection", GL_PROJECTION_MATRIX, 16},
+        {"modelview", GL_MODELVIEW_MATRIX, 16},
+        {"colour", GL_CURRENT_COLOR, 4},
+        {"matrix mode", GL_MATRIX_MODE, 1},
+        {"texture binding", GL_TEXTURE_BINDING_2D, 1},
+        {"depth function", GL_DEPTH_FUNC, 1},
+        {"depth writes", GL_DEPTH_WRITEMASK, 1},
+        {"cull face mode", GL_CULL_FACE_MODE, 1},
+        {"unpack alignment", GL_UNPACK_ALIGNMENT, 1},
+        {"projection stack", GL_PROJECTION_STACK_DEPTH, 1},
+        {"modelview stack", GL_MODELVIEW_STACK_DEPTH, 1},
+        {"attribute stack", GL_ATTRIB_STACK_DEPTH, 1},
+        {"depth test", GL_DEPTH_TEST, 1},
+        {"lighting", GL_LIGHTING, 1},
+        {"culling", GL_CULL_FACE, 1},
+        {"blending", GL_BLEND, 1},
+        {"2D texturing", GL_TEXTURE_2D, 1},
+    };
+    std::vector<std::pair<std::string, float>> state;
+    for (const Query& q : kQueries) {
+        float values[16] = {};
+        glGetFloatv(q.what, values);
+        for (int i = 0; i < q.count; ++i)
+            state.emplace_back(std::string(q.name) + " " + std::to_string(i), values[i]);
     }
-    for (int i = 0; i < 4; ++i)
-        EXPECT_EQ(a.colour[i], b.colour[i]) << "colour " << i;
-    EXPECT_EQ(a.matrixMode, b.matrixMode);
-    EXPECT_EQ(a.binding, b.binding);
-    EXPECT_EQ(a.envMode, b.envMode);
-    EXPECT_EQ(a.depthFunc, b.depthFunc);
-    EXPECT_EQ(a.cullMode, b.cullMode);
-    EXPECT_EQ(a.unpack, b.unpack);
-    EXPECT_EQ(a.projectionDepth, b.projectionDepth);
-    EXPECT_EQ(a.modelviewDepth, b.modelviewDepth);
-    EXPECT_EQ(a.attribDepth, b.attribDepth);
-    EXPECT_EQ(a.depthTest, b.depthTest);
-    EXPECT_EQ(a.lighting, b.lighting);
-    EXPECT_EQ(a.cull, b.cull);
-    EXPECT_EQ(a.blend, b.blend);
-    EXPECT_EQ(a.texture2d, b.texture2d);
-    EXPECT_EQ(a.depthMask, b.depthMask);
+    GLint envMode = 0;
+    glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &envMode);
+    state.emplace_back("texture environment", static_cast<float>(envMode));
+    return state;
 }
 
 GLuint someTexture()
@@ -409,13 +390,12 @@ TEST(TextLayer, DrawsItsColourInsideTheTextBoxOnlyAndPutsTheStateBack)
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         glClearDepth(1.0);
         setThreeDimensionalState(texture);
-        const GlState before = GlState::read();
+        const auto before = readGlState();
         {
             const TextPass pass(d.viewportX, 0, 128, kWindowHeight);
             text.draw(d.text, d.x, d.y, d.height, TextColour{1.0f, 0.5f, 0.0f, 1.0f});
         }
-        const GlState after = GlState::read();
-        expectSameState(before, after);
+        EXPECT_EQ(readGlState(), before);
         EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 
         const Pixels pixels = readWindow();
