@@ -135,6 +135,10 @@ deb)
   [ "$font_link" = ../../../fonts/truetype/dejavu/DejaVuSans.ttf ] ||
     fail "the package's font is not a link to fonts-dejavu-core's: '$font_link'"
   dpkg-deb -x "$deb" "$scratch/unpacked"
+  # The dependency as installed beside it, so the link resolves in the unpacked tree too.
+  mkdir -p "$scratch/unpacked/usr/share/fonts/truetype/dejavu"
+  ln -s /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf "$scratch/unpacked/usr/share/fonts/truetype/dejavu/"
+  [ -f "$scratch/unpacked/usr/share/games/turfwar/font/DejaVuSans.ttf" ] || fail "the package's font link does not resolve"
   mkdir "$scratch/elsewhere" && cd "$scratch/elsewhere"
   check_play "$scratch/unpacked/usr/games/turfwar-replay" --data "$scratch/unpacked/usr/share/games/turfwar"
   # And with nothing named: the data beside the program, in Debian's games layout.
