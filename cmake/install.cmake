@@ -147,6 +147,8 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${TURFWAR_PACKAGE_MAINTAINER})
 set(CPACK_DEBIAN_PACKAGE_SECTION games)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# dpkg-shlibdeps adds the libraries to this; the font is linked, not carried.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-dejavu-core")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # The long description below the summary; CPack indents it as control files want.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Turfwar is a small real-time 3D action-and-driving game. Walk a walled
@@ -163,4 +165,6 @@ set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_SOURCE_DIR}/packaging/debian_layout.cmake)
 foreach(dir INSTALL_BINDIR INSTALL_DATADIR DEBIAN_BINDIR DEBIAN_DATADIR)
   set(CPACK_TURFWAR_${dir} ${TURFWAR_${dir}})
 endforeach()
+# Where fonts-dejavu-core puts the font the data's font/DejaVuSans.ttf links to.
+set(CPACK_TURFWAR_SYSTEM_FONT /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf)
 include(CPack)

@@ -1,7 +1,9 @@
 # Run by CPack on the staged files before it makes a package: a .deb lays
 # the game out as Debian lays out games (the programs in /usr/games, the data
 # in /usr/share/games/turfwar), however the build was configured. The
-# programs look for their data in either layout, beside themselves.
+# programs look for their data in either layout, beside themselves. The
+# font is not carried: the package depends on fonts-dejavu-core and links to
+# its copy, as Debian wants of a font it already ships.
 if(NOT CPACK_GENERATOR STREQUAL "DEB")
   return()
 endif()
@@ -16,3 +18,10 @@ foreach(kind BINDIR DATADIR)
     file(RENAME ${from} ${to})
   endif()
 endforeach()
+set(font ${usr}/${CPACK_TURFWAR_DEBIAN_DATADIR}/font/DejaVuSans.ttf)
+if(EXISTS ${font})
+  get_filename_component(font_dir ${CPACK_PACKAGING_INSTALL_PREFIX}/${CPACK_TURFWAR_DEBIAN_DATADIR}/font ABSOLUTE)
+  file(RELATIVE_PATH target ${font_dir} ${CPACK_TURFWAR_SYSTEM_FONT})
+  file(REMOVE ${font})
+  file(CREATE_LINK ${target} ${font} SYMBOLIC)
+endif()

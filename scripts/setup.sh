@@ -19,6 +19,8 @@ packages=(
   # Sound, settings, and installing like a distribution game.
   libopenal-dev libsndfile1-dev libtomlplusplus-dev
   help2man lintian desktop-file-utils appstream dpkg-dev fakeroot file
+  # Text over the views: FreeType, and the font the game data takes.
+  libfreetype-dev fonts-dejavu-core
 )
 
 missing=()

@@ -41,6 +41,9 @@ const char* const kGameFiles[] = {
     // Sounds, loaded after the textures.
     "sound/hand_gun.wav", "sound/car_gun.wav", "sound/hit.wav",    "sound/clank.wav",    "sound/wheel_off.wav",
     "sound/engine.wav",   "sound/skid.wav",    "sound/crash.wav",  "sound/footstep.wav", "sound/door.wav",
+    // The font of the text layer, which the game's frame does not use yet:
+    // breaking it must change nothing.
+    "font/DejaVuSans.ttf",
 };
 
 enum class Variant {
@@ -247,6 +250,8 @@ Expected expectationFor(const std::string& name, Variant v)
         return runsOn();  // the MS3D loader shows nothing; the model stays empty and draws nothing
     if (extension == ".wav")
         return runsOn();  // sound is no part of the start: standard error names the file, that sound stays silent
+    if (extension == ".ttf")
+        return runsOn();  // not read by the game yet
     ADD_FAILURE() << "no expectation for " << name;
     return {};
 }

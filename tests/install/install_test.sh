@@ -66,6 +66,7 @@ install)
   cd "$scratch/elsewhere"
   data="$scratch/root/opt/turfwar/share/turfwar"
   [ ! -e "$data/.gitkeep" ] || fail "the source folder's .gitkeep is installed into the data"
+  cmp -s "$data/font/DejaVuSans.ttf" "$build/game/font/DejaVuSans.ttf" || fail "the font is not installed with the data"
   # A partial folder early in XDG_DATA_DIRS does not hide the whole one after it.
   mkdir -p "$scratch/partial/turfwar" && cp "$data/car.txt" "$data/car.3ds" "$scratch/partial/turfwar/"
   XDG_DATA_DIRS="$scratch/partial:$scratch/root/opt/turfwar/share" check_play "$scratch/lone/turfwar-replay"
@@ -115,7 +116,7 @@ deb)
   [ -f "$deb" ] || fail "no $deb: $(ls "$scratch/package")"
   info=$(dpkg-deb --info "$deb")
   depends=$(sed -n 's/^ Depends: //p' <<<"$info")
-  for lib in libsdl2 libode libopengl0 libglu1; do
+  for lib in libsdl2 libode libopengl0 libglu1 fonts-dejavu-core; do
     grep -q "$lib" <<<"$depends" || fail "Depends lacks $lib: $depends"
   done
   grep -q '^ Section: games$' <<<"$info" || fail "section is not games: $info"
@@ -129,7 +130,15 @@ deb)
   done
   grep -q '^\./usr/share/metainfo/.*\.metainfo\.xml$' <<<"$contents" || fail "the package lacks the metainfo"
   grep -qxF ./usr/share/man/man6/turfwar.6.gz <<<"$contents" || fail "the package lacks turfwar(6)"
+  # The font is fonts-dejavu-core's, linked by a path relative to the data folder.
+  font_link=$(dpkg-deb --contents "$deb" | awk '$6 == "./usr/share/games/turfwar/font/DejaVuSans.ttf" { print $8 }')
+  [ "$font_link" = ../../../fonts/truetype/dejavu/DejaVuSans.ttf ] ||
+    fail "the package's font is not a link to fonts-dejavu-core's: '$font_link'"
   dpkg-deb -x "$deb" "$scratch/unpacked"
+  # The dependency as installed beside it, so the link resolves in the unpacked tree too.
+  mkdir -p "$scratch/unpacked/usr/share/fonts/truetype/dejavu"
+  ln -s /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf "$scratch/unpacked/usr/share/fonts/truetype/dejavu/"
+  [ -f "$scratch/unpacked/usr/share/games/turfwar/font/DejaVuSans.ttf" ] || fail "the package's font link does not resolve"
   mkdir "$scratch/elsewhere" && cd "$scratch/elsewhere"
   check_play "$scratch/unpacked/usr/games/turfwar-replay" --data "$scratch/unpacked/usr/share/games/turfwar"
   # And with nothing named: the data beside the program, in Debian's games layout.

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Includes point down: math at the bottom, then assets (and audio), physics,
-# the simulation, game, and app at the top. The build already refuses an upward include; this
-# names every one at once, and also SDL outside app/ and GL in math/ and
-# physics/. Usage: includes_point_down.sh SOURCE_DIR
+# the simulation and text, game, and app at the top. The build already
+# refuses an upward include; this names every one at once, and also SDL
+# outside app/, GL in math/, physics/ and sim/, and sound in sim/.
+# Usage: includes_point_down.sh SOURCE_DIR
 set -euo pipefail
 cd "$1"
-declare -A rank=([math]=0 [assets]=1 [audio]=1 [physics]=2 [sim]=3 [game]=4 [app]=5)
+declare -A rank=([math]=0 [assets]=1 [audio]=1 [physics]=2 [sim]=3 [text]=3 [game]=4 [app]=5)
 found=0
 for folder in "${!rank[@]}"; do
   [ -d "$folder" ] || continue
@@ -18,7 +19,7 @@ for folder in "${!rank[@]}"; do
     fi
   done < <(grep -nE '#include "[a-z]+/' "$folder"/*.cpp "$folder"/*.h 2>/dev/null || true)
 done
-if grep -nE '#include <SDL' math/* assets/* physics/* sim/* game/* 2>/dev/null; then
+if grep -nE '#include <SDL' math/* assets/* physics/* sim/* text/* game/* 2>/dev/null; then
   echo "SDL belongs to app/ only"
   found=1
 fi
