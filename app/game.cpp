@@ -3,11 +3,13 @@
 #include "app/data_folder.h"
 #include "app/error_box.h"
 #include "app/launch.h"
+#include "app/split_views.h"
 #include "game/car_drawing.h"
 #include "game/scene.h"
 
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -129,7 +131,24 @@ bool loadPlayerModel(World& world)
     return true;
 }
 bool loadSkyModel(World& world) { return loadSkinnedModel(world.skyModel, "sky.ms3d"); }
-void initCamera(World& world) { world.camera.init(20.0f); }
+void initCameras(World& world)
+{
+    for (ChaseCamera& camera : world.cameras)
+        camera.init(20.0f);
+}
+
+// The views' text. Text is an addition the game does not depend on: a font
+// that cannot be read is one line on standard error and the views go
+// without labels. One player's view has none, as it always had.
+constexpr const char* kFontFileName = "font/DejaVuSans.ttf";
+void loadText(World& world)
+{
+    if (world.sim.players.size() < 2)
+        return;
+    std::string reason;
+    if (!world.text.load(kFontFileName, reason))
+        std::fprintf(stderr, "turfwar: %s: %s; the views go without labels\n", kFontFileName, reason.c_str());
+}
 
 // Sound is an addition the game does not depend on: no device, or a sound
 // file that cannot be read, is one line on standard error and the game goes
@@ -152,10 +171,10 @@ void startSound(World& world)
 
 // In a car the camera follows the chassis, on foot the player; lookHeight
 // is only set on foot and keeps its last value in a car.
-void feedCamera(World& world)
+void feedCamera(World& world, std::size_t index)
 {
-    ChaseCamera& camera = world.camera;
-    const SimPlayer& viewed = world.sim.players.front();
+    ChaseCamera& camera = world.cameras[index];
+    const SimPlayer& viewed = world.sim.players[index];
     const Player& player = viewed.body;
     if (player.inCar) {
         camera.followPoint = player.viewerPosition;
@@ -175,19 +194,25 @@ void feedCamera(World& world)
         camera.setTarget(player.position);
     }
 }
-// The camera spring runs on the frame's real time, before anything is drawn.
-void updateCamera(World& world, float dt)
+// The camera springs run on the frame's real time, before anything is drawn.
+void updateCameras(World& world, float dt)
 {
-    feedCamera(world);
-    world.camera.update(dt);
+    const std::size_t views = std::min(world.sim.players.size(), world.cameras.size());
+    for (std::size_t i = 0; i < views; ++i) {
+        feedCamera(world, i);
+        world.cameras[i].update(dt);
+    }
 }
-SceneView sceneOf(const World& world)
+// The scene as player index sees it; with several players, all of them are in it.
+SceneView sceneOf(const World& world, std::size_t index = 0)
 {
-    const SimPlayer& viewer = world.sim.players.front();
+    const SimPlayer& viewer = world.sim.players[index];
+    const std::span<const SimPlayer> everyone =
+        world.sim.players.size() > 1 ? std::span<const SimPlayer>(world.sim.players) : std::span<const SimPlayer>();
     return {world.sim.cars,        world.carMesh,      world.wheelMesh,     world.skyModel,
             world.playerModel,     viewer.pose,        world.gunModel,      viewer.body,
             viewer.weapon,         world.sim.projectiles, world.fireTextures, world.groundTexture,
-            world.markerTexture};
+            world.markerTexture,   everyone};
 }
 // A known state for the inset pass and the next frame: unlit, textured,
 // white, depth-tested, full-window perspective.
@@ -213,10 +238,74 @@ void drawMainView(World& world)
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glLoadIdentity();
     glPushMatrix();
-    world.camera.apply();
+    world.cameras[0].apply();
     drawScene(sceneOf(world));
     endMainView(world);
     glPopMatrix();
+    glFlush();
+}
+
+// A view's label ("P1" in the player's colour) in its top-left corner, and
+// under it what the player waits for; sized from the view's height so it
+// reads the same at any window size.
+void drawViewText(World& world, std::size_t index, const ViewRect& view)
+{
+    if (!world.text.loaded())
+        return;
+    const TextPass pass(view.x, view.y, view.width, view.height);
+    const float height = std::max(12.0f, static_cast<float>(view.height) * 0.07f);
+    const float margin = height * 0.4f;
+    const std::array<float, 3>& rgb = kPlayerColours[index % kPlayerColours.size()];
+    const TextColour colour{rgb[0], rgb[1], rgb[2], 1.0f};
+    const std::string label = "P" + std::to_string(index + 1);
+    // The inset takes the top-left corner while driving; the label sits below it then.
+    const bool driving = world.sim.players[index].body.inCar;
+    const float top = driving ? static_cast<float>(view.height - insetOf(view).height) + margin : margin;
+    world.text.draw(label, margin, top, height, colour);
+    if (index > 0)
+        world.text.draw("Waiting for a pad", margin, top + height * 1.2f, height * 0.6f, colour);
+}
+
+// Several players: the window cleared once, then each view in its own
+// rectangle with a perspective for its own shape, its camera, its inset while
+// that player drives (the single player's shares of the view), and its label.
+void drawSplitViews(World& world)
+{
+    GameWindow& window = world.window;
+    window.usePerspective();
+    window.setViewport(window.width, window.height, 0, 0);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    const std::size_t count = std::min(world.sim.players.size(), world.cameras.size());
+    const auto views = splitViews(static_cast<int>(count), world.settings.game.split, window.width, window.height);
+    for (std::size_t i = 0; i < count; ++i) {
+        const ViewRect& view = views[i];
+        if (view.width <= 0 || view.height <= 0)
+            continue;  // a window with no room (minimised)
+        window.setViewport(view.width, view.height, view.x, view.y);
+        glLoadIdentity();
+        glPushMatrix();
+        world.cameras[i].apply();
+        drawScene(sceneOf(world, i));
+        endMainView(world);
+        glPopMatrix();
+
+        const Player& player = world.sim.players[i].body;
+        const ViewRect inset = insetOf(view);
+        if (player.inCar && inset.width > 0 && inset.height > 0) {
+            window.setViewport(inset.width, inset.height, inset.x, inset.y);
+            glEnable(GL_SCISSOR_TEST);
+            glScissor(inset.x, inset.y, inset.width, inset.height);
+            glClear(GL_DEPTH_BUFFER_BIT);
+            glDisable(GL_SCISSOR_TEST);
+            glLoadIdentity();
+            pushCarPartView(world.sim.cars[static_cast<std::size_t>(player.carIndex)], 0, {-30.0f, 9.0f, 0.0f},
+                            {1.0f, 0.0f, 0.0f});
+            drawScene(sceneOf(world, i));
+            glPopMatrix();
+            endMainView(world);
+        }
+        drawViewText(world, i, view);
+    }
     glFlush();
 }
 
@@ -238,7 +327,11 @@ bool chooseFullscreen(World& world)
 
 void playSounds(World& world)
 {
-    const SoundScene scene{world.sim.cars, world.events, world.camera, world.settings.audio.volume,
+    // One listener (OpenAL has one a context): the first player's camera. With
+    // several players on one screen and one pair of speakers, the keyboard
+    // player's view is where the sound is placed; the others hear the
+    // arena from there, and every shot and crash is still heard by all.
+    const SoundScene scene{world.sim.cars, world.events, world.cameras[0], world.settings.audio.volume,
                            world.settings.audio.mute};
     updateGameSounds(world.sounds, world.audio, scene);
 }
@@ -282,11 +375,12 @@ bool initGame(World& world)
     loadFireTextures(world);
     if (!loadPlayerModel(world))
         return false;
-    addSimPlayers(world.sim, 1, world.playerModel);
+    addSimPlayers(world.sim, world.settings.game.players, world.playerModel);
     if (!loadGroundAndMarker(world) || !loadSkyModel(world))
         return false;
     startSound(world);
-    initCamera(world);
+    initCameras(world);
+    loadText(world);
     // Motion before the first frame is not a look.
     readMouseLook(world.platform, nullptr);
     // The first frame measures from here, not from the start of the process.
@@ -311,10 +405,15 @@ void runFrame(World& world)
     world.lastFramePhysicsSteps = stepWorld(world.sim, commands, dt, world.events);
     rumbleForEvents(platform, world.events, 0);
 
-    updateCamera(world, dt);
-    drawMainView(world);
-    playSounds(world);
-    drawInsetView(world);
+    updateCameras(world, dt);
+    if (world.sim.players.size() > 1) {
+        drawSplitViews(world);
+        playSounds(world);
+    } else {
+        drawMainView(world);
+        playSounds(world);
+        drawInsetView(world);
+    }
 
     platform.renderAudio(world.audio);
     world.window.swapBuffers();

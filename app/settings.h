@@ -70,7 +70,19 @@ struct KeyBindings {
     Binding& operator[](Action action) { return bindings[static_cast<std::size_t>(action)]; }
 };
 
+// How the window is shared by two players: one view above the other, or side
+// by side. Three or four players always take a quarter each.
+enum class SplitLayout { TopBottom, SideBySide };
+
+// Local players on one machine: how many, and how two share the window.
+inline constexpr int kMaxLocalPlayers = 4;
+struct GameSettings {
+    int players = 1;
+    SplitLayout split = SplitLayout::TopBottom;
+};
+
 struct Settings {
+    GameSettings game;
     VideoSettings video;
     AudioSettings audio;
     MouseSettings mouse;

@@ -16,6 +16,10 @@ constexpr SettingChoice kFullscreenChoices[] = {
     {"yes", static_cast<int>(FullscreenChoice::Yes)},
     {"no", static_cast<int>(FullscreenChoice::No)},
 };
+constexpr SettingChoice kSplitChoices[] = {
+    {"top_bottom", static_cast<int>(SplitLayout::TopBottom)},
+    {"side_by_side", static_cast<int>(SplitLayout::SideBySide)},
+};
 constexpr SettingChoice kVsyncChoices[] = {
     {"adaptive", static_cast<int>(VsyncMode::Adaptive)},
     {"on", static_cast<int>(VsyncMode::On)},
@@ -177,6 +181,22 @@ std::vector<SettingRow> makeTable()
                     .get = &getMember<&Settings::gamepad, &GamepadSettings::lookSpeed>,
                     .set = &setMember<&Settings::gamepad, &GamepadSettings::lookSpeed>});
 
+    rows.push_back({.section = "game", .key = "players", .type = SettingType::Whole, .low = 1,
+                    .high = kMaxLocalPlayers,
+                    .help = "Players on this machine, each with a view of the window of their own, {range} "
+                            "(default {default})",
+                    .note = "{range}; the keyboard and mouse play the first, pads the others",
+                    .options = {{.name = "--players", .valueName = "N", .helpRank = 11}},
+                    .get = &getMember<&Settings::game, &GameSettings::players>,
+                    .set = &setMember<&Settings::game, &GameSettings::players>});
+    rows.push_back({.section = "game", .key = "split", .type = SettingType::Choice, .choices = kSplitChoices,
+                    .help = "How two players share the window: one view above the other (top_bottom, the "
+                            "default) or side by side",
+                    .note = "\"top_bottom\" or \"side_by_side\"; three or four players take a quarter each",
+                    .options = {{.name = "--split", .valueName = "top_bottom|side_by_side", .helpRank = 12}},
+                    .get = &getMember<&Settings::game, &GameSettings::split>,
+                    .set = &setMember<&Settings::game, &GameSettings::split>});
+
     rows.push_back({.key = "data", .type = SettingType::Folder,
                     .help = "Read the game data from DIR (default: the current folder when it holds the data, else "
                             "the installed data)",
@@ -192,6 +212,7 @@ constexpr SettingSection kSections[] = {
     {"mouse", nullptr},
     {"keys", "SDL key names (\"Left Shift\", \"Space\", \"Keypad 8\"...) or Mouse1 to Mouse5"},
     {"gamepad", nullptr},
+    {"game", nullptr},
 };
 
 const SettingRow& rowOf(std::string_view section, std::string_view key)

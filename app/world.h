@@ -12,6 +12,7 @@
 #include "assets/texture.h"
 #include "audio/audio.h"
 #include "game/chase_camera.h"
+#include "text/text_layer.h"
 #include "game/fire_frames.h"
 #include "game/game_sounds.h"
 #include "assets/model_ms3d.h"
@@ -33,7 +34,8 @@ struct World {
     SimWorld sim;             // everything that decides what happens
     std::array<PlayerCommand, kMaxPlayers> commands{};  // what the devices gave each player this frame
     StepEvents events;        // what the last frame's step raised
-    ChaseCamera camera;
+    std::array<ChaseCamera, kMaxLocalPlayers> cameras;  // one per local player's view
+    TextLayer text;  // the views' labels and notes; without a font, no text
     Model3ds carMesh;    // "car.3ds", the body of both cars
     Model3ds wheelMesh;  // "wheel.3ds", drawn for each wheel
     TextureId fireTextures[kFireFrameCount] = {};  // the muzzle flash, frame 0 first

@@ -298,7 +298,7 @@ void sound(benchmark::State& state)
         // the world has not moved since, so it plays again only what the
         // frame raised.
         GameSoundState probe = world.sounds;
-        const SoundScene scene{world.sim.cars, world.events, world.camera, 100, false};
+        const SoundScene scene{world.sim.cars, world.events, world.cameras[0], 100, false};
         Clock::time_point t = Clock::now();
         updateGameSounds(probe, world.audio, scene);
         update += msSince(t);

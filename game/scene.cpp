@@ -8,6 +8,7 @@
 #include "sim/weapon.h"
 #include "physics/car.h"
 #include "physics/physics_world.h"
+#include "sim/sim_world.h"
 
 #include <GL/gl.h>
 
@@ -92,15 +93,25 @@ void drawGround(TextureId ground)
     glEnd();
 }
 
-// In the same transform as the hand gun's muzzle.
-void drawPlayerAndGun(const SceneView& scene)
+// In the same transform as the hand gun's muzzle. A tint (red, green, blue)
+// is the colour the lit model is drawn in (the material follows the current
+// colour); the colour before it comes back after.
+void drawPlayerAndGun(const SceneView& scene, const Player& player, const SkeletonPose& pose,
+                      const float* tint = nullptr)
 {
-    beginPlayerModelTransform(playerModelTransform(scene.player));
-    scene.playerModel.draw(scene.playerPose);
-    scene.playerModel.pushJointMatrix(scene.playerPose, kGunJoint);
+    float before[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+    if (tint != nullptr) {
+        glGetFloatv(GL_CURRENT_COLOR, before);
+        glColor3fv(tint);
+    }
+    beginPlayerModelTransform(playerModelTransform(player));
+    scene.playerModel.draw(pose);
+    scene.playerModel.pushJointMatrix(pose, kGunJoint);
     scene.gunModel.draw();
     glPopMatrix();
     glPopMatrix();
+    if (tint != nullptr)
+        glColor4fv(before);
 }
 
 void drawFlashQuad()
@@ -117,13 +128,12 @@ void drawFlashQuad()
     glEnd();
 }
 
-void drawMuzzleFlash(const SceneView& scene)
+void drawMuzzleFlash(const SceneView& scene, const Player& player, const WeaponState& weapon)
 {
-    const WeaponState& weapon = scene.weapon;
     glPushMatrix();
     glTranslatef(weapon.shotOrigin.x, weapon.shotOrigin.y, weapon.shotOrigin.z);
     beginBillboard();
-    if (!scene.player.inCar)
+    if (!player.inCar)
         glScalef(0.5f, 0.5f, 0.5f);
     glColor3f(0.8f, 0.8f, 0.8f);
     glEnable(GL_BLEND);
@@ -181,11 +191,25 @@ void drawScene(const SceneView& scene)
     glEnable(GL_TEXTURE_2D);
     drawCars(scene);
     drawGround(scene.groundTexture);
-    if (!scene.player.inCar)
-        drawPlayerAndGun(scene);
+    if (scene.players.empty()) {
+        if (!scene.player.inCar)
+            drawPlayerAndGun(scene, scene.player, scene.playerPose);
+    } else {
+        for (std::size_t i = 0; i < scene.players.size(); ++i) {
+            const SimPlayer& p = scene.players[i];
+            if (!p.body.inCar)
+                drawPlayerAndGun(scene, p.body, p.pose, i == 0 ? nullptr : kPlayerColours[i % kPlayerColours.size()].data());
+        }
+    }
     glDisable(GL_LIGHTING);
-    if (scene.weapon.shotTimer > 0.0f)
-        drawMuzzleFlash(scene);
+    if (scene.players.empty()) {
+        if (scene.weapon.shotTimer > 0.0f)
+            drawMuzzleFlash(scene, scene.player, scene.weapon);
+    } else {
+        for (const SimPlayer& p : scene.players)
+            if (p.weapon.shotTimer > 0.0f)
+                drawMuzzleFlash(scene, p.body, p.weapon);
+    }
     drawTargetMarker(scene);
     // In the marker's state: red, unlit, the marker texture still bound.
     for (const Projectile& p : scene.projectiles)

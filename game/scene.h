@@ -11,9 +11,11 @@
 #include "game/fire_frames.h"
 #include "sim/projectile.h"
 
+#include <array>
 #include <span>
 
 class Car;
+struct SimPlayer;
 class Model3ds;
 class SkinnedModel;
 struct Player;
@@ -35,7 +37,24 @@ struct SceneView {
     std::span<const TextureId, kFireFrameCount> fireTextures;
     TextureId groundTexture = 0;
     TextureId markerTexture = 0;
+    // With several players, all of them (the viewer's body, weapon and pose
+    // above are one of these): each body on foot is drawn in its player's
+    // colour, each flash at its gun. Empty: the viewer alone.
+    std::span<const SimPlayer> players = {};
 };
+
+// Each player's colour, by index: the bodies, and the labels of their views.
+// The first player's is white, which leaves the model as it is.
+inline constexpr std::array<std::array<float, 3>, 8> kPlayerColours = {{
+    {1.0f, 1.0f, 1.0f},
+    {1.0f, 0.35f, 0.3f},
+    {0.35f, 0.6f, 1.0f},
+    {0.4f, 1.0f, 0.4f},
+    {1.0f, 0.85f, 0.3f},
+    {0.9f, 0.45f, 1.0f},
+    {0.3f, 1.0f, 0.95f},
+    {1.0f, 0.6f, 0.2f},
+}};
 
 void drawScene(const SceneView& scene);
 

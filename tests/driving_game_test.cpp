@@ -162,13 +162,13 @@ TEST_F(DrivingGame, LongFramesLeaveTheCameraBehind)
 {
     auto expectBehind = [this](const char* when) {
         SCOPED_TRACE(when);
-        const Vector3 eye = world.camera.eye();
+        const Vector3 eye = world.cameras[0].eye();
         ASSERT_TRUE(std::isfinite(eye.x) && std::isfinite(eye.y) && std::isfinite(eye.z));
         // A second at 40 frames a second, standing or coasting (a walking
         // player is followed with a lag, by design).
         platform.releaseAllKeys();
         frames(40);
-        const ChaseCamera& camera = world.camera;
+        const ChaseCamera& camera = world.cameras[0];
         const Vector3 offset = subtract(camera.eye(), camera.followPoint);
         const float headingX = camera.followDirection.x, headingZ = camera.followDirection.z;
         const float headingLength = std::hypot(headingX, headingZ);

@@ -253,7 +253,7 @@ TEST_F(StartedGame, AnHourLongFrameRunsNoMoreThanASecondsSteps)
         const Vector3 p = car.partPosition(0);
         EXPECT_TRUE(std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z));
     }
-    EXPECT_TRUE(std::isfinite(world.sim.players[0].body.viewerPosition.x) && std::isfinite(world.camera.eye().x));
+    EXPECT_TRUE(std::isfinite(world.sim.players[0].body.viewerPosition.x) && std::isfinite(world.cameras[0].eye().x));
 }
 
 TEST(FrameTimer, TickWrapGivesTheSmallPositiveDifference)

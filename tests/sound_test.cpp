@@ -585,7 +585,7 @@ PlayedWith playWithOptions(const std::vector<std::string>& options)
                 played.places.insert(played.places.end(), {p.x, p.y, p.z});
             }
         played.places.insert(played.places.end(),
-                             {world.sim.players[0].body.position.x, world.sim.players[0].body.position.z, world.camera.eye().x});
+                             {world.sim.players[0].body.position.x, world.sim.players[0].body.position.z, world.cameras[0].eye().x});
     }
     played.sound = platform.capturedAudio();
     finishTurfwar(world);

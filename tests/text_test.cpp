@@ -307,6 +307,9 @@ void setThreeDimensionalState(GLuint someTexture)
     glDisable(GL_TEXTURE_2D);
     glBindTexture(GL_TEXTURE_2D, someTexture);
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+    // The game's models take their lit colour from the current colour.
+    glEnable(GL_COLOR_MATERIAL);
+    glColorMaterial(GL_FRONT, GL_AMBIENT_AND_DIFFUSE);
     glColor4f(0.25f, 0.5f, 0.75f, 1.0f);
 }
 
@@ -349,6 +352,11 @@ std::vector<std::pair<std::string, float>> readGlState()
     GLint envMode = 0;
     glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &envMode);
     state.emplace_back("texture environment", static_cast<float>(envMode));
+    // The text's colour must not stay behind in a material that follows the colour.
+    float diffuse[4] = {};
+    glGetMaterialfv(GL_FRONT, GL_DIFFUSE, diffuse);
+    for (int i = 0; i < 4; ++i)
+        state.emplace_back("material diffuse " + std::to_string(i), diffuse[i]);
     return state;
 }
 
@@ -395,7 +403,10 @@ TEST(TextLayer, DrawsItsColourInsideTheTextBoxOnlyAndPutsTheStateBack)
             const TextPass pass(d.viewportX, 0, 128, kWindowHeight);
             text.draw(d.text, d.x, d.y, d.height, TextColour{1.0f, 0.5f, 0.0f, 1.0f});
         }
-        EXPECT_EQ(readGlState(), before);
+        const auto after = readGlState();
+        ASSERT_EQ(after.size(), before.size());
+        for (std::size_t i = 0; i < after.size(); ++i)
+            EXPECT_EQ(after[i], before[i]);
         EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 
         const Pixels pixels = readWindow();

@@ -11,8 +11,10 @@ namespace {
 // The attribute groups holding every switch the pass and the draws touch
 // (see text_layer.h); the matrices are saved by value instead, so the pass
 // needs no room on the caller's matrix stacks.
+// The lighting bit for the materials (see the pass's end).
 constexpr GLbitfield kSavedAttributes = GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT | GL_CURRENT_BIT | GL_DEPTH_BUFFER_BIT |
-                                        GL_TEXTURE_BIT | GL_VIEWPORT_BIT | GL_TRANSFORM_BIT | GL_POLYGON_BIT;
+                                        GL_TEXTURE_BIT | GL_VIEWPORT_BIT | GL_TRANSFORM_BIT | GL_POLYGON_BIT |
+                                        GL_LIGHTING_BIT;
 
 // The atlas as a texture, leaving the caller's binding and unpack alignment
 // as they were. 0 when GL cannot take it.
@@ -146,6 +148,14 @@ TextPass::TextPass(int viewportX, int viewportY, int viewportWidth, int viewport
 TextPass::~TextPass()
 {
     glPopAttrib();
+    // Colour material (as the game lights its models) took the text's colour
+    // into the material, and neither popping the colour nor setting the same
+    // colour again takes it out; switching the tracking on again does, from
+    // the colour as it now is.
+    if (glIsEnabled(GL_COLOR_MATERIAL) == GL_TRUE) {
+        glDisable(GL_COLOR_MATERIAL);
+        glEnable(GL_COLOR_MATERIAL);
+    }
     glMatrixMode(GL_PROJECTION);
     glLoadMatrixf(projection_);
     glMatrixMode(GL_MODELVIEW);

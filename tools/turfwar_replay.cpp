@@ -178,7 +178,7 @@ nlohmann::json describe(const World& world, std::uint32_t startTicks, HeadlessPl
     state["frame"] = world.framesRun;
     state["timeMs"] = static_cast<std::uint32_t>(platform.ticks() - startTicks);
     describeSimWorld(world.sim, state);
-    state["camera"] = {{"eye", vec3Json(world.camera.eye())}, {"lookAt", vec3Json(world.camera.lookAtPoint())}};
+    state["camera"] = {{"eye", vec3Json(world.cameras[0].eye())}, {"lookAt", vec3Json(world.cameras[0].lookAtPoint())}};
     // Only once a pad has been seen, so scripts without one describe the
     // game as they always did.
     if (padSeen) {
