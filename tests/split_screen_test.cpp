@@ -1,0 +1,116 @@
+// Split screen drawn for real (headless, Mesa): each local player's view
+// shows that player's label in their colour, in that view only, and one
+// player's game has no label at all.
+
+#include "app/error_box.h"
+#include "app/game.h"
+#include "app/headless_platform.h"
+#include "app/split_views.h"
+#include "game/scene.h"
+
+#include "game_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdlib>
+
+namespace {
+
+// Pixels of this colour (give or take the 16-bit window's rounding) inside
+// rect of a frame, both with GL's bottom-left origin.
+int countColour(const FrameImage& frame, const ViewRect& rect, const std::array<float, 3>& colour)
+{
+    int n = 0;
+    for (int y = rect.y; y < rect.y + rect.height; ++y) {
+        const int row = y;
+        for (int x = rect.x; x < rect.x + rect.width; ++x) {
+            const std::size_t at = (static_cast<std::size_t>(row) * static_cast<std::size_t>(frame.width) +
+                                    static_cast<std::size_t>(x)) * 3;
+            bool same = true;
+            for (int c = 0; c < 3; ++c)
+                same = same && std::abs(static_cast<int>(frame.rgb[at + static_cast<std::size_t>(c)]) -
+                                        static_cast<int>(colour[static_cast<std::size_t>(c)] * 255.0f + 0.5f)) <= 8;
+            n += same ? 1 : 0;
+        }
+    }
+    return n;
+}
+
+FrameImage drawGame(int players)
+{
+    GameFolder folder;
+    HeadlessPlatform platform;
+    setErrorBoxPlatform(&platform);
+    World world(platform);
+    world.settings.game.players = players;
+    EXPECT_TRUE(world.window.create(16, 800, 600, "split", false));
+    EXPECT_TRUE(initGame(world));
+    platform.setCaptureFrames(true);
+    for (int frame = 0; frame < 3; ++frame) {
+        platform.advanceTicks(16);
+        runLoopPass(world);
+    }
+    FrameImage image = platform.lastFrame();
+    world.window.destroy();
+    setErrorBoxPlatform(nullptr);
+    return image;
+}
+
+}  // namespace
+
+TEST(SplitScreen, EachViewShowsItsOwnPlayersLabelOnly)
+{
+    for (const int players : {2, 3, 4}) {
+        SCOPED_TRACE(players);
+        const FrameImage frame = drawGame(players);
+        ASSERT_EQ(frame.width, 800);
+        ASSERT_EQ(frame.height, 600);
+        const auto views = splitViews(players, SplitLayout::TopBottom, 800, 600);
+        // The first player's label is white, which the sky's clouds hold too;
+        // the others' colours are the labels' alone.
+        for (int p = 1; p < players; ++p) {
+            const auto& colour = kPlayerColours[static_cast<std::size_t>(p)];
+            for (int v = 0; v < players; ++v) {
+                const int n = countColour(frame, views[static_cast<std::size_t>(v)], colour);
+                if (v == p)
+                    EXPECT_GE(n, 4) << n << " player " << p + 1 << "'s label missing from their view";
+                else
+                    EXPECT_EQ(n, 0) << "player " << p + 1 << "'s label colour in view " << v + 1;
+            }
+        }
+        if (players == 3) {
+            // The fourth quarter stays the clear colour.
+            const ViewRect spare{400, 0, 400, 300};
+            EXPECT_EQ(countColour(frame, spare, {0.5f, 0.5f, 0.5f}), 400 * 300);
+        }
+    }
+}
+
+TEST(SplitScreen, ViewsShareTheWindowWithoutGapsOrOverlap)
+{
+    for (const int players : {1, 2, 3, 4}) {
+        for (const SplitLayout layout : {SplitLayout::TopBottom, SplitLayout::SideBySide}) {
+            for (const auto& [w, h] : {std::pair{800, 600}, std::pair{801, 599}, std::pair{1, 1}}) {
+                const auto views = splitViews(players, layout, w, h);
+                std::vector<int> covered(static_cast<std::size_t>(w * h), 0);
+                for (int i = 0; i < players; ++i)
+                    for (int y = views[i].y; y < views[i].y + views[i].height; ++y)
+                        for (int x = views[i].x; x < views[i].x + views[i].width; ++x)
+                            ++covered[static_cast<std::size_t>(y * w + x)];
+                int once = 0;
+                for (const int c : covered) {
+                    EXPECT_LE(c, 1);
+                    once += c == 1 ? 1 : 0;
+                }
+                // Three players leave the fourth quarter to the clear colour.
+                const int expected = players == 3 ? w * h - (w / 2) * (h / 2) : w * h;
+                EXPECT_EQ(once, expected) << players << " players, " << w << "x" << h;
+                // The inset stays inside its view.
+                const ViewRect inset = insetOf(views[0]);
+                EXPECT_LE(inset.width, views[0].width);
+                EXPECT_LE(inset.y + inset.height, views[0].y + views[0].height);
+            }
+        }
+    }
+}
