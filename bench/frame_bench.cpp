@@ -31,10 +31,11 @@ double msSince(Clock::time_point start)
 }
 
 struct Game {
-    Game()
+    explicit Game(int players = 1)
     {
         std::filesystem::current_path(TURFWAR_GAME_DIR);
         platform.queueAnswer(MessageBoxAnswer::No);
+        world.settings.game.players = players;
         started = startTurfwar(world) == kExitOk;
     }
     ~Game() { finishTurfwar(world); }
@@ -265,6 +266,48 @@ void frame(benchmark::State& state)
     state.counters["x_floor"] = frameMs / floorMs;
 }
 BENCHMARK(frame)->ArgName("driving")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(600);
+
+// The driving frame (in car 0, throttle held, the wheel swung from side to
+// side, the car's gun fired now and then) with one player and with two
+// sharing the window: the whole frame, finished, at 800 x 600. x_single is
+// a line's frame against the one-player line of the same run. Goal: two
+// players at most 1.5 times one.
+void splitScreenFrame(benchmark::State& state)
+{
+    static double singleMs = 0.0;
+    const int players = static_cast<int>(state.range(0));
+    Game game(players);
+    if (!game.started || !getIn(game)) {
+        state.SkipWithError("the game did not start, or the player did not get in");
+        return;
+    }
+    game.platform.setKeyDown(Key::W, true);
+    double whole = 0.0;
+    int n = 0;
+    for (auto _ : state) {
+        game.platform.advanceTicks(16);
+        if (n % 40 == 0)
+            game.platform.click();
+        if (n % 60 == 0) {
+            const bool left = (n / 60) % 2 == 0;
+            game.platform.setKeyDown(Key::A, left);
+            game.platform.setKeyDown(Key::D, !left);
+        }
+        const Clock::time_point t = Clock::now();
+        while (runLoopPass(game.world) != LoopPass::FrameRun) {
+        }
+        glFinish();
+        whole += msSince(t);
+        ++n;
+    }
+    const double frameMs = whole / n;
+    if (players == 1)
+        singleMs = frameMs;
+    state.counters["frame_ms"] = frameMs;
+    if (singleMs > 0.0)
+        state.counters["x_single"] = frameMs / singleMs;
+}
+BENCHMARK(splitScreenFrame)->ArgName("players")->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->Iterations(600);
 
 // Sound: the game's own audio work in a frame (reading the world, moving the
 // listener and the voices), on foot (argument 0, walking and firing) and
