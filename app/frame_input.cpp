@@ -46,20 +46,26 @@ bool bindingHeld(const Platform& platform, const Binding& binding)
 PlayerCommand readFrameInput(Platform& platform, const Settings& settings, InputMemory& memory, bool driving,
                              float dt)
 {
+    return readPlayerInput(platform, settings, memory, platform.padState(), true, driving, dt);
+}
+
+PlayerCommand readPlayerInput(Platform& platform, const Settings& settings, InputMemory& memory,
+                              const PadState& pad, bool withKeyboard, bool driving, float dt)
+{
     const KeyBindings& keys = settings.keys;
-    const PadState pad = platform.padState();
+    const auto held = [&](Action action) { return withKeyboard && bindingHeld(platform, bound(keys, action)); };
     PlayerCommand in;
-    in.forward = bindingHeld(platform, bound(keys, Action::Forward));
-    in.back = bindingHeld(platform, bound(keys, Action::Back));
-    in.left = bindingHeld(platform, bound(keys, Action::Left));
-    in.right = bindingHeld(platform, bound(keys, Action::Right));
-    in.run = bindingHeld(platform, bound(keys, Action::Run)) || pad.button(PadButton::LeftStick);
-    in.enterLeave = bindingHeld(platform, bound(keys, Action::EnterLeave)) || pad.button(PadButton::Y);
+    in.forward = held(Action::Forward);
+    in.back = held(Action::Back);
+    in.left = held(Action::Left);
+    in.right = held(Action::Right);
+    in.run = held(Action::Run) || pad.button(PadButton::LeftStick);
+    in.enterLeave = held(Action::EnterLeave) || pad.button(PadButton::Y);
 
     // A fire bound to a mouse button is a window message (one shot per press,
     // whenever it comes); a key or the pad fires on its frame's going down.
     const Binding& fire = bound(keys, Action::Fire);
-    const bool fireKey = fire.kind == Binding::Kind::Key && platform.isScancodeDown(fire.code);
+    const bool fireKey = withKeyboard && fire.kind == Binding::Kind::Key && platform.isScancodeDown(fire.code);
     const bool padFire = pad.button(PadButton::RightShoulder) ||
                          (!driving && pad.axis(PadAxis::RightTrigger) >= kTriggerPressed);
     const bool fireHeld = fireKey || padFire;
@@ -78,7 +84,8 @@ PlayerCommand readFrameInput(Platform& platform, const Settings& settings, Input
     in.brake = percent(pad.axis(PadAxis::LeftTrigger));
 
     float look[2] = {0.0f, 0.0f};
-    readMouseLook(platform, look);
+    if (withKeyboard)
+        readMouseLook(platform, look);
     const MouseSettings& mouse = settings.mouse;
     in.lookYaw = look[0] * mouse.sensitivity;
     in.lookPitch = look[1] * mouse.sensitivity;
@@ -110,14 +117,20 @@ void pressMouseButton(InputMemory& memory, const KeyBindings& keys, int windowBu
         memory.mouseFirePressed = true;
 }
 
-void rumbleForEvents(Platform& platform, const StepEvents& events, int player)
+void rumbleForEvents(Platform& platform, const StepEvents& events, int player, int slot)
 {
+    const auto rumble = [&](float strength, std::uint32_t ms) {
+        if (slot < 0)
+            platform.rumblePad(strength, ms);
+        else
+            platform.rumblePad(slot, strength, ms);
+    };
     for (const StepEvent& event : events) {
         if (event.player != player)
             continue;
         if (event.kind == StepEventKind::ShotFired)
-            platform.rumblePad(kShotRumbleStrength, kShotRumbleMs);
+            rumble(kShotRumbleStrength, kShotRumbleMs);
         else if (event.kind == StepEventKind::WheelOff)
-            platform.rumblePad(kWheelOffRumbleStrength, kWheelOffRumbleMs);
+            rumble(kWheelOffRumbleStrength, kWheelOffRumbleMs);
     }
 }

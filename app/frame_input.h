@@ -48,6 +48,10 @@ bool bindingHeld(const Platform& platform, const Binding& binding);
 // a mouse press held in memory.
 PlayerCommand readFrameInput(Platform& platform, const Settings& settings, InputMemory& memory, bool driving,
                              float dt);
+// The same for one player of several: the keyboard and mouse only when
+// withKeyboard (the first player's), and the given pad (at rest when none).
+PlayerCommand readPlayerInput(Platform& platform, const Settings& settings, InputMemory& memory,
+                              const PadState& pad, bool withKeyboard, bool driving, float dt);
 
 // The quit action at the end of the frame: its bound key or button, or the
 // pad's Back and Start held together.
@@ -67,5 +71,5 @@ inline constexpr float kWheelOffRumbleStrength = 1.0f;
 inline constexpr std::uint32_t kWheelOffRumbleMs = 400;
 
 // The rumble for what the step raised: a shot player fired, a wheel player
-// knocked off.
-void rumbleForEvents(Platform& platform, const StepEvents& events, int player);
+// knocked off; on the driving pad, or (slot 0 and up) on that slot's pad.
+void rumbleForEvents(Platform& platform, const StepEvents& events, int player, int slot = -1);

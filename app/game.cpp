@@ -262,8 +262,8 @@ void drawViewText(World& world, std::size_t index, const ViewRect& view)
     const bool driving = world.sim.players[index].body.inCar;
     const float top = driving ? static_cast<float>(view.height - insetOf(view).height) + margin : margin;
     world.text.draw(label, margin, top, height, colour);
-    if (index > 0)
-        world.text.draw("Waiting for a pad", margin, top + height * 1.2f, height * 0.6f, colour);
+    if (index > 0 && world.padSeats.slotOf[index] < 0)
+        world.text.draw("Press Start on a pad to join", margin, top + height * 1.2f, height * 0.6f, colour);
 }
 
 // Several players: the window cleared once, then each view in its own
@@ -388,6 +388,34 @@ bool initGame(World& world)
     return true;
 }
 
+namespace {
+
+// Every player's command for the frame. One player takes every device, as
+// the game always has; of several, the first has the keyboard and mouse and
+// the others each their pad (a player without one stands still).
+void readCommands(World& world, float dt)
+{
+    Platform& platform = world.platform;
+    const std::size_t players = world.sim.players.size();
+    if (players == 1) {
+        world.commands[0] =
+            readFrameInput(platform, world.settings, world.inputMemory, world.sim.players.front().body.inCar, dt);
+        return;
+    }
+    seatPads(world.padSeats, platform, static_cast<int>(players));
+    world.commands[0] = readPlayerInput(platform, world.settings, world.inputMemory, PadState{}, true,
+                                        world.sim.players[0].body.inCar, dt);
+    for (std::size_t p = 1; p < players && p < world.padSeats.slotOf.size(); ++p) {
+        const int slot = world.padSeats.slotOf[p];
+        world.commands[p] = slot < 0 ? PlayerCommand{}
+                                     : readPlayerInput(platform, world.settings, world.padInputMemory[p],
+                                                       platform.padState(slot), false,
+                                                       world.sim.players[p].body.inCar, dt);
+    }
+}
+
+}  // namespace
+
 void runFrame(World& world)
 {
     Platform& platform = world.platform;
@@ -397,13 +425,18 @@ void runFrame(World& world)
     // Nothing is pumped during a frame, so every device reads the same now
     // as at the points of the frame that use it; only the quit test, after
     // the swap, reads again.
-    world.commands[0] =
-        readFrameInput(platform, world.settings, world.inputMemory, world.sim.players.front().body.inCar, dt);
+    readCommands(world, dt);
 
     world.events.clear();
     const std::span<const PlayerCommand> commands(world.commands.data(), world.sim.players.size());
     world.lastFramePhysicsSteps = stepWorld(world.sim, commands, dt, world.events);
-    rumbleForEvents(platform, world.events, 0);
+    if (world.sim.players.size() == 1) {
+        rumbleForEvents(platform, world.events, 0);
+    } else {
+        for (std::size_t p = 1; p < world.sim.players.size() && p < world.padSeats.slotOf.size(); ++p)
+            if (world.padSeats.slotOf[p] >= 0)
+                rumbleForEvents(platform, world.events, static_cast<int>(p), world.padSeats.slotOf[p]);
+    }
 
     updateCameras(world, dt);
     if (world.sim.players.size() > 1) {

@@ -43,28 +43,49 @@ void HeadlessPlatform::setScancodeDown(int scancode, bool down)
 
 void HeadlessPlatform::releaseAllKeys() { keysDown_.reset(); }
 
-void HeadlessPlatform::connectPad() { pad_.connected = true; }
+namespace {
+bool padSlotInRange(int slot) { return slot >= 0 && slot < kPadSlots; }
+}  // namespace
 
-void HeadlessPlatform::disconnectPad() { pad_ = PadState{}; }
-
-void HeadlessPlatform::setPadAxis(PadAxis axis, float value)
+void HeadlessPlatform::connectPad(int slot)
 {
-    if (!pad_.connected)
+    if (padSlotInRange(slot))
+        pads_[static_cast<std::size_t>(slot)].connected = true;
+}
+
+void HeadlessPlatform::disconnectPad(int slot)
+{
+    if (padSlotInRange(slot))
+        pads_[static_cast<std::size_t>(slot)] = PadState{};
+}
+
+void HeadlessPlatform::setPadAxis(PadAxis axis, float value, int slot)
+{
+    if (!padSlotInRange(slot) || !pads_[static_cast<std::size_t>(slot)].connected)
         return;
     const bool trigger = axis == PadAxis::LeftTrigger || axis == PadAxis::RightTrigger;
-    pad_.axes[static_cast<int>(axis)] = std::clamp(value, trigger ? 0.0f : -1.0f, 1.0f);
+    pads_[static_cast<std::size_t>(slot)].axes[static_cast<int>(axis)] =
+        std::clamp(value, trigger ? 0.0f : -1.0f, 1.0f);
+    drivingPad_ = slot;
 }
 
-void HeadlessPlatform::setPadButton(PadButton button, bool down)
+void HeadlessPlatform::setPadButton(PadButton button, bool down, int slot)
 {
-    if (pad_.connected)
-        pad_.buttons[static_cast<int>(button)] = down;
+    if (!padSlotInRange(slot) || !pads_[static_cast<std::size_t>(slot)].connected)
+        return;
+    pads_[static_cast<std::size_t>(slot)].buttons[static_cast<int>(button)] = down;
+    drivingPad_ = slot;
 }
 
-void HeadlessPlatform::rumblePad(float strength, std::uint32_t durationMs)
+PadState HeadlessPlatform::padState(int slot) const
 {
-    if (pad_.connected && padRumbles_)
-        rumbles_.push_back({strength, durationMs, ticks_});
+    return padSlotInRange(slot) ? pads_[static_cast<std::size_t>(slot)] : PadState{};
+}
+
+void HeadlessPlatform::rumblePad(int slot, float strength, std::uint32_t durationMs)
+{
+    if (padSlotInRange(slot) && pads_[static_cast<std::size_t>(slot)].connected && padRumbles_)
+        rumbles_.push_back({strength, durationMs, ticks_, slot});
 }
 
 void HeadlessPlatform::moveMouse(int dx, int dy)

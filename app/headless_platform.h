@@ -14,6 +14,7 @@
 
 #include <bitset>
 #include <climits>
+#include <array>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -38,6 +39,7 @@ struct RecordedRumble {
     float strength = 0.0f;
     std::uint32_t durationMs = 0;
     std::uint32_t atTicks = 0;
+    int slot = 0;  // the pad's
 };
 
 // The longest stretch of sound one headless frame renders, in seconds: a
@@ -65,14 +67,16 @@ public:
     // Any key by scancode (0 to kScancodeCount - 1).
     void setScancodeDown(int scancode, bool down);
     void releaseAllKeys();
-    // One pad, plugged in and pulled out at will. Pulling it out puts every
-    // stick, trigger and button back to rest; while it is out, axes and
-    // buttons set on it are dropped, as a real pad sends nothing.
-    void connectPad();
-    void disconnectPad();
+    // Pads in slots 0 to kPadSlots - 1 (slot 0 unless said), plugged in and
+    // pulled out at will. Pulling one out puts every stick, trigger and
+    // button back to rest; while it is out, axes and buttons set on it are
+    // dropped, as a real pad sends nothing. The driving pad is the one used
+    // last (slot 0 until another is). A slot out of range is ignored.
+    void connectPad(int slot = 0);
+    void disconnectPad(int slot = 0);
     // Sticks -1 to 1, triggers 0 to 1; values beyond are clamped.
-    void setPadAxis(PadAxis axis, float value);
-    void setPadButton(PadButton button, bool down);
+    void setPadAxis(PadAxis axis, float value, int slot = 0);
+    void setPadButton(PadButton button, bool down, int slot = 0);
     // Whether the pad can rumble (it can by default).
     void setPadRumbles(bool rumbles) { padRumbles_ = rumbles; }
     // Right and down positive, like a real mouse; it adds up until the game
@@ -160,8 +164,10 @@ public:
     std::uint32_t ticks() override { return ticks_; }
     bool isScancodeDown(int scancode) const override;
     bool isMouseButtonDown(int button) const override;
-    PadState padState() const override { return pad_; }
-    void rumblePad(float strength, std::uint32_t durationMs) override;
+    PadState padState() const override { return pads_[static_cast<std::size_t>(drivingPad_)]; }
+    void rumblePad(float strength, std::uint32_t durationMs) override { rumblePad(drivingPad_, strength, durationMs); }
+    PadState padState(int slot) const override;
+    void rumblePad(int slot, float strength, std::uint32_t durationMs) override;
     void takeMouseMotion(int& dx, int& dy) override;
     void setCursorVisible(bool visible) override { cursorVisible_ = visible; }
     bool stopRequested() const override { return stopRequested_; }
@@ -172,7 +178,8 @@ private:
     std::uint32_t ticks_ = 0;
     std::bitset<kScancodeCount> keysDown_;
     unsigned mouseButtonsDown_ = 0;  // bit n for SDL button n, as the queued events leave them
-    PadState pad_;
+    std::array<PadState, kPadSlots> pads_{};
+    int drivingPad_ = 0;
     bool padRumbles_ = true;
     std::vector<RecordedRumble> rumbles_;
     int mouseDx_ = 0;

@@ -46,9 +46,12 @@ enum class PadButton {
     DpadUp, DpadDown, DpadLeft, DpadRight,
 };
 inline constexpr int kPadButtonCount = 15;
+// Pads told apart for several players, one a slot.
+inline constexpr int kPadSlots = 4;
 
-// The pad that drives the game this frame (of several, the one used last).
-// With none connected everything is at rest.
+// A pad as it is now: the pad that drives a one-player game (of several,
+// the one used last), or the pad in one slot. With none connected
+// everything is at rest.
 struct PadState {
     bool connected = false;
     // Sticks -1 ... 1, right and down positive; triggers 0 ... 1 (pulled).
@@ -151,6 +154,12 @@ public:
     // Shakes the driving pad, strength 0 to 1, for durationMs; nothing
     // happens where there is no pad or it cannot rumble.
     virtual void rumblePad(float strength, std::uint32_t durationMs) = 0;
+    // The pads by slot, for several players: a pad plugged in takes the
+    // lowest free slot (0 to kPadSlots - 1) and keeps it until it is pulled
+    // out, so a player keeps their pad. An empty slot is a pad at rest, not
+    // connected; a slot out of range is empty.
+    virtual PadState padState(int slot) const = 0;
+    virtual void rumblePad(int slot, float strength, std::uint32_t durationMs) = 0;
     // The mouse's movement since the last call, in pixels, right and down
     // positive; zero while the mouse is not captured.
     virtual void takeMouseMotion(int& dx, int& dy) = 0;

@@ -197,7 +197,11 @@ void SdlGamepads::open(int deviceIndex)
         std::fprintf(stderr, "turfwar: cannot open the pad: %s\n", SDL_GetError());
         return;
     }
-    pads_.push_back({id, controller});
+    // The lowest slot no pad holds.
+    int slot = 0;
+    while (slot < kPadSlots && inSlot(slot) != nullptr)
+        ++slot;
+    pads_.push_back({id, controller, slot < kPadSlots ? slot : -1});
     // The first pad drives until another is used.
     if (driving_ < 0)
         driving_ = id;
@@ -225,10 +229,20 @@ SDL_GameController* SdlGamepads::driving() const
     return nullptr;
 }
 
-PadState SdlGamepads::state() const
+SDL_GameController* SdlGamepads::inSlot(int slot) const
+{
+    for (const Pad& pad : pads_) {
+        if (pad.slot == slot)
+            return pad.controller;
+    }
+    return nullptr;
+}
+
+namespace {
+
+PadState stateOf(SDL_GameController* controller)
 {
     PadState state;
-    SDL_GameController* controller = driving();
     if (controller == nullptr)
         return state;
     state.connected = true;
@@ -244,12 +258,26 @@ PadState SdlGamepads::state() const
     return state;
 }
 
-void SdlGamepads::rumble(float strength, std::uint32_t durationMs)
+void rumbleController(SDL_GameController* controller, float strength, std::uint32_t durationMs)
 {
-    SDL_GameController* controller = driving();
     if (controller == nullptr)
         return;
     const auto level = static_cast<Uint16>(std::clamp(strength, 0.0f, 1.0f) * 65535.0f);
     // A pad without motors says so with -1; there is nothing to do about it.
     SDL_GameControllerRumble(controller, level, level, durationMs);
+}
+
+}  // namespace
+
+PadState SdlGamepads::state() const { return stateOf(driving()); }
+PadState SdlGamepads::state(int slot) const { return stateOf(inSlot(slot)); }
+
+void SdlGamepads::rumble(float strength, std::uint32_t durationMs)
+{
+    rumbleController(driving(), strength, durationMs);
+}
+
+void SdlGamepads::rumble(int slot, float strength, std::uint32_t durationMs)
+{
+    rumbleController(inSlot(slot), strength, durationMs);
 }

@@ -59,13 +59,18 @@ public:
     bool handleEvent(const SDL_Event& event);
     PadState state() const;
     void rumble(float strength, std::uint32_t durationMs);
+    // The pad in a slot (see Platform::padState(int)).
+    PadState state(int slot) const;
+    void rumble(int slot, float strength, std::uint32_t durationMs);
 
 private:
     struct Pad {
         SDL_JoystickID id = -1;
         SDL_GameController* controller = nullptr;
+        int slot = -1;  // -1: more pads than slots
     };
     SDL_GameController* driving() const;
+    SDL_GameController* inSlot(int slot) const;
     void open(int deviceIndex);
     void close(SDL_JoystickID id);
 

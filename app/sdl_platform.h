@@ -38,6 +38,11 @@ public:
     bool isMouseButtonDown(int button) const override;
     PadState padState() const override { return pads_.state(); }
     void rumblePad(float strength, std::uint32_t durationMs) override { pads_.rumble(strength, durationMs); }
+    PadState padState(int slot) const override { return pads_.state(slot); }
+    void rumblePad(int slot, float strength, std::uint32_t durationMs) override
+    {
+        pads_.rumble(slot, strength, durationMs);
+    }
     void takeMouseMotion(int& dx, int& dy) override;
     void setCursorVisible(bool visible) override;
     bool stopRequested() const override { return stops_.stopped(); }

@@ -6,6 +6,7 @@
 #include "app/frame_input.h"
 #include "app/game_window.h"
 #include "app/input.h"
+#include "app/pad_seats.h"
 #include "app/platform.h"
 #include "app/settings.h"
 #include "assets/model_3ds.h"
@@ -30,7 +31,9 @@ struct World {
     GameWindow window;
     bool quitRequested = false;  // Escape was held at the end of a frame, or the start was stopped
     FrameTimer frameTimer;
-    InputMemory inputMemory;  // what the input keeps between frames
+    InputMemory inputMemory;  // what the input keeps between frames (the first player's)
+    std::array<InputMemory, kMaxLocalPlayers> padInputMemory;  // the same for the other players' pads
+    PadSeats padSeats;        // with several players, whose pad is whose
     SimWorld sim;             // everything that decides what happens
     std::array<PlayerCommand, kMaxPlayers> commands{};  // what the devices gave each player this frame
     StepEvents events;        // what the last frame's step raised

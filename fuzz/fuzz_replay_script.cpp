@@ -17,7 +17,7 @@ namespace {
 bool sameCommand(const ScriptCommand& x, const ScriptCommand& y)
 {
     return x.type == y.type && x.line == y.line && x.a == y.a && x.b == y.b && x.value == y.value &&
-           x.codes == y.codes && x.path == y.path;
+           x.codes == y.codes && x.path == y.path && x.pad == y.pad;
 }
 
 bool usable(const ScriptCommand& c)
@@ -46,7 +46,7 @@ bool usable(const ScriptCommand& c)
     case Type::Screenshot:
         return !c.path.empty();
     default:
-        return true;
+        return c.pad >= 0 && c.pad < kPadSlots;
     }
 }
 

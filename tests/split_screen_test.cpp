@@ -114,3 +114,68 @@ TEST(SplitScreen, ViewsShareTheWindowWithoutGapsOrOverlap)
         }
     }
 }
+
+// Pads seat players in the order they come, a pulled pad leaves its player
+// standing with the note, and a pad plugged in (or a free pad's Start)
+// takes the first player waiting.
+TEST(SplitScreen, PadsSeatPlayersAndAPulledPadLeavesItsPlayerWaiting)
+{
+    GameFolder folder;
+    HeadlessPlatform platform;
+    setErrorBoxPlatform(&platform);
+    World world(platform);
+    world.settings.game.players = 3;
+    ASSERT_TRUE(world.window.create(16, 320, 240, "pads", false));
+    ASSERT_TRUE(initGame(world));
+    const auto frame = [&] {
+        platform.advanceTicks(50);
+        while (runLoopPass(world) != LoopPass::FrameRun) {
+        }
+    };
+    const auto z = [&](int p) { return world.sim.players[static_cast<std::size_t>(p)].body.position.z; };
+
+    platform.connectPad(2);  // in before the first frame: the first waiting player's
+    frame();
+    EXPECT_EQ(world.padSeats.slotOf[1], 2);
+    EXPECT_EQ(world.padSeats.slotOf[2], -1);
+
+    platform.setPadAxis(PadAxis::LeftY, -1.0f, 2);
+    frame();
+    const float walked = z(1);
+    EXPECT_LT(walked, -30.0f);  // forward from the start, facing -z
+    EXPECT_EQ(z(2), -60.0f);    // no pad: stands
+
+    platform.disconnectPad(2);
+    frame();
+    frame();
+    EXPECT_EQ(world.padSeats.slotOf[1], -1);
+    EXPECT_EQ(z(1), walked);  // stands while it waits
+
+    // A pad plugged in takes the first player waiting: the second again.
+    platform.connectPad(0);
+    frame();
+    EXPECT_EQ(world.padSeats.slotOf[1], 0);
+    platform.connectPad(1);
+    frame();
+    EXPECT_EQ(world.padSeats.slotOf[2], 1);
+    platform.setPadAxis(PadAxis::LeftY, -1.0f, 1);
+    frame();
+    EXPECT_LT(z(2), -60.0f);
+
+    // A pad that comes when no one waits stays free; once a player waits,
+    // its Start seats them.
+    platform.connectPad(3);
+    frame();
+    EXPECT_EQ(playerOfPad(world.padSeats, 3), -1);
+    platform.disconnectPad(0);
+    frame();
+    EXPECT_EQ(world.padSeats.slotOf[1], -1);
+    platform.setPadButton(PadButton::Start, true, 3);
+    frame();
+    EXPECT_EQ(world.padSeats.slotOf[1], 3);
+    // The keyboard stays the first player's: a pad moves no one else.
+    EXPECT_EQ(world.sim.players[0].body.position.z, 0.0f);
+
+    world.window.destroy();
+    setErrorBoxPlatform(nullptr);
+}

@@ -183,9 +183,13 @@ nlohmann::json describe(const World& world, std::uint32_t startTicks, HeadlessPl
     // game as they always did.
     if (padSeen) {
         nlohmann::json rumbles = nlohmann::json::array();
-        for (const RecordedRumble& r : platform.rumbles())
-            rumbles.push_back({{"strength", r.strength}, {"durationMs", r.durationMs},
-                               {"timeMs", static_cast<std::uint32_t>(r.atTicks - startTicks)}});
+        for (const RecordedRumble& r : platform.rumbles()) {
+            nlohmann::json rumble = {{"strength", r.strength}, {"durationMs", r.durationMs},
+                                     {"timeMs", static_cast<std::uint32_t>(r.atTicks - startTicks)}};
+            if (r.slot != 0)
+                rumble["pad"] = r.slot + 1;  // pad 1's lines as they always were
+            rumbles.push_back(rumble);
+        }
         state["pad"] = {{"connected", platform.padState().connected}, {"rumbles", rumbles}};
     }
     return state;
@@ -258,6 +262,7 @@ int main(int argc, char** argv)
     std::optional<std::string> audioOut;
     std::optional<std::string> audioDevice;
     std::optional<std::string> recordCommands;
+    std::optional<int> players;
     app.add_option("script", scriptPath, "Script file, or - for standard input")->required();
     // The script language in the help, so the man page made from it is complete.
     app.footer("Script commands, one a line ('#' starts a comment; a word in double quotes may hold blanks):\n" +
@@ -274,6 +279,9 @@ int main(int argc, char** argv)
     app.add_option("--audio-device", audioDevice,
                    "Play through the system's audio device of this name instead of mixing the sound here (an "
                    "unknown name: the game runs without sound)");
+    app.add_option("--players", players, "Players on the machine, 1 to 4, as the game's --players (the script's "
+                   "keys and mouse play the first, its pads the others)")
+        ->check(CLI::Range(1, kMaxLocalPlayers));
     app.add_option("--record-commands", recordCommands,
                    "Write every frame's player commands to this file, one line a frame (and a line \"state\" "
                    "where the script asks for one), for stepping the simulation again without the game");
@@ -328,6 +336,8 @@ int main(int argc, char** argv)
         platform.setAudioDeviceName(*audioDevice);
     platform.onMessageBox = [](const RecordedMessageBox& box) { std::cerr << messageBoxLine(box) << std::endl; };
     settings.dataFolder = dataDir;
+    if (players)
+        settings.game.players = *players;
     if (!enterDataFolder(settings.dataFolder, platform))
         return kExitBadGameData;
 
@@ -419,19 +429,20 @@ int main(int argc, char** argv)
             platform.minimize();
             break;
         case ScriptCommand::Type::PadConnect:
-            platform.connectPad();
+            platform.connectPad(c.pad);
             padSeen = true;
             break;
         case ScriptCommand::Type::PadDisconnect:
-            platform.disconnectPad();
+            platform.disconnectPad(c.pad);
             break;
         case ScriptCommand::Type::PadAxis:
-            platform.setPadAxis(static_cast<PadAxis>(c.a), c.value);
+            platform.setPadAxis(static_cast<PadAxis>(c.a), c.value, c.pad);
             break;
         case ScriptCommand::Type::PadPress:
         case ScriptCommand::Type::PadRelease:
             for (const int button : c.codes)
-                platform.setPadButton(static_cast<PadButton>(button), c.type == ScriptCommand::Type::PadPress);
+                platform.setPadButton(static_cast<PadButton>(button), c.type == ScriptCommand::Type::PadPress,
+                                      c.pad);
             break;
         case ScriptCommand::Type::Run:
             for (long long i = 0; i < c.a && running && stopSignal == 0 && !captureFailed; ++i) {

@@ -23,7 +23,7 @@ namespace {
 nlohmann::json simPartOf(const nlohmann::json& state)
 {
     nlohmann::json part;
-    for (const char* key : {"player", "cars", "weapon", "projectiles"})
+    for (const char* key : {"player", "cars", "weapon", "projectiles", "players"})
         if (state.contains(key))
             part[key] = state[key];
     return part;
@@ -96,6 +96,9 @@ int main(int argc, char** argv)
             std::cerr << "sim_only_run: " << commandsPath.string() << ":" << lineNumber << ": " << error << "\n";
             return 2;
         }
+        // As many players as the game had; none has moved before the first frame.
+        if (world.steps == 0 && static_cast<std::size_t>(record.playerCount) != world.players.size())
+            addSimPlayers(world, record.playerCount, playerModel);
         events.clear();
         stepWorld(world, std::span<const PlayerCommand>(record.commands.data(), static_cast<std::size_t>(record.playerCount)),
                   record.dt, events);

@@ -52,7 +52,8 @@ constexpr CommandEntry kCommands[] = {
      "every frame is a real offscreen picture)"},
     {"minimize", "", Type::Minimize, Arguments::None, 0, 0, "", "the window minimised"},
     {"pad connect", "", Type::PadConnect, Arguments::None, 0, 0, "",
-     "a gamepad plugged in (one pad; at rest until moved)"},
+     "a gamepad plugged in (at rest until moved); every pad command is pad 1's,\n"
+     "or pad N's (1 to 4) written \"pad N connect\", \"pad N press A\"..."},
     {"pad disconnect", "", Type::PadDisconnect, Arguments::None, 0, 0, "",
      "the pad pulled out: every stick, trigger and button at rest"},
     {"pad axis", "NAME VALUE", Type::PadAxis, Arguments::PadAxis, 0, 0, "",
@@ -299,8 +300,16 @@ bool ScriptParser::parseLine(std::string_view text)
 
     const CommandEntry* entry = nullptr;
     std::size_t used = 1;
+    int pad = 0;
     if (words[0] == "pad") {
         used = 2;
+        // "pad N ...": pad N's; a bare "pad ..." is pad 1's.
+        if (words.size() > 1 && words[1].size() == 1 && words[1][0] >= '1' && words[1][0] <= '0' + kPadSlots) {
+            pad = words[1][0] - '1';
+            words.erase(words.begin() + 1);
+        } else if (words.size() > 1 && !words[1].empty() && words[1][0] >= '0' && words[1][0] <= '9') {
+            return fail(number, "pad " + shown(words[1]) + ": pads are numbered 1 to " + std::to_string(kPadSlots));
+        }
         const std::string sub = words.size() > 1 ? "pad " + std::string(words[1]) : "";
         std::string choices;
         for (const CommandEntry& s : kCommands) {
@@ -324,6 +333,7 @@ bool ScriptParser::parseLine(std::string_view text)
     ScriptCommand c;
     c.type = entry->type;
     c.line = number;
+    c.pad = pad;
     const std::vector<std::string_view> args(words.begin() + static_cast<std::ptrdiff_t>(used), words.end());
     if (!parseArguments(*entry, args, c, why))
         return fail(number, why);

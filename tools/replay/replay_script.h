@@ -36,6 +36,7 @@ struct ScriptCommand {
     float value = 0.0f;  // pad axis VALUE
     std::vector<int> codes;  // press, release: SDL scancodes; pad press, release: PadButton order
     std::string path;        // screenshot FILE, as written
+    int pad = 0;             // pad commands: the pad's slot ("pad N ..." is slot N - 1; a bare "pad" slot 0)
 };
 
 struct ScriptParse {

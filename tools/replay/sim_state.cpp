@@ -44,4 +44,25 @@ void describeSimWorld(const SimWorld& world, nlohmann::json& state)
     for (const Projectile& projectile : world.projectiles)
         active += projectile.active ? 1 : 0;
     state["projectiles"] = active;
+    // Several players: each one's body, weapon and car (the first's again, so
+    // the list reads whole); one player's line stays as it always was.
+    if (world.players.size() > 1) {
+        nlohmann::json players = nlohmann::json::array();
+        for (const SimPlayer& player : world.players) {
+            const Player& b = player.body;
+            const WeaponState& w = player.weapon;
+            players.push_back({
+                {"position", vec3Json(b.position)},
+                {"yaw", b.yaw},
+                {"pitch", b.pitch},
+                {"gait", b.gait},
+                {"inCar", b.inCar},
+                {"carIndex", b.carIndex},
+                {"weapon",
+                 {{"fireRequested", w.fireRequested}, {"sinceShot", w.sinceShot}, {"shotTimer", w.shotTimer},
+                  {"targetLocked", w.targetLocked}, {"targetCar", w.targetCar}, {"targetPart", w.targetPart}}},
+            });
+        }
+        state["players"] = players;
+    }
 }

@@ -9,5 +9,6 @@
 #include <nlohmann/json.hpp>
 
 nlohmann::json vec3Json(const Vector3& v);
-// Sets "player", "cars", "weapon" and "projectiles" in state.
+// Sets "player", "cars", "weapon" and "projectiles" in state, and with
+// several players "players" (each one's body and weapon).
 void describeSimWorld(const SimWorld& world, nlohmann::json& state);
