@@ -327,12 +327,17 @@ bool chooseFullscreen(World& world)
 
 void playSounds(World& world)
 {
-    // One listener (OpenAL has one a context): the first player's camera. With
-    // several players on one screen and one pair of speakers, the keyboard
-    // player's view is where the sound is placed; the others hear the
-    // arena from there, and every shot and crash is still heard by all.
-    const SoundScene scene{world.sim.cars, world.events, world.cameras[0], world.settings.audio.volume,
-                           world.settings.audio.mute};
+    // One listener (OpenAL has one a context), at the first player's camera;
+    // with several players each sound is placed as the nearest view hears
+    // it (see SoundScene), as split-screen games do: every player hears
+    // their own shots and steps close by.
+    const std::size_t views = std::min(world.sim.players.size(), world.cameras.size());
+    const SoundScene scene{world.sim.cars,
+                           world.events,
+                           world.cameras[0],
+                           world.settings.audio.volume,
+                           world.settings.audio.mute,
+                           std::span<const ChaseCamera>(world.cameras.data() + 1, views - 1)};
     updateGameSounds(world.sounds, world.audio, scene);
 }
 

@@ -4,6 +4,7 @@
 #include "physics/ode_float.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace {
@@ -35,6 +36,77 @@ void listenAtEye(Audio& audio, const ChaseCamera& camera)
     listener.velocity = camera.spring.velocity;
     audio.setListener(listener);
 }
+
+// A view's frame: where its eye is and which way it looks.
+struct ViewFrame {
+    Vector3 eye;
+    Vector3 right;
+    Vector3 up;
+    Vector3 back;
+};
+
+ViewFrame frameOf(const ChaseCamera& camera)
+{
+    ViewFrame f;
+    f.eye = camera.eye();
+    Vector3 look = subtract(camera.lookAtPoint(), f.eye);
+    look = magnitude(look) > 1e-4f ? normalize(look) : Vector3{0.0f, 0.0f, -1.0f};
+    const Vector3 worldUp = {0.0f, 1.0f, 0.0f};
+    Vector3 right = {look.y * worldUp.z - look.z * worldUp.y, look.z * worldUp.x - look.x * worldUp.z,
+                     look.x * worldUp.y - look.y * worldUp.x};
+    right = magnitude(right) > 1e-4f ? normalize(right) : Vector3{1.0f, 0.0f, 0.0f};
+    f.right = right;
+    f.up = {right.y * look.z - right.z * look.y, right.z * look.x - right.x * look.z,
+            right.x * look.y - right.y * look.x};
+    f.back = {-look.x, -look.y, -look.z};
+    return f;
+}
+
+// Where each sound is put for the one listener: as it stands to the view
+// nearest to it, moved to the listener's view. With one view, where it is.
+class SoundPlacement {
+public:
+    explicit SoundPlacement(const SoundScene& scene) : listener_(frameOf(scene.camera))
+    {
+        for (const ChaseCamera& view : scene.otherViews)
+            if (count_ < others_.size())
+                others_[count_++] = frameOf(view);
+    }
+    VoiceParams operator()(VoiceParams params) const
+    {
+        if (count_ == 0)
+            return params;
+        const ViewFrame* nearest = nullptr;
+        float best = magnitude(subtract(params.position, listener_.eye));
+        for (std::size_t i = 0; i < count_; ++i) {
+            const float d = magnitude(subtract(params.position, others_[i].eye));
+            if (d < best) {
+                best = d;
+                nearest = &others_[i];
+            }
+        }
+        if (nearest == nullptr)
+            return params;
+        const Vector3 offset = subtract(params.position, nearest->eye);
+        params.position = add(listener_.eye, carried(*nearest, offset));
+        params.velocity = carried(*nearest, params.velocity);
+        return params;
+    }
+
+private:
+    // A vector in from's frame, the same in the listener's.
+    Vector3 carried(const ViewFrame& from, Vector3 v) const
+    {
+        const float x = dot(v, from.right);
+        const float y = dot(v, from.up);
+        const float z = dot(v, from.back);
+        return add(add(scaled(listener_.right, x), scaled(listener_.up, y)), scaled(listener_.back, z));
+    }
+
+    ViewFrame listener_;
+    std::array<ViewFrame, 7> others_{};
+    std::size_t count_ = 0;
+};
 
 // The rear wheels' mean spin about their axles, radians per simulated second;
 // a wheel knocked off no longer turns the engine.
@@ -99,30 +171,31 @@ void keepLooping(Audio& audio, VoiceHandle& voice, GameSound sound, const VoiceP
 }
 
 // The engine and the tyres follow the car; a loose wheel takes its sound with it.
-void carSounds(GameSoundState& state, Audio& audio, const Car& car, int index)
+void carSounds(GameSoundState& state, Audio& audio, const Car& car, int index, const SoundPlacement& place)
 {
     VoiceParams engine;
     engine.position = car.partPosition(0);
     engine.velocity = scaled(car.partVelocity(0), kSimulatedPerReal);
     engine.pitch = kEngineIdlePitch + kEnginePitchPerRadian * rearWheelSpin(car);
     engine.gain = kEngineIdleGain + kEngineThrottleGain * static_cast<float>(car.throttle) / 100.0f;
-    keepLooping(audio, state.engines[index], GameSound::Engine, engine, true);
+    keepLooping(audio, state.engines[index], GameSound::Engine, place(engine), true);
 
     const float skid = ramp(slideSpeed(car), kSkidThreshold, kSkidFullSpeed);
     VoiceParams tyres = engine;
     tyres.pitch = 1.0f;
     tyres.gain = skid;
-    keepLooping(audio, state.skids[index], GameSound::Skid, tyres, skid > 0.0f);
+    keepLooping(audio, state.skids[index], GameSound::Skid, place(tyres), skid > 0.0f);
 
     for (int part = 0; part < kCarPartCount; ++part) {
         VoiceHandle& loose = state.looseWheels[index][part];
         if (audio.isPlaying(loose))
-            audio.update(loose, partVoice(car, part));
+            audio.update(loose, place(partVoice(car, part)));
     }
 }
 
 // What one event sounds like.
-void playEvent(GameSoundState& state, Audio& audio, std::span<const Car> cars, const StepEvent& event)
+void playEvent(GameSoundState& state, Audio& audio, std::span<const Car> cars, const StepEvent& event,
+               const SoundPlacement& place)
 {
     const bool onCar = event.car >= 0 && static_cast<std::size_t>(event.car) < cars.size() &&
                        static_cast<std::size_t>(event.car) < static_cast<std::size_t>(kCarCount) &&
@@ -132,34 +205,34 @@ void playEvent(GameSoundState& state, Audio& audio, std::span<const Car> cars, c
     at.position = event.position;
     switch (event.kind) {
     case StepEventKind::ShotFired:
-        audio.play(slotOf(event.car >= 0 ? GameSound::CarGun : GameSound::HandGun), at);
+        audio.play(slotOf(event.car >= 0 ? GameSound::CarGun : GameSound::HandGun), place(at));
         break;
     case StepEventKind::PartHit:
         if (onPart)
-            audio.play(slotOf(GameSound::Hit), partVoice(cars[static_cast<std::size_t>(event.car)], event.part));
+            audio.play(slotOf(GameSound::Hit), place(partVoice(cars[static_cast<std::size_t>(event.car)], event.part)));
         break;
     case StepEventKind::WheelOff:
         if (onPart) {
-            const VoiceParams wheel = partVoice(cars[static_cast<std::size_t>(event.car)], event.part);
+            const VoiceParams wheel = place(partVoice(cars[static_cast<std::size_t>(event.car)], event.part));
             audio.play(slotOf(GameSound::Clank), wheel);
             state.looseWheels[event.car][event.part] = audio.play(slotOf(GameSound::WheelOff), wheel);
         }
         break;
     case StepEventKind::EnteredCar:
     case StepEventKind::LeftCar:
-        audio.play(slotOf(GameSound::Door), at);
+        audio.play(slotOf(GameSound::Door), place(at));
         break;
     case StepEventKind::Crash:
         if (onCar) {
             const Car& car = cars[static_cast<std::size_t>(event.car)];
             at.velocity = scaled(car.partVelocity(0), kSimulatedPerReal);
             at.gain = 0.7f + 0.3f * event.strength;
-            audio.play(slotOf(GameSound::Crash), at);
+            audio.play(slotOf(GameSound::Crash), place(at));
         }
         break;
     case StepEventKind::Footstep:
         at.gain = event.strength > 0.0f ? 1.0f : 0.8f;
-        audio.play(slotOf(GameSound::Footstep), at);
+        audio.play(slotOf(GameSound::Footstep), place(at));
         break;
     }
 }
@@ -197,26 +270,27 @@ void updateGameSounds(GameSoundState& state, Audio& audio, const SoundScene& sce
         state.masterGain = master;
     }
     listenAtEye(audio, scene.camera);
+    const SoundPlacement place(scene);
 
     // The order today's sounds were started in: the shot, then each car's
     // loops, hits and loose wheels, then the door, then the feet.
     for (const StepEvent& event : scene.events)
         if (event.kind == StepEventKind::ShotFired)
-            playEvent(state, audio, scene.cars, event);
+            playEvent(state, audio, scene.cars, event, place);
     for (std::size_t i = 0; i < scene.cars.size() && i < static_cast<std::size_t>(kCarCount); ++i) {
         if (!scene.cars[i].built())
             continue;
-        carSounds(state, audio, scene.cars[i], static_cast<int>(i));
+        carSounds(state, audio, scene.cars[i], static_cast<int>(i), place);
         const auto onThisCar = [i](const StepEvent& event) { return event.car == static_cast<int>(i); };
         for (const StepEvent& event : scene.events)
             if (onThisCar(event) && event.kind == StepEventKind::Crash)
-                playEvent(state, audio, scene.cars, event);
+                playEvent(state, audio, scene.cars, event, place);
         for (const StepEvent& event : scene.events)
             if (onThisCar(event) && (event.kind == StepEventKind::PartHit || event.kind == StepEventKind::WheelOff))
-                playEvent(state, audio, scene.cars, event);
+                playEvent(state, audio, scene.cars, event, place);
     }
     for (const StepEvent& event : scene.events)
         if (event.kind == StepEventKind::EnteredCar || event.kind == StepEventKind::LeftCar ||
             event.kind == StepEventKind::Footstep)
-            playEvent(state, audio, scene.cars, event);
+            playEvent(state, audio, scene.cars, event, place);
 }

@@ -67,9 +67,14 @@ struct GameSoundState {
 struct SoundScene {
     std::span<const Car> cars;
     const StepEvents& events;  // what the frame's step raised
-    const ChaseCamera& camera;
+    const ChaseCamera& camera;  // the listener's view
     int volumePercent = 100;
     bool mute = false;
+    // With several players on one screen, the other views: there is one
+    // listener, so each sound is placed relative to the view nearest to it,
+    // as it would be heard there (a shot beside the second player sounds
+    // beside the listener, not far away across the arena). Empty: one view.
+    std::span<const ChaseCamera> otherViews = {};
 };
 
 // Loads every sound into its slot from the current folder (the game's data).

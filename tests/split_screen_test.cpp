@@ -14,6 +14,7 @@
 
 #include <array>
 #include <cstdlib>
+#include <string>
 
 namespace {
 
@@ -175,6 +176,57 @@ TEST(SplitScreen, PadsSeatPlayersAndAPulledPadLeavesItsPlayerWaiting)
     EXPECT_EQ(world.padSeats.slotOf[1], 3);
     // The keyboard stays the first player's: a pad moves no one else.
     EXPECT_EQ(world.sim.players[0].body.position.z, 0.0f);
+
+    world.window.destroy();
+    setErrorBoxPlatform(nullptr);
+}
+
+// One listener for the whole screen: each player's shot is heard as their
+// own view hears it, close by, not across the arena.
+TEST(SplitScreen, EachPlayersShotIsHeardBesideTheListener)
+{
+    GameFolder folder;
+    HeadlessPlatform platform;
+    platform.setCaptureAudio(true);
+    setErrorBoxPlatform(&platform);
+    World world(platform);
+    world.settings.game.players = 2;
+    ASSERT_TRUE(world.window.create(16, 320, 240, "sound", false));
+    world.window.onButtonPress = [&world](int button, int, int) {
+        pressMouseButton(world.inputMemory, world.settings.keys, button);
+    };
+    ASSERT_TRUE(initGame(world));
+    const auto frame = [&] {
+        platform.advanceTicks(50);
+        while (runLoopPass(world) != LoopPass::FrameRun) {
+        }
+    };
+    platform.connectPad(0);
+    frame();
+    ASSERT_EQ(world.padSeats.slotOf[1], 0);
+    world.sim.players[1].body.position = {600.0f, 0.0f, -600.0f};  // far across the arena
+    for (int i = 0; i < 80; ++i)
+        frame();  // the second camera settles behind its player
+
+    platform.click();
+    platform.setPadButton(PadButton::RightShoulder, true, 0);
+    frame();
+    VoiceInfo voices[kVoiceCount];
+    const int n = world.audio.playingVoices(voices, kVoiceCount);
+    const Vector3 ear = world.audio.listener().position;
+    int shots = 0;
+    for (int i = 0; i < n; ++i) {
+        if (std::string(voices[i].soundName) != "handGun")
+            continue;
+        ++shots;
+        EXPECT_LT(magnitude(subtract(voices[i].position, ear)), 120.0f) << "a shot heard far away";
+    }
+    int fired = 0;
+    for (const StepEvent& e : world.events)
+        fired += e.kind == StepEventKind::ShotFired ? 1 : 0;
+    EXPECT_EQ(fired, 2);
+    EXPECT_EQ(shots, 2);
+    EXPECT_GT(magnitude(subtract(world.sim.players[1].weapon.shotOrigin, ear)), 500.0f);
 
     world.window.destroy();
     setErrorBoxPlatform(nullptr);
