@@ -46,12 +46,16 @@ bool bindingHeld(const Platform& platform, const Binding& binding)
 PlayerCommand readFrameInput(Platform& platform, const Settings& settings, InputMemory& memory, bool driving,
                              float dt)
 {
-    return readPlayerInput(platform, settings, memory, platform.padState(), true, driving, dt);
+    const PadState pad = platform.padState();
+    const PlayerDevices devices{pad, settings.gamepad, settings.mouse.invertY, true};
+    return readPlayerInput(platform, settings, memory, devices, driving, dt);
 }
 
 PlayerCommand readPlayerInput(Platform& platform, const Settings& settings, InputMemory& memory,
-                              const PadState& pad, bool withKeyboard, bool driving, float dt)
+                              const PlayerDevices& devices, bool driving, float dt)
 {
+    const PadState& pad = devices.pad;
+    const bool withKeyboard = devices.withKeyboard;
     const KeyBindings& keys = settings.keys;
     const auto held = [&](Action action) { return withKeyboard && bindingHeld(platform, bound(keys, action)); };
     PlayerCommand in;
@@ -73,7 +77,7 @@ PlayerCommand readPlayerInput(Platform& platform, const Settings& settings, Inpu
     memory.fireHeld = fireHeld;
     memory.mouseFirePressed = false;
 
-    const float deadZone = settings.gamepad.deadZone;
+    const float deadZone = devices.gamepad.deadZone;
     in.stickForward = -pastDeadZone(pad.axis(PadAxis::LeftY), deadZone);
     in.stickLeft = -pastDeadZone(pad.axis(PadAxis::LeftX), deadZone);
     in.steer = pastDeadZone(pad.axis(PadAxis::LeftX), deadZone);
@@ -90,15 +94,15 @@ PlayerCommand readPlayerInput(Platform& platform, const Settings& settings, Inpu
     in.lookYaw = look[0] * mouse.sensitivity;
     in.lookPitch = look[1] * mouse.sensitivity;
     // Right and down are positive on the stick, left and up on the look.
-    const float padYaw = -stickLook(pad.axis(PadAxis::RightX), settings.gamepad, dt);
-    const float padPitch = -stickLook(pad.axis(PadAxis::RightY), settings.gamepad, dt);
+    const float padYaw = -stickLook(pad.axis(PadAxis::RightX), devices.gamepad, dt);
+    const float padPitch = -stickLook(pad.axis(PadAxis::RightY), devices.gamepad, dt);
     // Added only when the stick moved, so a still pad leaves the mouse's
     // numbers exactly as they were (down to the sign of a zero).
     if (padYaw != 0.0f)
         in.lookYaw += padYaw;
     if (padPitch != 0.0f)
         in.lookPitch += padPitch;
-    if (mouse.invertY)
+    if (devices.invertY)
         in.lookPitch = -in.lookPitch;
     return in;
 }

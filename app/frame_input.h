@@ -49,9 +49,17 @@ bool bindingHeld(const Platform& platform, const Binding& binding);
 PlayerCommand readFrameInput(Platform& platform, const Settings& settings, InputMemory& memory, bool driving,
                              float dt);
 // The same for one player of several: the keyboard and mouse only when
-// withKeyboard (the first player's), and the given pad (at rest when none).
+// withKeyboard (the first player's, with the settings' keys and mouse), and
+// the given pad (at rest when none) with its feel; invertY turns the whole
+// look over (the mouse's and the stick's).
+struct PlayerDevices {
+    const PadState& pad;
+    const GamepadSettings& gamepad;
+    bool invertY = false;
+    bool withKeyboard = false;
+};
 PlayerCommand readPlayerInput(Platform& platform, const Settings& settings, InputMemory& memory,
-                              const PadState& pad, bool withKeyboard, bool driving, float dt);
+                              const PlayerDevices& devices, bool driving, float dt);
 
 // The quit action at the end of the frame: its bound key or button, or the
 // pad's Back and Start held together.

@@ -408,14 +408,22 @@ void readCommands(World& world, float dt)
         return;
     }
     seatPads(world.padSeats, platform, static_cast<int>(players));
-    world.commands[0] = readPlayerInput(platform, world.settings, world.inputMemory, PadState{}, true,
-                                        world.sim.players[0].body.inCar, dt);
+    const Settings& settings = world.settings;
+    const PadState noPad;
+    const PlayerDevices keyboard{noPad, settings.gamepad, settings.mouse.invertY, true};
+    world.commands[0] =
+        readPlayerInput(platform, settings, world.inputMemory, keyboard, world.sim.players[0].body.inCar, dt);
     for (std::size_t p = 1; p < players && p < world.padSeats.slotOf.size(); ++p) {
         const int slot = world.padSeats.slotOf[p];
-        world.commands[p] = slot < 0 ? PlayerCommand{}
-                                     : readPlayerInput(platform, world.settings, world.padInputMemory[p],
-                                                       platform.padState(slot), false,
-                                                       world.sim.players[p].body.inCar, dt);
+        if (slot < 0) {
+            world.commands[p] = PlayerCommand{};
+            continue;
+        }
+        const PadPlayerSettings& feel = settings.padPlayer(static_cast<int>(p));
+        const PadState pad = platform.padState(slot);
+        const PlayerDevices devices{pad, feel.gamepad, feel.invertY, false};
+        world.commands[p] = readPlayerInput(platform, settings, world.padInputMemory[p], devices,
+                                            world.sim.players[p].body.inCar, dt);
     }
 }
 

@@ -81,6 +81,13 @@ struct GameSettings {
     SplitLayout split = SplitLayout::TopBottom;
 };
 
+// The feel of a pad for a player after the first (who has the keyboard,
+// the mouse and [gamepad]): each pad player sets their own.
+struct PadPlayerSettings {
+    GamepadSettings gamepad;
+    bool invertY = false;  // up looks down
+};
+
 struct Settings {
     GameSettings game;
     VideoSettings video;
@@ -88,5 +95,15 @@ struct Settings {
     MouseSettings mouse;
     GamepadSettings gamepad;
     KeyBindings keys;
+    // Players 2, 3 and 4 ([player2] ... in the file).
+    PadPlayerSettings player2;
+    PadPlayerSettings player3;
+    PadPlayerSettings player4;
     std::optional<std::string> dataFolder;  // --data; unset: look for the data
+
+    // The pad feel of local player index 1 to 3.
+    const PadPlayerSettings& padPlayer(int index) const
+    {
+        return index <= 1 ? player2 : index == 2 ? player3 : player4;
+    }
 };

@@ -97,6 +97,28 @@ SettingRow bindingRow(std::string_view section, std::string_view key, const char
             .get = &getBinding<Keys, A>, .set = &setBinding<Keys, A>};
 }
 
+// A pad player's feel: the first player's [gamepad] and invert_y, each of
+// their own.
+template <auto Player>
+void padPlayerRows(std::vector<SettingRow>& rows, std::string_view section)
+{
+    rows.push_back({.section = section, .key = "dead_zone", .type = SettingType::Number, .low = 0.0f, .high = 0.9f,
+                    .help = "This player's pad: share of a stick's travel that counts as rest, {range}",
+                    .note = "share of a stick's travel, {range}",
+                    .get = &getMember<Player, &PadPlayerSettings::gamepad, &GamepadSettings::deadZone>,
+                    .set = &setMember<Player, &PadPlayerSettings::gamepad, &GamepadSettings::deadZone>});
+    rows.push_back({.section = section, .key = "look_speed", .type = SettingType::Number, .low = 1.0f,
+                    .high = 1000.0f,
+                    .help = "This player's pad: degrees of look per second at full right-stick tilt, {range}",
+                    .note = "degrees per second at full tilt, {range}",
+                    .get = &getMember<Player, &PadPlayerSettings::gamepad, &GamepadSettings::lookSpeed>,
+                    .set = &setMember<Player, &PadPlayerSettings::gamepad, &GamepadSettings::lookSpeed>});
+    rows.push_back({.section = section, .key = "invert_y", .type = SettingType::Boolean,
+                    .help = "This player's pad: the right stick forward looks down",
+                    .get = &getMember<Player, &PadPlayerSettings::invertY>,
+                    .set = &setMember<Player, &PadPlayerSettings::invertY>});
+}
+
 // The rows. A Number's ends are written as floats: a value is compared with
 // them as the float it will be, so that 0.9 in the file is within 0.9f.
 std::vector<SettingRow> makeTable()
@@ -197,6 +219,10 @@ std::vector<SettingRow> makeTable()
                     .get = &getMember<&Settings::game, &GameSettings::split>,
                     .set = &setMember<&Settings::game, &GameSettings::split>});
 
+    padPlayerRows<&Settings::player2>(rows, "player2");
+    padPlayerRows<&Settings::player3>(rows, "player3");
+    padPlayerRows<&Settings::player4>(rows, "player4");
+
     rows.push_back({.key = "data", .type = SettingType::Folder,
                     .help = "Read the game data from DIR (default: the current folder when it holds the data, else "
                             "the installed data)",
@@ -213,6 +239,9 @@ constexpr SettingSection kSections[] = {
     {"keys", "SDL key names (\"Left Shift\", \"Space\", \"Keypad 8\"...) or Mouse1 to Mouse5"},
     {"gamepad", nullptr},
     {"game", nullptr},
+    {"player2", "the second player's pad"},
+    {"player3", "the third player's pad"},
+    {"player4", "the fourth player's pad"},
 };
 
 const SettingRow& rowOf(std::string_view section, std::string_view key)

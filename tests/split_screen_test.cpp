@@ -231,3 +231,37 @@ TEST(SplitScreen, EachPlayersShotIsHeardBesideTheListener)
     world.window.destroy();
     setErrorBoxPlatform(nullptr);
 }
+
+// A pad player's own feel: [player2]'s inverted look and look speed turn
+// that player's view only.
+TEST(SplitScreen, APadPlayersOwnFeelTurnsTheirLookOnly)
+{
+    GameFolder folder;
+    HeadlessPlatform platform;
+    setErrorBoxPlatform(&platform);
+    World world(platform);
+    world.settings.game.players = 3;
+    world.settings.player2.invertY = true;
+    world.settings.player2.gamepad.lookSpeed = 360.0f;
+    ASSERT_TRUE(world.window.create(16, 320, 240, "feel", false));
+    ASSERT_TRUE(initGame(world));
+    platform.connectPad(0);
+    platform.connectPad(1);
+    platform.advanceTicks(50);
+    while (runLoopPass(world) != LoopPass::FrameRun) {
+    }
+    ASSERT_EQ(world.padSeats.slotOf[1], 0);
+    ASSERT_EQ(world.padSeats.slotOf[2], 1);
+    for (int slot = 0; slot < 2; ++slot)
+        platform.setPadAxis(PadAxis::RightY, -1.0f, slot);  // full tilt up
+    platform.advanceTicks(100);
+    while (runLoopPass(world) != LoopPass::FrameRun) {
+    }
+    const float second = world.sim.players[1].body.pitch;
+    const float third = world.sim.players[2].body.pitch;
+    EXPECT_GT(third, 0.0f);  // up looks up
+    EXPECT_FLOAT_EQ(second, -2.0f * third);  // inverted, twice as fast
+    EXPECT_EQ(world.sim.players[0].body.pitch, 0.0f);
+    world.window.destroy();
+    setErrorBoxPlatform(nullptr);
+}

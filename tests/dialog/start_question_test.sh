@@ -79,7 +79,8 @@ for attempt in 1 2; do
   start_probe SDL_VIDEODRIVER=x11
   # xdotool's --name search does not match SDL's UTF8_STRING title, so list
   # every window and compare the names it reads from _NET_WM_NAME.
-  deadline=$((SECONDS + 20))
+  # Generous: under the sanitizers on a loaded machine the box takes long to come.
+  deadline=$((SECONDS + 60))
   while [ "$SECONDS" -lt "$deadline" ]; do
     for w in $(xdo search --class ''); do
       if [ "$(xdo getwindowname "$w")" = "$caption" ]; then
@@ -90,7 +91,7 @@ for attempt in 1 2; do
     probe_running || break
     sleep 0.1
   done
-  probe_running && fail "no window titled \"$caption\" within 20 seconds"
+  probe_running && fail "no window titled \"$caption\" within 60 seconds"
   [ "$attempt" = 2 ] && fail "the probe ended twice without showing a box titled \"$caption\""
   echo "the probe ended without a box; starting it once more. Its stderr: $(cat "$tmp/probe.err")"
   wait "$probe_pid"
