@@ -7,11 +7,13 @@
 #   bash scripts/fuzz-smoke.sh [TARGET...]   (default: every fuzz/fuzz_*.cpp)
 #
 # TURFWAR_FUZZ_SECONDS sets the run length per target (default 30);
-# TURFWAR_FUZZ_BUILD_DIR the build folder (default build-fuzz).
+# TURFWAR_FUZZ_BUILD_DIR the build folder (default build-fuzz);
+# TURFWAR_FUZZ_JOBS how many targets run at once (default: one per core).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${TURFWAR_FUZZ_BUILD_DIR:-$root/build-fuzz}
 seconds=${TURFWAR_FUZZ_SECONDS:-30}
+jobs=${TURFWAR_FUZZ_JOBS:-$(nproc)}
 
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
@@ -30,24 +32,44 @@ cmake --build "$build" --target "${targets[@]}"
 
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
-failed=0
-for target in "${targets[@]}"; do
-  corpus=$root/fuzz/corpus/${target#fuzz_}
+
+# One target's run; its report goes to its own log, shown when it is done.
+run_target() {
+  local target=$1
+  local corpus=$root/fuzz/corpus/${target#fuzz_}
+  local seeds=()
   mkdir -p "$scratch/$target"
-  seeds=()
   [ -d "$corpus" ] && seeds=("$corpus")
-  echo "fuzz-smoke: $target for ${seconds}s after replaying ${seeds[*]:-no saved corpus}"
-  if ! "$build/fuzz/$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
-      -artifact_prefix="$scratch/$target-" "$scratch/$target" "${seeds[@]}" >"$scratch/$target.log" 2>&1; then
-    failed=1
-    tail -n 60 "$scratch/$target.log"
-    for artifact in "$scratch/$target"-*; do
-      [ -e "$artifact" ] && echo "fuzz-smoke: $target finding, base64: $(base64 -w0 "$artifact")"
-    done
-    echo "fuzz-smoke: $target FAILED"
-  else
-    grep -E '^(#[0-9]+.*DONE|stat::number_of_executed_units)' "$scratch/$target.log" || true
+  {
+    echo "fuzz-smoke: $target for ${seconds}s after replaying ${seeds[*]:-no saved corpus}"
+    if ! "$build/fuzz/$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
+        -artifact_prefix="$scratch/$target-" "$scratch/$target" "${seeds[@]}" >"$scratch/$target.run" 2>&1; then
+      tail -n 60 "$scratch/$target.run"
+      for artifact in "$scratch/$target"-*; do
+        [ -e "$artifact" ] && echo "fuzz-smoke: $target finding, base64: $(base64 -w0 "$artifact")"
+      done
+      echo "fuzz-smoke: $target FAILED"
+      return 1
+    fi
+    grep -E '^(#[0-9]+.*DONE|stat::number_of_executed_units)' "$scratch/$target.run" || true
     echo "fuzz-smoke: $target ok"
+  } >"$scratch/$target.log"
+}
+
+# The targets side by side, at most $jobs at a time; each one's report in
+# one piece, in the order they finish.
+failed=0
+running=0
+for target in "${targets[@]}"; do
+  if [ "$running" -ge "$jobs" ]; then
+    wait -n || failed=1
+    running=$((running - 1))
   fi
+  (status=0; run_target "$target" || status=$?; cat "$scratch/$target.log"; exit $status) &
+  running=$((running + 1))
+done
+while [ "$running" -gt 0 ]; do
+  wait -n || failed=1
+  running=$((running - 1))
 done
 exit $failed
