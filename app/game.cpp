@@ -203,16 +203,21 @@ void updateCameras(World& world, float dt)
         world.cameras[i].update(dt);
     }
 }
-// The scene as player index sees it; with several players, all of them are in it.
+// The scene as player index sees it, every player in it.
 SceneView sceneOf(const World& world, std::size_t index = 0)
 {
-    const SimPlayer& viewer = world.sim.players[index];
-    const std::span<const SimPlayer> everyone =
-        world.sim.players.size() > 1 ? std::span<const SimPlayer>(world.sim.players) : std::span<const SimPlayer>();
-    return {world.sim.cars,        world.carMesh,      world.wheelMesh,     world.skyModel,
-            world.playerModel,     viewer.pose,        world.gunModel,      viewer.body,
-            viewer.weapon,         world.sim.projectiles, world.fireTextures, world.groundTexture,
-            world.markerTexture,   everyone};
+    return {.cars = world.sim.cars,
+            .carMesh = world.carMesh,
+            .wheelMesh = world.wheelMesh,
+            .skyModel = world.skyModel,
+            .playerModel = world.playerModel,
+            .gunModel = world.gunModel,
+            .players = world.sim.players,
+            .viewer = index,
+            .projectiles = world.sim.projectiles,
+            .fireTextures = world.fireTextures,
+            .groundTexture = world.groundTexture,
+            .markerTexture = world.markerTexture};
 }
 // A known state for the inset pass and the next frame: unlit, textured,
 // white, depth-tested, full-window perspective.

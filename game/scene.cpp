@@ -12,6 +12,8 @@
 
 #include <GL/gl.h>
 
+#include <cassert>
+
 namespace {
 
 // One point; the point size is set once at start-up.
@@ -159,7 +161,7 @@ void drawTargetMarker(const SceneView& scene)
     glEnable(GL_BLEND);
     glBindTexture(GL_TEXTURE_2D, scene.markerTexture);
     glColor4f(1.0f, 0.0f, 0.0f, 1.0f);
-    const WeaponState& weapon = scene.weapon;
+    const WeaponState& weapon = scene.players[scene.viewer].weapon;
     if (weapon.targetLocked) {
         pushCarPartPose(scene.cars[static_cast<std::size_t>(weapon.targetCar)], weapon.targetPart);
         beginBillboard();
@@ -185,31 +187,22 @@ int fireFrameAt(float shotTimer)
 
 void drawScene(const SceneView& scene)
 {
+    assert(scene.viewer < scene.players.size() && "the scene is drawn for one of its players");
     glLightfv(GL_LIGHT0, GL_POSITION, kLightPosition);
     drawSky(scene.skyModel);
     glEnable(GL_LIGHTING);
     glEnable(GL_TEXTURE_2D);
     drawCars(scene);
     drawGround(scene.groundTexture);
-    if (scene.players.empty()) {
-        if (!scene.player.inCar)
-            drawPlayerAndGun(scene, scene.player, scene.playerPose);
-    } else {
-        for (std::size_t i = 0; i < scene.players.size(); ++i) {
-            const SimPlayer& p = scene.players[i];
-            if (!p.body.inCar)
-                drawPlayerAndGun(scene, p.body, p.pose, i == 0 ? nullptr : kPlayerColours[i % kPlayerColours.size()].data());
-        }
+    for (std::size_t i = 0; i < scene.players.size(); ++i) {
+        const SimPlayer& p = scene.players[i];
+        if (!p.body.inCar)
+            drawPlayerAndGun(scene, p.body, p.pose, i == 0 ? nullptr : kPlayerColours[i % kPlayerColours.size()].data());
     }
     glDisable(GL_LIGHTING);
-    if (scene.players.empty()) {
-        if (scene.weapon.shotTimer > 0.0f)
-            drawMuzzleFlash(scene, scene.player, scene.weapon);
-    } else {
-        for (const SimPlayer& p : scene.players)
-            if (p.weapon.shotTimer > 0.0f)
-                drawMuzzleFlash(scene, p.body, p.weapon);
-    }
+    for (const SimPlayer& p : scene.players)
+        if (p.weapon.shotTimer > 0.0f)
+            drawMuzzleFlash(scene, p.body, p.weapon);
     drawTargetMarker(scene);
     // In the marker's state: red, unlit, the marker texture still bound.
     for (const Projectile& p : scene.projectiles)

@@ -12,15 +12,13 @@
 #include "sim/projectile.h"
 
 #include <array>
+#include <cstddef>
 #include <span>
 
 class Car;
 struct SimPlayer;
 class Model3ds;
 class SkinnedModel;
-struct Player;
-struct SkeletonPose;
-struct WeaponState;
 
 // What the scene pass reads; nothing in it is changed.
 struct SceneView {
@@ -29,18 +27,15 @@ struct SceneView {
     const Model3ds& wheelMesh;
     const SkinnedModel& skyModel;
     const SkinnedModel& playerModel;
-    const SkeletonPose& playerPose;  // the player's own walk
     const SkinnedModel& gunModel;
-    const Player& player;
-    const WeaponState& weapon;
+    // Every player, at least one: each body on foot is drawn in its player's
+    // colour (the first's leaves the model as it is), each flash at its gun.
+    std::span<const SimPlayer> players;
+    std::size_t viewer = 0;  // the index in players of whose target is marked
     std::span<const Projectile> projectiles;
     std::span<const TextureId, kFireFrameCount> fireTextures;
     TextureId groundTexture = 0;
     TextureId markerTexture = 0;
-    // With several players, all of them (the viewer's body, weapon and pose
-    // above are one of these): each body on foot is drawn in its player's
-    // colour, each flash at its gun. Empty: the viewer alone.
-    std::span<const SimPlayer> players = {};
 };
 
 // Each player's colour, by index: the bodies, and the labels of their views.

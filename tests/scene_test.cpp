@@ -4,6 +4,7 @@
 #include "assets/model_3ds.h"
 #include "assets/model_ms3d.h"
 #include "sim/player.h"
+#include "sim/sim_world.h"
 #include "game/scene.h"
 #include "sim/weapon.h"
 #include "physics/car.h"
@@ -66,16 +67,23 @@ int flashPixels(bool inCar)
 
     Model3ds carMesh, wheelMesh;
     ModelMs3d sky, playerModel, gun;
-    Player player;
-    player.inCar = inCar;
-    player.position = {0.0f, -1000.0f, 0.0f};  // out of sight
-    WeaponState weapon;
-    weapon.shotTimer = 0.5f;
-    weapon.shotOrigin = {0.0f, 0.0f, -50.0f};
+    SimPlayer player;
+    player.body.inCar = inCar;
+    player.body.position = {0.0f, -1000.0f, 0.0f};  // out of sight
+    player.weapon.shotTimer = 0.5f;
+    player.weapon.shotOrigin = {0.0f, 0.0f, -50.0f};
     std::array<TextureId, kFireFrameCount> fire;
     fire.fill(white);
     const std::vector<Projectile> projectiles(kProjectileCount);
-    const SceneView view{{}, carMesh, wheelMesh, sky, playerModel, playerModel.ownPose, gun, player, weapon, projectiles, fire, 0, 0};
+    const SceneView view{.cars = {},
+                         .carMesh = carMesh,
+                         .wheelMesh = wheelMesh,
+                         .skyModel = sky,
+                         .playerModel = playerModel,
+                         .gunModel = gun,
+                         .players = {&player, 1},
+                         .projectiles = projectiles,
+                         .fireTextures = fire};
 
     const std::vector<unsigned char> rgb = drawAndRead(view);
     int bright = 0;
@@ -109,13 +117,20 @@ CarPixels drawCarZero(const Model3ds& carMesh, const Model3ds& wheelMesh)
     const GLuint magenta = solidTexture(255, 0, 255);
     const CarRig rig;
     ModelMs3d sky, playerModel, gun;
-    Player player;
-    player.position = {0.0f, -1000.0f, 0.0f};  // out of sight
-    const WeaponState weapon;
+    SimPlayer player;
+    player.body.position = {0.0f, -1000.0f, 0.0f};  // out of sight
     std::array<TextureId, kFireFrameCount> fire{};
     const std::vector<Projectile> projectiles(kProjectileCount);
-    const SceneView view{rig.cars, carMesh, wheelMesh, sky, playerModel, playerModel.ownPose, gun,
-                         player,   weapon,  projectiles, fire, magenta, 0};
+    const SceneView view{.cars = rig.cars,
+                         .carMesh = carMesh,
+                         .wheelMesh = wheelMesh,
+                         .skyModel = sky,
+                         .playerModel = playerModel,
+                         .gunModel = gun,
+                         .players = {&player, 1},
+                         .projectiles = projectiles,
+                         .fireTextures = fire,
+                         .groundTexture = magenta};
 
     // The game's light.
     const float ambient[4] = {0.2f, 0.2f, 0.2f, 1.0f};
