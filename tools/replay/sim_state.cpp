@@ -1,16 +1,36 @@
 #include "tools/replay/sim_state.h"
 
+#include <utility>
+
 nlohmann::json vec3Json(const Vector3& v) { return {v.x, v.y, v.z}; }
+
+namespace {
+
+// A player's body and where it drives; the weapon is its own object.
+nlohmann::json playerJson(const SimPlayer& player)
+{
+    const Player& p = player.body;
+    return {
+        {"position", vec3Json(p.position)}, {"yaw", p.yaw},     {"pitch", p.pitch},
+        {"gait", p.gait},                   {"inCar", p.inCar}, {"carIndex", p.carIndex},
+    };
+}
+
+nlohmann::json weaponJson(const WeaponState& weapon)
+{
+    return {
+        {"fireRequested", weapon.fireRequested}, {"sinceShot", weapon.sinceShot},
+        {"shotTimer", weapon.shotTimer},         {"targetLocked", weapon.targetLocked},
+        {"targetCar", weapon.targetCar},         {"targetPart", weapon.targetPart},
+    };
+}
+
+}  // namespace
 
 void describeSimWorld(const SimWorld& world, nlohmann::json& state)
 {
     const SimPlayer& first = world.players.front();
-    const Player& p = first.body;
-    const WeaponState& weapon = first.weapon;
-    state["player"] = {
-        {"position", vec3Json(p.position)}, {"yaw", p.yaw},     {"pitch", p.pitch},
-        {"gait", p.gait},                   {"inCar", p.inCar}, {"carIndex", p.carIndex},
-    };
+    state["player"] = playerJson(first);
     nlohmann::json cars = nlohmann::json::array();
     for (const Car& car : world.cars) {
         nlohmann::json parts = nlohmann::json::array();
@@ -35,11 +55,7 @@ void describeSimWorld(const SimWorld& world, nlohmann::json& state)
                         {"brake", car.brake}});
     }
     state["cars"] = cars;
-    state["weapon"] = {
-        {"fireRequested", weapon.fireRequested}, {"sinceShot", weapon.sinceShot},
-        {"shotTimer", weapon.shotTimer},         {"targetLocked", weapon.targetLocked},
-        {"targetCar", weapon.targetCar},         {"targetPart", weapon.targetPart},
-    };
+    state["weapon"] = weaponJson(first.weapon);
     int active = 0;
     for (const Projectile& projectile : world.projectiles)
         active += projectile.active ? 1 : 0;
@@ -49,19 +65,11 @@ void describeSimWorld(const SimWorld& world, nlohmann::json& state)
     if (world.players.size() > 1) {
         nlohmann::json players = nlohmann::json::array();
         for (const SimPlayer& player : world.players) {
-            const Player& b = player.body;
-            const WeaponState& w = player.weapon;
-            players.push_back({
-                {"position", vec3Json(b.position)},
-                {"yaw", b.yaw},
-                {"pitch", b.pitch},
-                {"gait", b.gait},
-                {"inCar", b.inCar},
-                {"carIndex", b.carIndex},
-                {"weapon",
-                 {{"fireRequested", w.fireRequested}, {"sinceShot", w.sinceShot}, {"shotTimer", w.shotTimer},
-                  {"targetLocked", w.targetLocked}, {"targetCar", w.targetCar}, {"targetPart", w.targetPart}}},
-            });
+            // Object keys are kept sorted, so the weapon's place in the text
+            // does not depend on when it is added.
+            nlohmann::json entry = playerJson(player);
+            entry["weapon"] = weaponJson(player.weapon);
+            players.push_back(std::move(entry));
         }
         state["players"] = players;
     }
