@@ -7,10 +7,8 @@
 #include "app/game.h"
 #include "app/headless_platform.h"
 #include "app/world.h"
-#include "sim/driving.h"
 #include "game/game_sounds.h"
-#include "sim/player.h"
-#include "sim/weapon.h"
+#include "sim/sim_world.h"
 
 #include <GL/gl.h>
 #include <benchmark/benchmark.h>
@@ -19,6 +17,7 @@
 #include <ctime>
 #include <cstdint>
 #include <filesystem>
+#include <span>
 #include <vector>
 
 namespace {
@@ -149,9 +148,10 @@ BENCHMARK(rasterFloor)->UseManualTime()->Unit(benchmark::kMillisecond)->Iteratio
 //   1  driving: in car 0, throttle held, steering left and right in turn,
 //      firing the car's gun now and then, the inset drawn.
 // The split:
-//   sim_ms      controls, physics steps, walking or the driver's view,
-//               target search, projectiles (measured on the same kind of
-//               work the frame does: it advances the world as a frame would)
+//   sim_ms      reading the input and stepWorld on it: controls, physics
+//               steps, walking or the driver's view, target search,
+//               projectiles (a step of its own beside the frame's, so the
+//               world moves on twice a measured frame)
 //   skin_ms     skinning the player model on the processor (part of drawing)
 //   submit_ms   the whole runFrame less the simulation: skinning, GL calls and
 //               whatever the swap waits for
@@ -187,6 +187,7 @@ void frame(benchmark::State& state)
     const double floorBefore = rasterFloorMs(game, 100);
     double sim = 0.0, skin = 0.0, whole = 0.0, own = 0.0, wait = 0.0, input = 0.0, inset = 0.0, insetOwn = 0.0;
     std::vector<SkinnedCorner> corners;
+    StepEvents events;
     int n = 0;
     for (auto _ : state) {
         game.platform.advanceTicks(16);
@@ -201,24 +202,11 @@ void frame(benchmark::State& state)
         Clock::time_point t = Clock::now();
         InputMemory memory;
         const PlayerCommand in = readFrameInput(game.platform, world.settings, memory, driving, 0.016f);
-        const WalkControls walk = walkControlsOf(in);
-        const DriveControls keys = driveControlsOf(in);
         input += msSince(t);
-        applyDriverControls(world.sim.cars, world.sim.players[0].body, keys);
-        float accumulator = 0.0f;
-        advancePhysics(world.sim.physics, accumulator, 0.016f);
-        WeaponState& weapon = world.sim.players[0].weapon;
-        if (driving) {
-            Vector3 velocity;
-            updateDrivingView(world.sim.cars[0], world.sim.players[0].body, velocity);
-            findTarget(world.sim.cars, world.sim.players[0].body.viewerPosition, world.sim.players[0].body.viewerDirection, weapon.targetCar,
-                       weapon.targetPart, weapon.targetPosition, 0);
-        } else {
-            world.sim.players[0].body.updateOnFoot(0.0f, walk, world.playerModel, world.sim.players[0].pose);
-            findTarget(world.sim.cars, world.sim.players[0].body.position, world.sim.players[0].body.facing, weapon.targetCar, weapon.targetPart,
-                       weapon.targetPosition, -1);
-        }
-        updateProjectiles(weapon, world.sim.projectiles, 0.0f);
+        // The frame's own step, once more on a command of its kind; its
+        // events go nowhere, so the frame's sounds are only the frame's.
+        events.clear();
+        stepWorld(world.sim, std::span<const PlayerCommand>(&in, 1), 0.016f, events);
         sim += msSince(t);
 
         t = Clock::now();

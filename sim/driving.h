@@ -42,11 +42,6 @@ struct DriverInput {
 // the car driven the full controls and the pad's analog values; then drives
 // every car in index order.
 void applyDriverControls(std::span<Car> cars, std::span<const DriverInput> drivers);
-inline void applyDriverControls(std::span<Car> cars, const Player& player, const DriveControls& controls)
-{
-    const DriverInput one{&player, controls};
-    applyDriverControls(cars, std::span<const DriverInput>(&one, 1));
-}
 
 // While driving: writes the chassis centre and the car's forward direction
 // to the player's viewer position and direction, and the chassis's linear

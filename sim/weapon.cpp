@@ -121,12 +121,6 @@ void applyRecoil(const WeaponState& weapon, Car& car)
         car.pushPart(0, {-45.0f, 2.0f, 0.0f}, kCarGunMount);
 }
 
-void updateProjectiles(WeaponState& weapon, std::span<Projectile> projectiles, float dt)
-{
-    updateProjectiles(projectiles, dt);
-    runDownShotTimer(weapon, dt);
-}
-
 void updateProjectiles(std::span<Projectile> projectiles, float dt)
 {
     for (Projectile& p : projectiles)

@@ -105,8 +105,6 @@ bool weaponStep(WeaponState& weapon, float dt, MuzzleFn computeMuzzle, std::span
 // The car gun kicks the chassis for the first frames after a shot.
 void applyRecoil(const WeaponState& weapon, Car& car);
 
-// Every record in index order, then the shot timer runs down.
-void updateProjectiles(WeaponState& weapon, std::span<Projectile> projectiles, float dt);
 // Every record in index order.
 void updateProjectiles(std::span<Projectile> projectiles, float dt);
 // The flash and recoil's timer runs down.

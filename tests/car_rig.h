@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cmath>
+#include <span>
 #include <stdexcept>
 #include <string>
 
@@ -30,11 +31,18 @@ struct CarRig {
             cars[1].translate({400.0f, 14.0f, 200.0f});
     }
 
+    // The keys on the cars as the rig's player's, as a frame applies them.
+    void applyControls(const DriveControls& keys)
+    {
+        const DriverInput driver{&player, keys};
+        applyDriverControls(cars, std::span<const DriverInput>(&driver, 1));
+    }
+
     // Frames of frameSeconds, each with the keys applied first, as the game runs them.
     void run(int frames, const DriveControls& keys = {}, float frameSeconds = 0.025f)
     {
         for (int i = 0; i < frames; ++i) {
-            applyDriverControls(cars, player, keys);
+            applyControls(keys);
             advancePhysics(physics, accumulator, frameSeconds);
         }
     }

@@ -367,7 +367,7 @@ TEST(CarStability, TenMinutesOfRammingStaysSound)
         const int phase = (step / 1500) % 4;
         keys.left = phase == 1;
         keys.right = phase == 3;
-        applyDriverControls(rig.cars, rig.player, keys);
+        rig.applyControls(keys);
         step += advancePhysics(rig.physics, rig.accumulator, 0.025f);
         if (step == 60000)
             for (int i = 0; i < kWheelDetachHits; ++i)

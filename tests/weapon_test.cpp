@@ -87,7 +87,7 @@ TEST(Weapon, AFullPoolDelaysTheShotUntilARecordIsFree)
     EXPECT_EQ(weapon.shotTimer, 0.0f);
 
     pool[137].position.y = -1.0f;
-    updateProjectiles(weapon, pool, 0.01f);  // 137 goes under the floor and is retired
+    updateProjectiles(pool, 0.01f);  // 137 goes under the floor and is retired
     ASSERT_FALSE(pool[137].active);
     EXPECT_TRUE(fireWeapon(weapon, pool, rig.cars, {1.0f, 2.0f, 3.0f}, {}));
     EXPECT_TRUE(pool[137].active);
