@@ -38,55 +38,80 @@ int countColour(const FrameImage& frame, const ViewRect& rect, const std::array<
     return n;
 }
 
-FrameImage drawGame(int players)
-{
-    GameFolder folder;
-    HeadlessPlatform platform;
-    setErrorBoxPlatform(&platform);
-    World world(platform);
-    world.settings.game.players = players;
-    EXPECT_TRUE(world.window.create(16, 800, 600, "split", false));
-    EXPECT_TRUE(initGame(world));
-    platform.setCaptureFrames(true);
-    for (int frame = 0; frame < 3; ++frame) {
-        platform.advanceTicks(16);
-        runLoopPass(world);
+// A game of several local players on the headless backend, started in the
+// game folder as the game starts it (the mouse's buttons wired as
+// startTurfwar wires them) in a window of its own; a test sets what it needs
+// in world.settings, then calls start.
+class SplitScreenGame : public ::testing::Test {
+protected:
+    SplitScreenGame()
+    {
+        setErrorBoxPlatform(&platform);
+        world.window.onButtonPress = [this](int button, int, int) {
+            pressMouseButton(world.inputMemory, world.settings.keys, button);
+        };
     }
-    FrameImage image = platform.lastFrame();
-    world.window.destroy();
-    setErrorBoxPlatform(nullptr);
-    return image;
-}
+    ~SplitScreenGame() override
+    {
+        world.window.destroy();
+        setErrorBoxPlatform(nullptr);
+    }
+
+    bool start(int players, int width = 320, int height = 240)
+    {
+        world.settings.game.players = players;
+        return world.window.create(16, width, height, "split", false) && initGame(world);
+    }
+    // Time moves on by ms, then passes run until one has run a frame.
+    void frame(int ms = 50)
+    {
+        platform.advanceTicks(ms);
+        while (runLoopPass(world) != LoopPass::FrameRun) {
+        }
+    }
+
+    GameFolder folder;  // first: the platform and the world start in it
+    HeadlessPlatform platform;
+    World world{platform};
+};
+
+// The same, once for each count of players.
+class SplitScreenLabels : public SplitScreenGame, public ::testing::WithParamInterface<int> {};
 
 }  // namespace
 
-TEST(SplitScreen, EachViewShowsItsOwnPlayersLabelOnly)
+TEST_P(SplitScreenLabels, EachViewShowsItsOwnPlayersLabelOnly)
 {
-    for (const int players : {2, 3, 4}) {
-        SCOPED_TRACE(players);
-        const FrameImage frame = drawGame(players);
-        ASSERT_EQ(frame.width, 800);
-        ASSERT_EQ(frame.height, 600);
-        const auto views = splitViews(players, SplitLayout::TopBottom, 800, 600);
-        // The first player's label is white, which the sky's clouds hold too;
-        // the others' colours are the labels' alone.
-        for (int p = 1; p < players; ++p) {
-            const auto& colour = kPlayerColours[static_cast<std::size_t>(p)];
-            for (int v = 0; v < players; ++v) {
-                const int n = countColour(frame, views[static_cast<std::size_t>(v)], colour);
-                if (v == p)
-                    EXPECT_GE(n, 4) << n << " player " << p + 1 << "'s label missing from their view";
-                else
-                    EXPECT_EQ(n, 0) << "player " << p + 1 << "'s label colour in view " << v + 1;
-            }
-        }
-        if (players == 3) {
-            // The fourth quarter stays the clear colour.
-            const ViewRect spare{400, 0, 400, 300};
-            EXPECT_EQ(countColour(frame, spare, {0.5f, 0.5f, 0.5f}), 400 * 300);
+    const int players = GetParam();
+    ASSERT_TRUE(start(players, 800, 600));
+    platform.setCaptureFrames(true);
+    for (int n = 0; n < 3; ++n) {
+        platform.advanceTicks(16);
+        runLoopPass(world);
+    }
+    const FrameImage frame = platform.lastFrame();
+    ASSERT_EQ(frame.width, 800);
+    ASSERT_EQ(frame.height, 600);
+    const auto views = splitViews(players, SplitLayout::TopBottom, 800, 600);
+    // The first player's label is white, which the sky's clouds hold too;
+    // the others' colours are the labels' alone.
+    for (int p = 1; p < players; ++p) {
+        const auto& colour = kPlayerColours[static_cast<std::size_t>(p)];
+        for (int v = 0; v < players; ++v) {
+            const int n = countColour(frame, views[static_cast<std::size_t>(v)], colour);
+            if (v == p)
+                EXPECT_GE(n, 4) << n << " player " << p + 1 << "'s label missing from their view";
+            else
+                EXPECT_EQ(n, 0) << "player " << p + 1 << "'s label colour in view " << v + 1;
         }
     }
+    if (players == 3) {
+        // The fourth quarter stays the clear colour.
+        const ViewRect spare{400, 0, 400, 300};
+        EXPECT_EQ(countColour(frame, spare, {0.5f, 0.5f, 0.5f}), 400 * 300);
+    }
 }
+INSTANTIATE_TEST_SUITE_P(Players, SplitScreenLabels, ::testing::Values(2, 3, 4));
 
 TEST(SplitScreen, ViewsShareTheWindowWithoutGapsOrOverlap)
 {
@@ -119,20 +144,9 @@ TEST(SplitScreen, ViewsShareTheWindowWithoutGapsOrOverlap)
 // Pads seat players in the order they come, a pulled pad leaves its player
 // standing with the note, and a pad plugged in (or a free pad's Start)
 // takes the first player waiting.
-TEST(SplitScreen, PadsSeatPlayersAndAPulledPadLeavesItsPlayerWaiting)
+TEST_F(SplitScreenGame, PadsSeatPlayersAndAPulledPadLeavesItsPlayerWaiting)
 {
-    GameFolder folder;
-    HeadlessPlatform platform;
-    setErrorBoxPlatform(&platform);
-    World world(platform);
-    world.settings.game.players = 3;
-    ASSERT_TRUE(world.window.create(16, 320, 240, "pads", false));
-    ASSERT_TRUE(initGame(world));
-    const auto frame = [&] {
-        platform.advanceTicks(50);
-        while (runLoopPass(world) != LoopPass::FrameRun) {
-        }
-    };
+    ASSERT_TRUE(start(3));
     const auto z = [&](int p) { return world.sim.players[static_cast<std::size_t>(p)].body.position.z; };
 
     platform.connectPad(2);  // in before the first frame: the first waiting player's
@@ -176,31 +190,14 @@ TEST(SplitScreen, PadsSeatPlayersAndAPulledPadLeavesItsPlayerWaiting)
     EXPECT_EQ(world.padSeats.slotOf[1], 3);
     // The keyboard stays the first player's: a pad moves no one else.
     EXPECT_EQ(world.sim.players[0].body.position.z, 0.0f);
-
-    world.window.destroy();
-    setErrorBoxPlatform(nullptr);
 }
 
 // One listener for the whole screen: each player's shot is heard as their
 // own view hears it, close by, not across the arena.
-TEST(SplitScreen, EachPlayersShotIsHeardBesideTheListener)
+TEST_F(SplitScreenGame, EachPlayersShotIsHeardBesideTheListener)
 {
-    GameFolder folder;
-    HeadlessPlatform platform;
     platform.setCaptureAudio(true);
-    setErrorBoxPlatform(&platform);
-    World world(platform);
-    world.settings.game.players = 2;
-    ASSERT_TRUE(world.window.create(16, 320, 240, "sound", false));
-    world.window.onButtonPress = [&world](int button, int, int) {
-        pressMouseButton(world.inputMemory, world.settings.keys, button);
-    };
-    ASSERT_TRUE(initGame(world));
-    const auto frame = [&] {
-        platform.advanceTicks(50);
-        while (runLoopPass(world) != LoopPass::FrameRun) {
-        }
-    };
+    ASSERT_TRUE(start(2));
     platform.connectPad(0);
     frame();
     ASSERT_EQ(world.padSeats.slotOf[1], 0);
@@ -227,41 +224,26 @@ TEST(SplitScreen, EachPlayersShotIsHeardBesideTheListener)
     EXPECT_EQ(fired, 2);
     EXPECT_EQ(shots, 2);
     EXPECT_GT(magnitude(subtract(world.sim.players[1].weapon.shotOrigin, ear)), 500.0f);
-
-    world.window.destroy();
-    setErrorBoxPlatform(nullptr);
 }
 
 // A pad player's own feel: [player2]'s inverted look and look speed turn
 // that player's view only.
-TEST(SplitScreen, APadPlayersOwnFeelTurnsTheirLookOnly)
+TEST_F(SplitScreenGame, APadPlayersOwnFeelTurnsTheirLookOnly)
 {
-    GameFolder folder;
-    HeadlessPlatform platform;
-    setErrorBoxPlatform(&platform);
-    World world(platform);
-    world.settings.game.players = 3;
     world.settings.player2.invertY = true;
     world.settings.player2.gamepad.lookSpeed = 360.0f;
-    ASSERT_TRUE(world.window.create(16, 320, 240, "feel", false));
-    ASSERT_TRUE(initGame(world));
+    ASSERT_TRUE(start(3));
     platform.connectPad(0);
     platform.connectPad(1);
-    platform.advanceTicks(50);
-    while (runLoopPass(world) != LoopPass::FrameRun) {
-    }
+    frame();
     ASSERT_EQ(world.padSeats.slotOf[1], 0);
     ASSERT_EQ(world.padSeats.slotOf[2], 1);
     for (int slot = 0; slot < 2; ++slot)
         platform.setPadAxis(PadAxis::RightY, -1.0f, slot);  // full tilt up
-    platform.advanceTicks(100);
-    while (runLoopPass(world) != LoopPass::FrameRun) {
-    }
+    frame(100);
     const float second = world.sim.players[1].body.pitch;
     const float third = world.sim.players[2].body.pitch;
     EXPECT_GT(third, 0.0f);  // up looks up
     EXPECT_FLOAT_EQ(second, -2.0f * third);  // inverted, twice as fast
     EXPECT_EQ(world.sim.players[0].body.pitch, 0.0f);
-    world.window.destroy();
-    setErrorBoxPlatform(nullptr);
 }
