@@ -219,6 +219,13 @@ SceneView sceneOf(const World& world, std::size_t index = 0)
             .groundTexture = world.groundTexture,
             .markerTexture = world.markerTexture};
 }
+// The inset's eye: on the driven chassis, behind its centre and a little
+// up, looking ahead along it. Pushes the modelview.
+void pushInsetEye(const World& world, const Player& driver)
+{
+    pushCarPartView(world.sim.cars[static_cast<std::size_t>(driver.carIndex)], 0, {-30.0f, 9.0f, 0.0f},
+                    {1.0f, 0.0f, 0.0f});
+}
 // A known state for the inset pass and the next frame: unlit, textured,
 // white, depth-tested, full-window perspective.
 void endMainView(World& world)
@@ -303,8 +310,7 @@ void drawSplitViews(World& world)
             glClear(GL_DEPTH_BUFFER_BIT);
             glDisable(GL_SCISSOR_TEST);
             glLoadIdentity();
-            pushCarPartView(world.sim.cars[static_cast<std::size_t>(player.carIndex)], 0, {-30.0f, 9.0f, 0.0f},
-                            {1.0f, 0.0f, 0.0f});
+            pushInsetEye(world, player);
             drawScene(sceneOf(world, i));
             glPopMatrix();
             endMainView(world);
@@ -348,26 +354,18 @@ void playSounds(World& world)
 
 }  // namespace
 
-// The top-left corner, 0.4 of the width and 0.35 of the height, products
-// truncated: 320 x 209 at (0, 390) in an 800 x 600 window. On foot nothing is
-// drawn and the main view shows through.
+// The window's inset (see insetOf): 320 x 209 at (0, 390) in an 800 x 600
+// window. On foot nothing is drawn and the main view shows through.
 void drawInsetView(World& world)
 {
-    // Single-precision constants, products taken in double: the float
-    // products would round 209.99999 up to 210 before the truncation.
-    constexpr double kInsetWidth = 0.4f;
-    constexpr double kInsetHeight = 0.35f;
-    const double w = world.window.width;
-    const double h = world.window.height;
-    world.window.setViewport(static_cast<int>(w * kInsetWidth), static_cast<int>(h * kInsetHeight), 0,
-                             static_cast<int>(h * (1.0 - kInsetHeight)));
+    const ViewRect inset = insetOf({0, 0, world.window.width, world.window.height});
+    world.window.setViewport(inset.width, inset.height, inset.x, inset.y);
     glClear(GL_DEPTH_BUFFER_BIT);
     const Player& player = world.sim.players.front().body;
     if (!player.inCar)
         return;
     glLoadIdentity();
-    pushCarPartView(world.sim.cars[static_cast<std::size_t>(player.carIndex)], 0, {-30.0f, 9.0f, 0.0f},
-                    {1.0f, 0.0f, 0.0f});
+    pushInsetEye(world, player);
     drawScene(sceneOf(world));
     glPopMatrix();
     glFlush();

@@ -27,7 +27,8 @@ std::array<ViewRect, kMaxLocalPlayers> splitViews(int players, SplitLayout layou
 
 ViewRect insetOf(const ViewRect& view)
 {
-    // As the single player's inset: single-precision shares, products in double.
+    // Single-precision shares, products taken in double: the float products
+    // would round 209.99999 up to 210 before the truncation.
     constexpr double kInsetWidth = 0.4f;
     constexpr double kInsetHeight = 0.35f;
     const double w = view.width;
