@@ -10,6 +10,7 @@
 #include <GL/gl.h>
 
 #include <algorithm>
+#include <cassert>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -194,10 +195,17 @@ void feedCamera(World& world, std::size_t index)
         camera.setTarget(player.position);
     }
 }
+// Every player has a view and a camera: initGame adds at most as many
+// players as there are cameras.
+std::size_t localViewCount(const World& world)
+{
+    assert(world.sim.players.size() <= world.cameras.size() && "initGame adds at most one player per camera");
+    return world.sim.players.size();
+}
 // The camera springs run on the frame's real time, before anything is drawn.
 void updateCameras(World& world, float dt)
 {
-    const std::size_t views = std::min(world.sim.players.size(), world.cameras.size());
+    const std::size_t views = localViewCount(world);
     for (std::size_t i = 0; i < views; ++i) {
         feedCamera(world, i);
         world.cameras[i].update(dt);
@@ -287,7 +295,7 @@ void drawSplitViews(World& world)
     window.usePerspective();
     window.setViewport(window.width, window.height, 0, 0);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    const std::size_t count = std::min(world.sim.players.size(), world.cameras.size());
+    const std::size_t count = localViewCount(world);
     const auto views = splitViews(static_cast<int>(count), world.settings.game.split, window.width, window.height);
     for (std::size_t i = 0; i < count; ++i) {
         const ViewRect& view = views[i];
@@ -342,7 +350,7 @@ void playSounds(World& world)
     // with several players each sound is placed as the nearest view hears
     // it (see SoundScene), as split-screen games do: every player hears
     // their own shots and steps close by.
-    const std::size_t views = std::min(world.sim.players.size(), world.cameras.size());
+    const std::size_t views = localViewCount(world);
     const SoundScene scene{world.sim.cars,
                            world.events,
                            world.cameras[0],
@@ -383,7 +391,9 @@ bool initGame(World& world)
     loadFireTextures(world);
     if (!loadPlayerModel(world))
         return false;
-    addSimPlayers(world.sim, world.settings.game.players, world.playerModel);
+    // The settings file and the command line hold the count to the views
+    // there are; a record filled in by hand is held to them here.
+    addSimPlayers(world.sim, std::min(world.settings.game.players, kMaxLocalPlayers), world.playerModel);
     if (!loadGroundAndMarker(world) || !loadSkyModel(world))
         return false;
     startSound(world);

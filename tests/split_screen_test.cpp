@@ -247,3 +247,15 @@ TEST_F(SplitScreenGame, APadPlayersOwnFeelTurnsTheirLookOnly)
     EXPECT_FLOAT_EQ(second, -2.0f * third);  // inverted, twice as fast
     EXPECT_EQ(world.sim.players[0].body.pitch, 0.0f);
 }
+
+// A settings record filled in by hand can ask for more players than there
+// are views: the game holds it to the views, and every player it keeps has
+// a camera and a rectangle of the window.
+TEST_F(SplitScreenGame, MorePlayersThanViewsAreHeldToTheViews)
+{
+    ASSERT_TRUE(start(kMaxLocalPlayers + 2));
+    EXPECT_EQ(world.sim.players.size(), static_cast<std::size_t>(kMaxLocalPlayers));
+    frame();
+    frame();
+    EXPECT_EQ(world.framesRun, 2u);
+}
