@@ -428,6 +428,14 @@ void readCommands(World& world, float dt)
 
 }  // namespace
 
+void pressMouseButtons(World& world, int windowButton)
+{
+    // At least the first player: a press can come before the start has made them.
+    const std::size_t players = std::clamp<std::size_t>(world.sim.players.size(), 1, kMaxLocalPlayers);
+    for (std::size_t p = 0; p < players; ++p)
+        pressMouseButton(inputMemoryOf(world, p), world.settings.keysOf(static_cast<int>(p)), windowButton);
+}
+
 void runFrame(World& world)
 {
     Platform& platform = world.platform;
@@ -499,10 +507,7 @@ int startTurfwar(World& world)
         setErrorBoxPlatform(nullptr);
         return kExitNoWindow;
     }
-    world.window.onButtonPress = [&world](int button, int, int) {
-        for (std::size_t p = 0; p < world.sim.players.size() && p < kMaxLocalPlayers; ++p)
-            pressMouseButton(inputMemoryOf(world, p), world.settings.keysOf(static_cast<int>(p)), button);
-    };
+    world.window.onButtonPress = [&world](int button, int, int) { pressMouseButtons(world, button); };
 
     if (!initGame(world)) {
         world.window.destroy();
