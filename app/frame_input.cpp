@@ -39,6 +39,8 @@ float lookResponse(float value, float deadZone)
 
 bool bindingHeld(const Platform& platform, const Binding& binding)
 {
+    if (!binding.bound())
+        return false;
     return binding.kind == Binding::Kind::Key ? platform.isScancodeDown(binding.code)
                                               : platform.isMouseButtonDown(binding.code);
 }
@@ -47,7 +49,7 @@ PlayerCommand readFrameInput(Platform& platform, const Settings& settings, Input
                              float dt)
 {
     const PadState pad = platform.padState();
-    const PlayerDevices devices{pad, settings.gamepad, settings.mouse.invertY, true};
+    const PlayerDevices devices{pad, settings.gamepad, settings.mouse.invertY, &settings.keys, true};
     return readPlayerInput(platform, settings, memory, devices, driving, dt);
 }
 
@@ -55,9 +57,9 @@ PlayerCommand readPlayerInput(Platform& platform, const Settings& settings, Inpu
                               const PlayerDevices& devices, bool driving, float dt)
 {
     const PadState& pad = devices.pad;
-    const bool withKeyboard = devices.withKeyboard;
-    const KeyBindings& keys = settings.keys;
-    const auto held = [&](Action action) { return withKeyboard && bindingHeld(platform, bound(keys, action)); };
+    static const KeyBindings kNoKeys = KeyBindings::none();
+    const KeyBindings& keys = devices.keys != nullptr ? *devices.keys : kNoKeys;
+    const auto held = [&](Action action) { return bindingHeld(platform, bound(keys, action)); };
     PlayerCommand in;
     in.forward = held(Action::Forward);
     in.back = held(Action::Back);
@@ -69,7 +71,7 @@ PlayerCommand readPlayerInput(Platform& platform, const Settings& settings, Inpu
     // A fire bound to a mouse button is a window message (one shot per press,
     // whenever it comes); a key or the pad fires on its frame's going down.
     const Binding& fire = bound(keys, Action::Fire);
-    const bool fireKey = withKeyboard && fire.kind == Binding::Kind::Key && platform.isScancodeDown(fire.code);
+    const bool fireKey = fire.kind == Binding::Kind::Key && bindingHeld(platform, fire);
     const bool padFire = pad.button(PadButton::RightShoulder) ||
                          (!driving && pad.axis(PadAxis::RightTrigger) >= kTriggerPressed);
     const bool fireHeld = fireKey || padFire;
@@ -88,23 +90,32 @@ PlayerCommand readPlayerInput(Platform& platform, const Settings& settings, Inpu
     in.brake = percent(pad.axis(PadAxis::LeftTrigger));
 
     float look[2] = {0.0f, 0.0f};
-    if (withKeyboard)
+    if (devices.withMouseLook)
         readMouseLook(platform, look);
     const MouseSettings& mouse = settings.mouse;
     in.lookYaw = look[0] * mouse.sensitivity;
     in.lookPitch = look[1] * mouse.sensitivity;
+    // Turned over before the pad's share is added, each by its own setting
+    // (a sum turned over is the same sum of the parts turned over).
+    if (devices.withMouseLook && mouse.invertY)
+        in.lookPitch = -in.lookPitch;
     // Right and down are positive on the stick, left and up on the look.
     const float padYaw = -stickLook(pad.axis(PadAxis::RightX), devices.gamepad, dt);
-    const float padPitch = -stickLook(pad.axis(PadAxis::RightY), devices.gamepad, dt);
+    float padPitch = -stickLook(pad.axis(PadAxis::RightY), devices.gamepad, dt);
+    if (devices.padInvertY)
+        padPitch = -padPitch;
     // Added only when the stick moved, so a still pad leaves the mouse's
     // numbers exactly as they were (down to the sign of a zero).
     if (padYaw != 0.0f)
         in.lookYaw += padYaw;
     if (padPitch != 0.0f)
         in.lookPitch += padPitch;
-    if (devices.invertY)
-        in.lookPitch = -in.lookPitch;
     return in;
+}
+
+bool playsKeyboardOrMouse(const Settings& settings, int player)
+{
+    return player <= 0 || settings.mouse.player == player + 1 || settings.keysOf(player).anyBound();
 }
 
 bool quitHeld(const Platform& platform, const KeyBindings& keys)

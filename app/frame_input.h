@@ -48,18 +48,25 @@ bool bindingHeld(const Platform& platform, const Binding& binding);
 // a mouse press held in memory.
 PlayerCommand readFrameInput(Platform& platform, const Settings& settings, InputMemory& memory, bool driving,
                              float dt);
-// The same for one player of several: the keyboard and mouse only when
-// withKeyboard (the first player's, with the settings' keys and mouse), and
-// the given pad (at rest when none) with its feel; invertY turns the whole
-// look over (the mouse's and the stick's).
+// The same for one player of several: the keys and mouse buttons bound in
+// keys (none when null) on the keyboard and mouse everyone shares, the
+// mouse's motion when withMouseLook (with [mouse]'s sensitivity and
+// inverted look), and the given pad (at rest when none) with its feel and
+// its own inverted look.
 struct PlayerDevices {
     const PadState& pad;
     const GamepadSettings& gamepad;
-    bool invertY = false;
-    bool withKeyboard = false;
+    bool padInvertY = false;
+    const KeyBindings* keys = nullptr;
+    bool withMouseLook = false;
 };
 PlayerCommand readPlayerInput(Platform& platform, const Settings& settings, InputMemory& memory,
                               const PlayerDevices& devices, bool driving, float dt);
+
+// Whether local player index 0 to 3 plays on the keyboard or the mouse when
+// several play: keys of their own bound, or the mouse's look. The first
+// player always does.
+bool playsKeyboardOrMouse(const Settings& settings, int player);
 
 // The quit action at the end of the frame: its bound key or button, or the
 // pad's Back and Start held together.
@@ -67,7 +74,7 @@ bool quitHeld(const Platform& platform, const KeyBindings& keys);
 
 // A window's mouse-button press (window numbering, 1 left, 2 right, 3
 // middle): asks for a shot in the next command when fire is bound to that
-// button. Where the pointer was does not matter: the shot goes where the
+// button in keys (each player's own with several). Where the pointer was does not matter: the shot goes where the
 // player faces.
 void pressMouseButton(InputMemory& memory, const KeyBindings& keys, int windowButton);
 

@@ -282,7 +282,7 @@ void drawViewText(World& world, std::size_t index, const ViewRect& view)
     const bool driving = world.sim.players[index].body.inCar;
     const float top = driving ? static_cast<float>(view.height - insetOf(view).height) + margin : margin;
     world.text.draw(label, margin, top, height, colour);
-    if (index > 0 && world.padSeats.slotOf[index] < 0)
+    if (world.padSeats.slotOf[index] < 0 && !playsKeyboardOrMouse(world.settings, static_cast<int>(index)))
         world.text.draw("Press Start on a pad to join", margin, top + height * 1.2f, height * 0.6f, colour);
 }
 
@@ -409,8 +409,10 @@ bool initGame(World& world)
 namespace {
 
 // Every player's command for the frame. One player takes every device, as
-// the game always has; of several, the first has the keyboard and mouse and
-// the others each their pad (a player without one stands still).
+// the game always has. Of several, each plays their own keys on the shared
+// keyboard (the first [keys], the others none until set), the mouse's look
+// goes to [mouse] player, and the others without keys each play their pad (a
+// player waiting for one stands still).
 void readCommands(World& world, float dt)
 {
     Platform& platform = world.platform;
@@ -420,27 +422,32 @@ void readCommands(World& world, float dt)
             readFrameInput(platform, world.settings, world.inputMemory, world.sim.players.front().body.inCar, dt);
         return;
     }
-    seatPads(world.padSeats, platform, static_cast<int>(players));
     const Settings& settings = world.settings;
-    const PadState noPad;
-    const PlayerDevices keyboard{noPad, settings.gamepad, settings.mouse.invertY, true};
-    world.commands[0] =
-        readPlayerInput(platform, settings, world.inputMemory, keyboard, world.sim.players[0].body.inCar, dt);
-    for (std::size_t p = 1; p < players && p < world.padSeats.slotOf.size(); ++p) {
+    for (std::size_t p = 0; p < world.padSeats.onKeyboard.size(); ++p)
+        world.padSeats.onKeyboard[p] = playsKeyboardOrMouse(settings, static_cast<int>(p));
+    seatPads(world.padSeats, platform, static_cast<int>(players));
+    for (std::size_t p = 0; p < players && p < world.padSeats.slotOf.size(); ++p) {
         const int slot = world.padSeats.slotOf[p];
-        if (slot < 0) {
-            world.commands[p] = PlayerCommand{};
-            continue;
-        }
-        const PadPlayerSettings& feel = settings.padPlayer(static_cast<int>(p));
-        const PadState pad = platform.padState(slot);
-        const PlayerDevices devices{pad, feel.gamepad, feel.invertY, false};
-        world.commands[p] = readPlayerInput(platform, settings, world.padInputMemory[p], devices,
+        const PadState pad = slot >= 0 ? platform.padState(slot) : PadState{};
+        const int index = static_cast<int>(p);
+        const bool first = p == 0;
+        const GamepadSettings& gamepad = first ? settings.gamepad : settings.localPlayer(index).gamepad;
+        const bool padInvertY = first ? settings.mouse.invertY : settings.localPlayer(index).invertY;
+        const PlayerDevices devices{pad, gamepad, padInvertY, &settings.keysOf(index), settings.mouse.player == index + 1};
+        world.commands[p] = readPlayerInput(platform, settings, inputMemoryOf(world, p), devices,
                                             world.sim.players[p].body.inCar, dt);
     }
 }
 
 }  // namespace
+
+void pressMouseButtons(World& world, int windowButton)
+{
+    // At least the first player: a press can come before the start has made them.
+    const std::size_t players = std::clamp<std::size_t>(world.sim.players.size(), 1, kMaxLocalPlayers);
+    for (std::size_t p = 0; p < players; ++p)
+        pressMouseButton(inputMemoryOf(world, p), world.settings.keysOf(static_cast<int>(p)), windowButton);
+}
 
 void runFrame(World& world)
 {
@@ -513,9 +520,7 @@ int startTurfwar(World& world)
         setErrorBoxPlatform(nullptr);
         return kExitNoWindow;
     }
-    world.window.onButtonPress = [&world](int button, int, int) {
-        pressMouseButton(world.inputMemory, world.settings.keys, button);
-    };
+    world.window.onButtonPress = [&world](int button, int, int) { pressMouseButtons(world, button); };
 
     if (!initGame(world)) {
         world.window.destroy();

@@ -34,6 +34,10 @@ void runFrame(World& world);
 // runFrame draws it after the main view; the frame benchmark also times it alone.
 void drawInsetView(World& world);
 
+// A window's mouse-button press (window numbering), for every local player
+// whose fire it is: the window's press callback.
+void pressMouseButtons(World& world, int windowButton);
+
 enum class LoopPass { Quit, MessageHandled, FrameRun };
 // One pass of the main loop: pump one message, or run a frame when none was pending.
 LoopPass runLoopPass(World& world);

@@ -15,7 +15,8 @@ void seatPads(PadSeats& seats, const Platform& platform, int players)
     const int count = std::clamp(players, 1, kMaxLocalPlayers);
     for (int p = 0; p < kMaxLocalPlayers; ++p) {
         int& slot = seats.slotOf[static_cast<std::size_t>(p)];
-        if (p == 0 || p >= count || (slot >= 0 && !platform.padState(slot).connected))
+        if (p == 0 || p >= count || seats.onKeyboard[static_cast<std::size_t>(p)] ||
+            (slot >= 0 && !platform.padState(slot).connected))
             slot = -1;
     }
     for (int s = 0; s < kPadSlots; ++s) {
@@ -28,7 +29,7 @@ void seatPads(PadSeats& seats, const Platform& platform, int players)
         if (!pad.connected || playerOfPad(seats, s) >= 0 || !(arrived || join))
             continue;
         for (int p = 1; p < count; ++p) {
-            if (seats.slotOf[static_cast<std::size_t>(p)] < 0) {
+            if (seats.slotOf[static_cast<std::size_t>(p)] < 0 && !seats.onKeyboard[static_cast<std::size_t>(p)]) {
                 seats.slotOf[static_cast<std::size_t>(p)] = s;
                 break;
             }

@@ -30,6 +30,7 @@ struct AudioSettings {
 struct MouseSettings {
     float sensitivity = 1.0f;  // degrees of look per count of relative motion
     bool invertY = false;      // up looks down; the pad's right stick follows it too
+    int player = 1;            // with several local players, whose look the mouse moves (1 to 4)
 };
 
 struct GamepadSettings {
@@ -43,12 +44,14 @@ inline constexpr std::size_t kActionCount = 8;
 
 // A key by its position on the keyboard (an SDL scancode number, so the
 // binding survives keyboard layouts), or a mouse button (1 left, 2 middle,
-// 3 right, as SDL numbers them).
+// 3 right, as SDL numbers them). Key 0 (SDL's unknown scancode; "none" in
+// the settings) is no input at all: an action left unbound.
 struct Binding {
     enum class Kind { Key, MouseButton };
     Kind kind = Kind::Key;
     int code = 0;
 
+    bool bound() const { return kind != Kind::Key || code != 0; }
     friend bool operator==(const Binding&, const Binding&) = default;
 };
 
@@ -68,6 +71,21 @@ struct KeyBindings {
 
     const Binding& operator[](Action action) const { return bindings[static_cast<std::size_t>(action)]; }
     Binding& operator[](Action action) { return bindings[static_cast<std::size_t>(action)]; }
+
+    // Every action unbound: the other local players' keys until they set some.
+    static KeyBindings none()
+    {
+        KeyBindings keys;
+        keys.bindings.fill(Binding{});
+        return keys;
+    }
+    bool anyBound() const
+    {
+        for (const Binding& binding : bindings)
+            if (binding.bound())
+                return true;
+        return false;
+    }
 };
 
 // How the window is shared by two players: one view above the other, or side
@@ -81,11 +99,13 @@ struct GameSettings {
     SplitLayout split = SplitLayout::TopBottom;
 };
 
-// The feel of a pad for a player after the first (who has the keyboard,
-// the mouse and [gamepad]): each pad player sets their own.
-struct PadPlayerSettings {
+// A player after the first (who has [keys], [mouse] and [gamepad]): the
+// feel of their pad, and keys of their own on the shared keyboard, none
+// until set (quitting stays with the first player's keys).
+struct LocalPlayerSettings {
     GamepadSettings gamepad;
-    bool invertY = false;  // up looks down
+    bool invertY = false;  // the pad's right stick forward looks down
+    KeyBindings keys = KeyBindings::none();
 };
 
 struct Settings {
@@ -96,14 +116,16 @@ struct Settings {
     GamepadSettings gamepad;
     KeyBindings keys;
     // Players 2, 3 and 4 ([player2] ... in the file).
-    PadPlayerSettings player2;
-    PadPlayerSettings player3;
-    PadPlayerSettings player4;
+    LocalPlayerSettings player2;
+    LocalPlayerSettings player3;
+    LocalPlayerSettings player4;
     std::optional<std::string> dataFolder;  // --data; unset: look for the data
 
-    // The pad feel of local player index 1 to 3.
-    const PadPlayerSettings& padPlayer(int index) const
+    // Local player index 1 to 3's own settings.
+    const LocalPlayerSettings& localPlayer(int index) const
     {
         return index <= 1 ? player2 : index == 2 ? player3 : player4;
     }
+    // Local player index 0 to 3's keys.
+    const KeyBindings& keysOf(int index) const { return index <= 0 ? keys : localPlayer(index).keys; }
 };

@@ -272,6 +272,8 @@ void reportSharedBindings(const Settings& settings, const RowPlaces& places, Pla
         if (table[i].type != SettingType::Binding)
             continue;
         const SettingValue first = table[i].get(settings);
+        if (!std::get<Binding>(first).bound())
+            continue;  // no input, so nothing to share
         for (std::size_t j = i + 1; j < table.size(); ++j) {
             if (table[j].type != SettingType::Binding || !(table[j].get(settings) == first))
                 continue;

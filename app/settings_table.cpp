@@ -77,46 +77,62 @@ void setMember(Settings& settings, const SettingValue& value)
     fromValue(value, (settings .* ... .* Path));
 }
 
-// One action's binding in a set of key bindings.
-template <auto Keys, Action A>
+// One action's binding in a set of key bindings, found by its path of members.
+template <Action A, auto... Path>
 SettingValue getBinding(const Settings& settings)
 {
-    return (settings.*Keys)[A];
+    return (settings .* ... .* Path)[A];
 }
 
-template <auto Keys, Action A>
+template <Action A, auto... Path>
 void setBinding(Settings& settings, const SettingValue& value)
 {
-    (settings.*Keys)[A] = std::get<Binding>(value);
+    (settings .* ... .* Path)[A] = std::get<Binding>(value);
 }
 
-template <auto Keys, Action A>
+template <Action A, auto... Path>
 SettingRow bindingRow(std::string_view section, std::string_view key, const char* help)
 {
     return {.section = section, .key = key, .type = SettingType::Binding, .help = help,
-            .get = &getBinding<Keys, A>, .set = &setBinding<Keys, A>};
+            .get = &getBinding<A, Path...>, .set = &setBinding<A, Path...>};
 }
 
-// A pad player's feel: the first player's [gamepad] and invert_y, each of
-// their own.
+// The actions a player moves and fights with; quitting is the game's, not a
+// player's, and stays with [keys].
+template <auto... Path>
+void playerBindingRows(std::vector<SettingRow>& rows, std::string_view section)
+{
+    rows.push_back(bindingRow<Action::Forward, Path...>(section, "forward", "The key or button that moves forward"));
+    rows.push_back(bindingRow<Action::Back, Path...>(section, "back", "The key or button that moves back"));
+    rows.push_back(bindingRow<Action::Left, Path...>(section, "left", "The key or button that moves left"));
+    rows.push_back(bindingRow<Action::Right, Path...>(section, "right", "The key or button that moves right"));
+    rows.push_back(bindingRow<Action::Run, Path...>(section, "run", "The key or button held to run"));
+    rows.push_back(bindingRow<Action::EnterLeave, Path...>(section, "enter_leave",
+                                                           "The key or button that gets into or out of a car"));
+    rows.push_back(bindingRow<Action::Fire, Path...>(section, "fire", "The key or button that fires"));
+}
+
+// A player after the first: the first player's [gamepad] and invert_y for
+// their pad, and their keys on the shared keyboard.
 template <auto Player>
-void padPlayerRows(std::vector<SettingRow>& rows, std::string_view section)
+void localPlayerRows(std::vector<SettingRow>& rows, std::string_view section)
 {
     rows.push_back({.section = section, .key = "dead_zone", .type = SettingType::Number, .low = 0.0f, .high = 0.9f,
                     .help = "This player's pad: share of a stick's travel that counts as rest, {range}",
                     .note = "share of a stick's travel, {range}",
-                    .get = &getMember<Player, &PadPlayerSettings::gamepad, &GamepadSettings::deadZone>,
-                    .set = &setMember<Player, &PadPlayerSettings::gamepad, &GamepadSettings::deadZone>});
+                    .get = &getMember<Player, &LocalPlayerSettings::gamepad, &GamepadSettings::deadZone>,
+                    .set = &setMember<Player, &LocalPlayerSettings::gamepad, &GamepadSettings::deadZone>});
     rows.push_back({.section = section, .key = "look_speed", .type = SettingType::Number, .low = 1.0f,
                     .high = 1000.0f,
                     .help = "This player's pad: degrees of look per second at full right-stick tilt, {range}",
                     .note = "degrees per second at full tilt, {range}",
-                    .get = &getMember<Player, &PadPlayerSettings::gamepad, &GamepadSettings::lookSpeed>,
-                    .set = &setMember<Player, &PadPlayerSettings::gamepad, &GamepadSettings::lookSpeed>});
+                    .get = &getMember<Player, &LocalPlayerSettings::gamepad, &GamepadSettings::lookSpeed>,
+                    .set = &setMember<Player, &LocalPlayerSettings::gamepad, &GamepadSettings::lookSpeed>});
     rows.push_back({.section = section, .key = "invert_y", .type = SettingType::Boolean,
                     .help = "This player's pad: the right stick forward looks down",
-                    .get = &getMember<Player, &PadPlayerSettings::invertY>,
-                    .set = &setMember<Player, &PadPlayerSettings::invertY>});
+                    .get = &getMember<Player, &LocalPlayerSettings::invertY>,
+                    .set = &setMember<Player, &LocalPlayerSettings::invertY>});
+    playerBindingRows<Player, &LocalPlayerSettings::keys>(rows, section);
 }
 
 // The rows. A Number's ends are written as floats: a value is compared with
@@ -180,15 +196,15 @@ std::vector<SettingRow> makeTable()
                     .options = {{.name = "--invert-y", .helpRank = 8}},
                     .get = &getMember<&Settings::mouse, &MouseSettings::invertY>,
                     .set = &setMember<&Settings::mouse, &MouseSettings::invertY>});
+    rows.push_back({.section = "mouse", .key = "player", .type = SettingType::Whole, .low = 1,
+                    .high = kMaxLocalPlayers,
+                    .help = "With several players, the one whose look the mouse moves, {range} (default {default})",
+                    .note = "{range}: whose look the mouse moves when several play",
+                    .get = &getMember<&Settings::mouse, &MouseSettings::player>,
+                    .set = &setMember<&Settings::mouse, &MouseSettings::player>});
 
-    rows.push_back(bindingRow<&Settings::keys, Action::Forward>("keys", "forward", "The key or button that moves forward"));
-    rows.push_back(bindingRow<&Settings::keys, Action::Back>("keys", "back", "The key or button that moves back"));
-    rows.push_back(bindingRow<&Settings::keys, Action::Left>("keys", "left", "The key or button that moves left"));
-    rows.push_back(bindingRow<&Settings::keys, Action::Right>("keys", "right", "The key or button that moves right"));
-    rows.push_back(bindingRow<&Settings::keys, Action::Run>("keys", "run", "The key or button held to run"));
-    rows.push_back(bindingRow<&Settings::keys, Action::EnterLeave>("keys", "enter_leave", "The key or button that gets into or out of a car"));
-    rows.push_back(bindingRow<&Settings::keys, Action::Fire>("keys", "fire", "The key or button that fires"));
-    rows.push_back(bindingRow<&Settings::keys, Action::Quit>("keys", "quit", "The key or button that ends the game"));
+    playerBindingRows<&Settings::keys>(rows, "keys");
+    rows.push_back(bindingRow<Action::Quit, &Settings::keys>("keys", "quit", "The key or button that ends the game"));
 
     rows.push_back({.section = "gamepad", .key = "dead_zone", .type = SettingType::Number, .low = 0.0f,
                     .high = 0.9f,
@@ -207,7 +223,7 @@ std::vector<SettingRow> makeTable()
                     .high = kMaxLocalPlayers,
                     .help = "Players on this machine, each with a view of the window of their own, {range} "
                             "(default {default})",
-                    .note = "{range}; the keyboard and mouse play the first, pads the others",
+                    .note = "{range}; the first plays [keys] and the mouse, the others pads or keys of their own",
                     .options = {{.name = "--players", .valueName = "N", .helpRank = 11}},
                     .get = &getMember<&Settings::game, &GameSettings::players>,
                     .set = &setMember<&Settings::game, &GameSettings::players>});
@@ -219,9 +235,9 @@ std::vector<SettingRow> makeTable()
                     .get = &getMember<&Settings::game, &GameSettings::split>,
                     .set = &setMember<&Settings::game, &GameSettings::split>});
 
-    padPlayerRows<&Settings::player2>(rows, "player2");
-    padPlayerRows<&Settings::player3>(rows, "player3");
-    padPlayerRows<&Settings::player4>(rows, "player4");
+    localPlayerRows<&Settings::player2>(rows, "player2");
+    localPlayerRows<&Settings::player3>(rows, "player3");
+    localPlayerRows<&Settings::player4>(rows, "player4");
 
     rows.push_back({.key = "data", .type = SettingType::Folder,
                     .help = "Read the game data from DIR (default: the current folder when it holds the data, else "
@@ -236,12 +252,12 @@ constexpr SettingSection kSections[] = {
     {"video", nullptr},
     {"audio", nullptr},
     {"mouse", nullptr},
-    {"keys", "SDL key names (\"Left Shift\", \"Space\", \"Keypad 8\"...) or Mouse1 to Mouse5"},
+    {"keys", "SDL key names (\"Left Shift\", \"Space\", \"Keypad 8\"...), Mouse1 to Mouse5, or \"none\""},
     {"gamepad", nullptr},
     {"game", nullptr},
-    {"player2", "the second player's pad"},
-    {"player3", "the third player's pad"},
-    {"player4", "the fourth player's pad"},
+    {"player2", "the second player: their pad, and keys of their own (none until set)"},
+    {"player3", "the third player: their pad, and keys of their own (none until set)"},
+    {"player4", "the fourth player: their pad, and keys of their own (none until set)"},
 };
 
 const SettingRow& rowOf(std::string_view section, std::string_view key)
@@ -371,6 +387,8 @@ std::optional<Binding> bindingFromName(std::string_view name)
     // SDL reads names up to a NUL; a name with one inside is not a name.
     if (name.empty() || name.find('\0') != std::string_view::npos)
         return std::nullopt;
+    if (name.size() == 4 && ::strncasecmp(name.data(), "none", 4) == 0)
+        return Binding{};  // unbound: SDL names no key so
     const std::string text(name);
     if (text.size() == 6 && ::strncasecmp(text.c_str(), "mouse", 5) == 0 && text[5] >= '1' &&
         text[5] < '1' + kMouseButtonCount)
@@ -383,6 +401,8 @@ std::optional<Binding> bindingFromName(std::string_view name)
 
 std::string bindingName(const Binding& binding)
 {
+    if (!binding.bound())
+        return "none";
     if (binding.kind == Binding::Kind::MouseButton)
         return "Mouse" + std::to_string(binding.code);
     return SDL_GetScancodeName(static_cast<SDL_Scancode>(binding.code));

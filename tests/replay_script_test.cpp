@@ -4,6 +4,8 @@
 
 #include "tools/replay/replay_script.h"
 
+#include "app/settings.h"
+
 #include "tool_runner.h"
 
 #include <gtest/gtest.h>
@@ -138,6 +140,50 @@ TEST(ReplayScript, ShowsABadWordPrintablyAndClipped)
     const ScriptParse clipped = parseScript("press " + std::string(500, 'k') + "\n");
     EXPECT_LT(clipped.error.size(), 160u);
     EXPECT_NE(clipped.error.find("...'"), std::string::npos);
+}
+
+// "player N ..." names whose keyboard or mouse command it is; the parser
+// takes N and the command, and the check against the game's settings
+// refuses a command that would move someone else.
+TEST(ReplayScript, PlayerCommandsAreCheckedToBeThatPlayers)
+{
+    const ScriptParse p = parseScript("player 2 press Up\nplayer 1 mouse 3 4\nplayer 4 click\npress W\n");
+    ASSERT_TRUE(p.ok()) << p.error;
+    EXPECT_EQ(p.commands[0].player, 2);
+    EXPECT_EQ(p.commands[0].codes, (std::vector<int>{82}));
+    EXPECT_EQ(p.commands[1].player, 1);
+    EXPECT_EQ(p.commands[1].b, 4);
+    EXPECT_EQ(p.commands[2].type, Type::Click);
+    EXPECT_EQ(p.commands[3].player, 0);
+    EXPECT_EQ(parseScript("player 5 press W\n").error,
+              "line 1: player takes a number, 1 to 4, then press, release, mouse or click");
+    EXPECT_EQ(parseScript("player\n").error, parseScript("player 0 press W\n").error);
+    EXPECT_EQ(parseScript("player 2 pad connect\n").error,
+              "line 1: player 2 takes press, release, mouse or click, not 'pad'");
+    EXPECT_EQ(parseScript("player 2\n").error, "line 1: player 2 takes press, release, mouse or click");
+
+    Settings settings;
+    settings.game.players = 2;
+    const std::vector<ScriptCommand> arrows = parseScript("player 2 press Up\n").commands;
+    EXPECT_EQ(checkPlayerCommands(arrows, settings),
+              "line 1: player 2 has no action on 'Up' (their keys: [player2] in --config)");
+    settings.player2.keys[Action::Forward] = Binding{Binding::Kind::Key, 82};
+    EXPECT_EQ(checkPlayerCommands(arrows, settings), "");
+    EXPECT_EQ(checkPlayerCommands(parseScript("\nplayer 1 release Up\n").commands, settings),
+              "line 2: player 1 has no action on 'Up' (their keys: [keys] in --config)");
+    EXPECT_EQ(checkPlayerCommands(parseScript("player 3 press W\n").commands, settings),
+              "line 1: player 3: the game has 2 players (--players)");
+    const std::vector<ScriptCommand> look = parseScript("player 2 mouse 5 0\n").commands;
+    EXPECT_EQ(checkPlayerCommands(look, settings),
+              "line 1: the mouse's look is player 1's, not player 2's ([mouse] player in --config)");
+    settings.mouse.player = 2;
+    EXPECT_EQ(checkPlayerCommands(look, settings), "");
+    EXPECT_EQ(checkPlayerCommands(parseScript("player 2 click\n").commands, settings),
+              "line 1: player 2 has no action on the left button (their keys: [player2] in --config)");
+    EXPECT_EQ(checkPlayerCommands(parseScript("player 1 click\nplayer 1 press W\n").commands, settings), "");
+    // One player takes every device: the mouse is theirs whatever [mouse] says.
+    settings.game.players = 1;
+    EXPECT_EQ(checkPlayerCommands(parseScript("player 1 mouse 5 0\n").commands, settings), "");
 }
 
 }  // namespace

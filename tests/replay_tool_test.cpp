@@ -454,6 +454,32 @@ TEST(ReplayTool, ReplaysReboundKeysFromASettingsFile)
     EXPECT_NE(missing.err.find("none.toml"), std::string::npos) << missing.err;
 }
 
+// Two players at one keyboard replayed: the second's arrows from --config
+// move the second player only, and a script that presses a key no one of
+// its players holds is refused before anything runs.
+TEST(ReplayTool, ReplaysASecondPlayersKeysAndRefusesAnotherPlayersKey)
+{
+    GameFolder scratch(GameFolder::Contents::Empty);
+    scratch.write("arrows.toml", "[player2]\nforward = \"Up\"\n");
+    const std::string config = " --config " + (scratch.path() / "arrows.toml").string();
+    const ToolResult walked = runTool("turfwar-replay", "- --players 2" + config,
+                                      "state\nplayer 2 press Up\nrun 30\nstate\n");
+    ASSERT_EQ(walked.status, 0) << walked.err;
+    const auto states = stateLines(walked.out);
+    ASSERT_EQ(states.size(), 2u);
+    const auto z = [&](std::size_t state, std::size_t player) {
+        return states[state]["players"][player]["position"][2].get<double>();
+    };
+    EXPECT_LT(z(1, 1), z(0, 1) - 5.0);  // forward, facing -z
+    EXPECT_EQ(z(1, 0), z(0, 0));
+
+    const ToolResult unbound = runTool("turfwar-replay", "- --players 2", "run 1\nplayer 2 press Up\nstate\n");
+    EXPECT_EQ(unbound.status, 2);
+    EXPECT_EQ(unbound.out, "");
+    EXPECT_EQ(unbound.err, "turfwar-replay: standard input: line 2: player 2 has no action on 'Up' (their keys: "
+                           "[player2] in --config)\n");
+}
+
 // The game's own data-folder step, with the game's status.
 TEST(ReplayTool, ADataFolderThatCannotBeEnteredEndsWithTheGamesStatus)
 {

@@ -280,7 +280,7 @@ int main(int argc, char** argv)
                    "Play through the system's audio device of this name instead of mixing the sound here (an "
                    "unknown name: the game runs without sound)");
     app.add_option("--players", players, "Players on the machine, 1 to 4, as the game's --players (the script's "
-                   "keys and mouse play the first, its pads the others)")
+                   "keys and mouse play the first unless --config binds keys to others, its pads the others)")
         ->check(CLI::Range(1, kMaxLocalPlayers));
     app.add_option("--record-commands", recordCommands,
                    "Write every frame's player commands to this file, one line a frame (and a line \"state\" "
@@ -338,6 +338,10 @@ int main(int argc, char** argv)
     settings.dataFolder = dataDir;
     if (players)
         settings.game.players = *players;
+    if (const std::string wrong = checkPlayerCommands(commands, settings); !wrong.empty()) {
+        std::cerr << "turfwar-replay: " << (scriptPath == "-" ? "standard input" : scriptPath) << ": " << wrong << "\n";
+        return kExitUsage;
+    }
     if (!enterDataFolder(settings.dataFolder, platform))
         return kExitBadGameData;
 

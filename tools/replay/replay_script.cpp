@@ -5,6 +5,7 @@
 #include "app/settings_file.h"
 #include "assets/data_file.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
@@ -41,7 +42,9 @@ constexpr CommandEntry kCommands[] = {
     {"press", "KEY...", Type::Press, Arguments::Keys, 0, 0, "",
      "hold keys from the next frame on, by SDL's names as the settings file\n"
      "names them, in any case: W, Escape, F1, Space; quote a name with blanks\n"
-     "(\"Left Shift\")"},
+     "(\"Left Shift\"). Press, release, mouse and click are the keyboard's and\n"
+     "mouse's; written \"player N press Up\" (N 1 to 4), each is checked to be\n"
+     "player N's by the settings: a key they bound, their mouse look, their fire"},
     {"release", "KEY...", Type::Release, Arguments::Keys, 0, 0, "", "let them go"},
     {"mouse", "DX DY", Type::Mouse, Arguments::TwoNumbers, -100000, 100000, "pixels",
      "the next frame's mouse look (left and up positive; {range})"},
@@ -301,6 +304,20 @@ bool ScriptParser::parseLine(std::string_view text)
     const CommandEntry* entry = nullptr;
     std::size_t used = 1;
     int pad = 0;
+    int player = 0;
+    if (words[0] == "player") {
+        // "player N ...": a keyboard or mouse command said to be player N's.
+        if (words.size() < 2 || words[1].size() != 1 || words[1][0] < '1' || words[1][0] > '0' + kMaxLocalPlayers)
+            return fail(number, "player takes a number, 1 to " + std::to_string(kMaxLocalPlayers) +
+                                    ", then press, release, mouse or click");
+        player = words[1][0] - '0';
+        words.erase(words.begin(), words.begin() + 2);
+        const bool forPlayer = !words.empty() && (words[0] == "press" || words[0] == "release" ||
+                                                  words[0] == "mouse" || words[0] == "click");
+        if (!forPlayer)
+            return fail(number, "player " + std::to_string(player) + " takes press, release, mouse or click" +
+                                    (words.empty() ? "" : ", not " + shown(words[0])));
+    }
     if (words[0] == "pad") {
         used = 2;
         // "pad N ...": pad N's; a bare "pad ..." is pad 1's.
@@ -334,6 +351,7 @@ bool ScriptParser::parseLine(std::string_view text)
     c.type = entry->type;
     c.line = number;
     c.pad = pad;
+    c.player = player;
     const std::vector<std::string_view> args(words.begin() + static_cast<std::ptrdiff_t>(used), words.end());
     if (!parseArguments(*entry, args, c, why))
         return fail(number, why);
@@ -390,6 +408,49 @@ ScriptParse parseScript(std::string_view text)
     if (parser.feed(text))
         parser.finish();
     return std::move(parser.result());
+}
+
+std::string checkPlayerCommands(const std::vector<ScriptCommand>& commands, const Settings& settings)
+{
+    const int players = settings.game.players;
+    for (const ScriptCommand& c : commands) {
+        if (c.player == 0)
+            continue;
+        const std::string who = "player " + std::to_string(c.player);
+        const std::string at = "line " + std::to_string(c.line) + ": ";
+        if (c.player > players)
+            return at + who + ": the game has " + std::to_string(players) + (players == 1 ? " player" : " players") +
+                   " (--players)";
+        const int index = c.player - 1;
+        const KeyBindings& keys = settings.keysOf(index);
+        const std::string section = index == 0 ? "[keys]" : "[player" + std::to_string(c.player) + "]";
+        const auto bound = [&](const Binding& wanted) {
+            return std::find(keys.bindings.begin(), keys.bindings.end(), wanted) != keys.bindings.end();
+        };
+        switch (c.type) {
+        case ScriptCommand::Type::Press:
+        case ScriptCommand::Type::Release:
+            for (const int code : c.codes) {
+                const Binding key{Binding::Kind::Key, code};
+                if (!bound(key))
+                    return at + who + " has no action on " + shown(bindingName(key)) + " (their keys: " + section +
+                           " in --config)";
+            }
+            break;
+        case ScriptCommand::Type::Mouse:
+            // One player takes every device; of several, [mouse] player looks.
+            if (players > 1 && settings.mouse.player != c.player)
+                return at + "the mouse's look is player " + std::to_string(settings.mouse.player) + "'s, not " +
+                       who + "'s ([mouse] player in --config)";
+            break;
+        case ScriptCommand::Type::Click:
+            if (!bound(Binding{Binding::Kind::MouseButton, 1}))
+                return at + who + " has no action on the left button (their keys: " + section + " in --config)";
+            break;
+        default: break;
+        }
+    }
+    return "";
 }
 
 std::string scriptCommandsHelp()

@@ -37,6 +37,7 @@ struct ScriptCommand {
     std::vector<int> codes;  // press, release: SDL scancodes; pad press, release: PadButton order
     std::string path;        // screenshot FILE, as written
     int pad = 0;             // pad commands: the pad's slot ("pad N ..." is slot N - 1; a bare "pad" slot 0)
+    int player = 0;          // press, release, mouse, click written "player N ...": N; bare: 0
 };
 
 struct ScriptParse {
@@ -71,6 +72,15 @@ private:
 };
 
 ScriptParse parseScript(std::string_view text);
+
+// A script's "player N ..." commands checked against the game they will
+// play: N is one of its players, and holds what the command moves (a key
+// pressed is one of player N's bindings, the mouse's motion is player N's
+// look, a click fires for player N). The keyboard and mouse are shared, so
+// a command for the wrong player would move someone else: refused instead.
+// Empty when every command fits, else "line N: why".
+struct Settings;
+std::string checkPlayerCommands(const std::vector<ScriptCommand>& commands, const Settings& settings);
 
 // Every command with its arguments and what it does, one per line and
 // aligned, as --help lists them.
