@@ -6,20 +6,16 @@
 #include <cstdio>
 #include <cstring>
 
-bool writePngFile(const std::string& path, int width, int height, int channels, const std::uint8_t* pixels,
-                  bool bottomUp, std::string& error)
+namespace {
+
+// The libpng part alone: an encoding error longjmps back into this frame, so
+// it holds no C++ objects whose state a longjmp could leave half made.
+bool encodePng(std::FILE* file, int width, int height, int channels, const std::uint8_t* pixels, bool bottomUp)
 {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) {
-        error = "cannot write " + path + ": " + std::strerror(errno);
-        return false;
-    }
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
     if (png == nullptr || info == nullptr || setjmp(png_jmpbuf(png))) {
         png_destroy_write_struct(&png, &info);
-        std::fclose(file);
-        error = "cannot encode " + path;
         return false;
     }
     png_init_io(png, file);
@@ -34,6 +30,24 @@ bool writePngFile(const std::string& path, int width, int height, int channels, 
     }
     png_write_end(png, info);
     png_destroy_write_struct(&png, &info);
+    return true;
+}
+
+}  // namespace
+
+bool writePngFile(const std::string& path, int width, int height, int channels, const std::uint8_t* pixels,
+                  bool bottomUp, std::string& error)
+{
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) {
+        error = "cannot write " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    if (!encodePng(file, width, height, channels, pixels, bottomUp)) {
+        std::fclose(file);
+        error = "cannot encode " + path;
+        return false;
+    }
     if (std::fclose(file) != 0) {
         error = "cannot write " + path + ": " + std::strerror(errno);
         return false;
