@@ -1,18 +1,18 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang's AddressSanitizer and UBSan and
 # gives each a short run: its saved corpus (fuzz/corpus/<name without fuzz_>)
-# replayed first, then about 30 seconds of new inputs. New inputs go to a
+# replayed first, then about 20 seconds of new inputs. New inputs go to a
 # scratch folder, never into the saved corpus. Fails on any crash or finding.
 #
 #   bash scripts/fuzz-smoke.sh [TARGET...]   (default: every fuzz/fuzz_*.cpp)
 #
-# TURFWAR_FUZZ_SECONDS sets the run length per target (default 30);
+# TURFWAR_FUZZ_SECONDS sets the run length per target (default 20);
 # TURFWAR_FUZZ_BUILD_DIR the build folder (default build-fuzz);
 # TURFWAR_FUZZ_JOBS how many targets run at once (default: one per core).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${TURFWAR_FUZZ_BUILD_DIR:-$root/build-fuzz}
-seconds=${TURFWAR_FUZZ_SECONDS:-30}
+seconds=${TURFWAR_FUZZ_SECONDS:-20}
 jobs=${TURFWAR_FUZZ_JOBS:-$(nproc)}
 
 targets=("$@")
