@@ -419,7 +419,7 @@ void readCommands(World& world, float dt)
     const std::size_t players = world.sim.players.size();
     if (players == 1) {
         world.commands[0] =
-            readFrameInput(platform, world.settings, world.inputMemory, world.sim.players.front().body.inCar, dt);
+            readFrameInput(platform, world.settings, world.inputMemory[0], world.sim.players.front().body.inCar, dt);
         return;
     }
     const Settings& settings = world.settings;
@@ -434,7 +434,7 @@ void readCommands(World& world, float dt)
         const GamepadSettings& gamepad = first ? settings.gamepad : settings.localPlayer(index).gamepad;
         const bool padInvertY = first ? settings.mouse.invertY : settings.localPlayer(index).invertY;
         const PlayerDevices devices{pad, gamepad, padInvertY, &settings.keysOf(index), settings.mouse.player == index + 1};
-        world.commands[p] = readPlayerInput(platform, settings, inputMemoryOf(world, p), devices,
+        world.commands[p] = readPlayerInput(platform, settings, world.inputMemory[p], devices,
                                             world.sim.players[p].body.inCar, dt);
     }
 }
@@ -446,7 +446,7 @@ void pressMouseButtons(World& world, int windowButton)
     // At least the first player: a press can come before the start has made them.
     const std::size_t players = std::clamp<std::size_t>(world.sim.players.size(), 1, kMaxLocalPlayers);
     for (std::size_t p = 0; p < players; ++p)
-        pressMouseButton(inputMemoryOf(world, p), world.settings.keysOf(static_cast<int>(p)), windowButton);
+        pressMouseButton(world.inputMemory[p], world.settings.keysOf(static_cast<int>(p)), windowButton);
 }
 
 void runFrame(World& world)

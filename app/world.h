@@ -31,8 +31,7 @@ struct World {
     GameWindow window;
     bool quitRequested = false;  // Escape was held at the end of a frame, or the start was stopped
     FrameTimer frameTimer;
-    InputMemory inputMemory;  // what the input keeps between frames (the first player's)
-    std::array<InputMemory, kMaxLocalPlayers> otherInputMemory;  // the same for the others, by index (from 1)
+    std::array<InputMemory, kMaxLocalPlayers> inputMemory;  // what the input keeps between frames, by local player
     PadSeats padSeats;        // with several players, whose pad is whose
     SimWorld sim;             // everything that decides what happens
     std::array<PlayerCommand, kMaxPlayers> commands{};  // what the devices gave each player this frame
@@ -57,9 +56,3 @@ struct World {
     int lastFramePhysicsSteps = 0;  // physics steps the most recent frame ran
     std::uint64_t framesRun = 0;
 };
-
-// What the input keeps for local player index 0 to 3.
-inline InputMemory& inputMemoryOf(World& world, std::size_t player)
-{
-    return player == 0 ? world.inputMemory : world.otherInputMemory[player];
-}

@@ -24,7 +24,7 @@ protected:
         setErrorBoxPlatform(&platform);
         ASSERT_TRUE(world.window.create(16, 160, 120, "test", false));
         world.window.onButtonPress = [this](int button, int, int) {
-            pressMouseButton(world.inputMemory, world.settings.keys, button);
+            pressMouseButton(world.inputMemory[0], world.settings.keys, button);
         };
         ASSERT_TRUE(initGame(world));
     }

@@ -34,7 +34,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(world.window.create(kWindowBitsPerPixel, kWindowWidth, kWindowHeight, kWindowTitle, false));
-        world.window.onButtonPress = [this](int b, int, int) { pressMouseButton(world.inputMemory, world.settings.keys, b); };
+        world.window.onButtonPress = [this](int b, int, int) { pressMouseButton(world.inputMemory[0], world.settings.keys, b); };
         platform.setTicks(5000);
         ASSERT_TRUE(initGame(world));
         platform.setCursorVisible(false);
@@ -321,12 +321,12 @@ TEST_F(StartedGame, LeftButtonPressAsksForAShot)
     platform.click(1, 300, 200);
     EXPECT_EQ(runLoopPass(world), LoopPass::MessageHandled);
     // Held for the next frame's command, which hands it to the weapon.
-    EXPECT_TRUE(world.inputMemory.mouseFirePressed);
+    EXPECT_TRUE(world.inputMemory[0].mouseFirePressed);
     world.sim.players[0].weapon.sinceShot = 0.0f;  // not due yet: the request stays
     platform.advanceTicks(1);
     while (runLoopPass(world) != LoopPass::FrameRun) {
     }
-    EXPECT_FALSE(world.inputMemory.mouseFirePressed);
+    EXPECT_FALSE(world.inputMemory[0].mouseFirePressed);
     EXPECT_TRUE(world.sim.players[0].weapon.fireRequested);
 }
 

@@ -48,7 +48,7 @@ protected:
     {
         setErrorBoxPlatform(&platform);
         world.window.onButtonPress = [this](int button, int, int) {
-            pressMouseButton(world.inputMemory, world.settings.keys, button);
+            pressMouseButton(world.inputMemory[0], world.settings.keys, button);
         };
     }
     ~SplitScreenGame() override
