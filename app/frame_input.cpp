@@ -49,7 +49,7 @@ PlayerCommand readFrameInput(Platform& platform, const Settings& settings, Input
                              float dt)
 {
     const PadState pad = platform.padState();
-    const PlayerDevices devices{pad, settings.gamepad, settings.mouse.invertY, &settings.keys, true};
+    const PlayerDevices devices{pad, settings.gamepad, settings.mouse.invertY, settings.keys, true};
     return readPlayerInput(platform, settings, memory, devices, driving, dt);
 }
 
@@ -57,8 +57,7 @@ PlayerCommand readPlayerInput(Platform& platform, const Settings& settings, Inpu
                               const PlayerDevices& devices, bool driving, float dt)
 {
     const PadState& pad = devices.pad;
-    static const KeyBindings kNoKeys = KeyBindings::none();
-    const KeyBindings& keys = devices.keys != nullptr ? *devices.keys : kNoKeys;
+    const KeyBindings& keys = devices.keys;
     const auto held = [&](Action action) { return bindingHeld(platform, bound(keys, action)); };
     PlayerCommand in;
     in.forward = held(Action::Forward);

@@ -49,7 +49,7 @@ bool bindingHeld(const Platform& platform, const Binding& binding);
 PlayerCommand readFrameInput(Platform& platform, const Settings& settings, InputMemory& memory, bool driving,
                              float dt);
 // The same for one player of several: the keys and mouse buttons bound in
-// keys (none when null) on the keyboard and mouse everyone shares, the
+// keys on the keyboard and mouse everyone shares, the
 // mouse's motion when withMouseLook (with [mouse]'s sensitivity and
 // inverted look), and the given pad (at rest when none) with its feel and
 // its own inverted look.
@@ -57,7 +57,7 @@ struct PlayerDevices {
     const PadState& pad;
     const GamepadSettings& gamepad;
     bool padInvertY = false;
-    const KeyBindings* keys = nullptr;
+    const KeyBindings& keys;
     bool withMouseLook = false;
 };
 PlayerCommand readPlayerInput(Platform& platform, const Settings& settings, InputMemory& memory,
@@ -74,8 +74,8 @@ bool quitHeld(const Platform& platform, const KeyBindings& keys);
 
 // A window's mouse-button press (window numbering, 1 left, 2 right, 3
 // middle): asks for a shot in the next command when fire is bound to that
-// button in keys (each player's own with several). Where the pointer was does not matter: the shot goes where the
-// player faces.
+// button in keys (each player's own with several). Where the pointer was
+// does not matter: the shot goes where the player faces.
 void pressMouseButton(InputMemory& memory, const KeyBindings& keys, int windowButton);
 
 // Rumble on the driving pad: a short pulse for each shot, a longer and

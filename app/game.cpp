@@ -433,7 +433,8 @@ void readCommands(World& world, float dt)
         const bool first = p == 0;
         const GamepadSettings& gamepad = first ? settings.gamepad : settings.localPlayer(index).gamepad;
         const bool padInvertY = first ? settings.mouse.invertY : settings.localPlayer(index).invertY;
-        const PlayerDevices devices{pad, gamepad, padInvertY, &settings.keysOf(index), settings.mouse.player == index + 1};
+        const PlayerDevices devices{pad, gamepad, padInvertY, settings.keysOf(index),
+                                    settings.mouse.player == index + 1};
         world.commands[p] = readPlayerInput(platform, settings, world.inputMemory[p], devices,
                                             world.sim.players[p].body.inCar, dt);
     }
