@@ -282,7 +282,7 @@ void drawViewText(World& world, std::size_t index, const ViewRect& view)
     const bool driving = world.sim.players[index].body.inCar;
     const float top = driving ? static_cast<float>(view.height - insetOf(view).height) + margin : margin;
     world.text.draw(label, margin, top, height, colour);
-    if (world.padSeats.slotOf[index] < 0 && !playsKeyboardOrMouse(world.settings, static_cast<int>(index)))
+    if (world.padSeats.slotOf[index] < 0 && !world.padSeats.onKeyboard[index])
         world.text.draw("Press Start on a pad to join", margin, top + height * 1.2f, height * 0.6f, colour);
 }
 
@@ -394,6 +394,8 @@ bool initGame(World& world)
     // The settings file and the command line hold the count to the views
     // there are; a record filled in by hand is held to them here.
     addSimPlayers(world.sim, std::min(world.settings.game.players, kMaxLocalPlayers), world.playerModel);
+    for (std::size_t p = 0; p < world.padSeats.onKeyboard.size(); ++p)
+        world.padSeats.onKeyboard[p] = playsKeyboardOrMouse(world.settings, static_cast<int>(p));
     if (!loadGroundAndMarker(world) || !loadSkyModel(world))
         return false;
     startSound(world);
@@ -423,8 +425,6 @@ void readCommands(World& world, float dt)
         return;
     }
     const Settings& settings = world.settings;
-    for (std::size_t p = 0; p < world.padSeats.onKeyboard.size(); ++p)
-        world.padSeats.onKeyboard[p] = playsKeyboardOrMouse(settings, static_cast<int>(p));
     seatPads(world.padSeats, platform, static_cast<int>(players));
     for (std::size_t p = 0; p < players && p < world.padSeats.slotOf.size(); ++p) {
         const int slot = world.padSeats.slotOf[p];
