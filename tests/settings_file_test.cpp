@@ -130,8 +130,9 @@ TEST(SettingsText, EachSectionAloneSetsOnlyItsOwnSettings)
 // A syntax error anywhere throws the whole file out, with the place named.
 TEST(SettingsText, ASyntaxErrorNamesTheLineAndColumnAndKeepsEveryDefault)
 {
+    using namespace std::string_view_literals;
     struct Case {
-        const char* text;
+        std::string_view text;
         const char* where;
     };
     const Case cases[] = {
@@ -146,6 +147,10 @@ TEST(SettingsText, ASyntaxErrorNamesTheLineAndColumnAndKeepsEveryDefault)
         {"[audio]\nvolume = \xc3\xa9\n", "settings.toml:2:10: "},
         {"[video]\nmax_fps = 19:\xd0\x90\n", "settings.toml:2:14: "},
         {"[video] \xef\xb9\x90\n", "settings.toml:1:9: "},
+        // No key after a table's [: a NUL, a sign, a control character.
+        {"[\0"sv, "settings.toml:1:2: "},
+        {"[@", "settings.toml:1:2: "},
+        {"[audio]\n[\x07video]\n", "settings.toml:2:2: "},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
