@@ -7,7 +7,9 @@
 #   bash scripts/fuzz-smoke.sh [TARGET...]   (default: every fuzz/fuzz_*.cpp)
 #
 # TURFWAR_FUZZ_SECONDS sets the run length per target (default 20);
-# TURFWAR_FUZZ_BUILD_DIR the build folder (default build-fuzz);
+# TURFWAR_FUZZ_BUILD_DIR the build folder (default build-fuzz; a folder
+# already configured with TURFWAR_FUZZ=ON, such as the test script's
+# sanitizer build, is used as it is);
 # TURFWAR_FUZZ_JOBS how many targets run at once (default: one per core).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -26,8 +28,14 @@ if [ ${#targets[@]} -eq 0 ]; then
   exit 0
 fi
 
-CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DTURFWAR_FUZZ=ON -DTURFWAR_SANITIZE=ON -DTURFWAR_TESTS=OFF >/dev/null
+if ! grep -qs '^TURFWAR_FUZZ:BOOL=ON$' "$build/CMakeCache.txt"; then
+  if [ -e "$build/CMakeCache.txt" ]; then
+    echo "fuzz-smoke: $build is a build without the fuzz targets (TURFWAR_FUZZ=OFF); choose another folder" >&2
+    exit 2
+  fi
+  CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DTURFWAR_FUZZ=ON -DTURFWAR_SANITIZE=ON -DTURFWAR_TESTS=OFF >/dev/null
+fi
 cmake --build "$build" --target "${targets[@]}"
 
 scratch=$(mktemp -d)
