@@ -23,7 +23,16 @@
 
 namespace {
 
+// GCC says so with a macro, clang only through __has_feature.
 #if defined(__SANITIZE_ADDRESS__)
+#define TURFWAR_TEST_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TURFWAR_TEST_ASAN 1
+#endif
+#endif
+
+#if defined(TURFWAR_TEST_ASAN)
 constexpr bool kSanitized = true;  // several times slower, and ASan holds freed memory back on purpose
 #else
 constexpr bool kSanitized = false;
