@@ -417,6 +417,8 @@ void expectOutcome(const Outcome& outcome, const Expected& expected)
 std::string expectedStderrLine(const std::string& name, Variant v)
 {
     const std::string extension = fs::path(name).extension().string();
+    if (name == "carpaint_blue.bmp")
+        return {};  // free play never opens it, so breaking it says nothing
     if (extension != ".3ds" && extension != ".bmp" && extension != ".tga")
         return {};
     std::string reason;
