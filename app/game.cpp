@@ -13,6 +13,7 @@
 #include <cassert>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 namespace {
@@ -202,6 +203,15 @@ std::size_t localViewCount(const World& world)
     assert(world.sim.players.size() <= world.cameras.size() && "initGame adds at most one player per camera");
     return world.sim.players.size();
 }
+// The car mesh's paint is its first textured material: the one "carpaint.bmp"
+// gives in the default data, and the one a replacement car's body wears.
+TextureId carPaintOf(const Model3ds& mesh)
+{
+    for (const Model3dsMaterial& material : mesh.materials)
+        if (material.texture != 0)
+            return material.texture;
+    return 0;
+}
 // The camera springs run on the frame's real time, before anything is drawn.
 void updateCameras(World& world, float dt)
 {
@@ -225,7 +235,9 @@ SceneView sceneOf(const World& world, std::size_t index = 0)
             .projectiles = world.sim.projectiles,
             .fireTextures = world.fireTextures,
             .groundTexture = world.groundTexture,
-            .markerTexture = world.markerTexture};
+            .markerTexture = world.markerTexture,
+            .carPaint = world.bluePaintTexture != 0 ? carPaintOf(world.carMesh) : 0,
+            .bluePaint = world.bluePaintTexture};
 }
 // The inset's eye: on the driven chassis, behind its centre and a little
 // up, looking ahead along it. Pushes the modelview.
@@ -405,6 +417,23 @@ bool initGame(World& world)
     readMouseLook(world.platform, nullptr);
     // The first frame measures from here, not from the start of the process.
     frameTime(world.frameTimer, world.platform);
+    return true;
+}
+
+bool loadTeamPaint(World& world)
+{
+    constexpr const char* kBluePaint = "carpaint_blue.bmp";
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(kBluePaint, ec)) {
+        std::fprintf(stderr, "turfwar: %s: no such file; the blue car keeps the normal paint\n", kBluePaint);
+        return false;
+    }
+    const TextureLoad blue = loadBmpTexture(kBluePaint);
+    if (blue.id == 0) {
+        std::fprintf(stderr, "turfwar: %s: unreadable; the blue car keeps the normal paint\n", kBluePaint);
+        return false;
+    }
+    world.bluePaintTexture = blue.id;
     return true;
 }
 

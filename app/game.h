@@ -26,6 +26,10 @@ inline constexpr int kExitBadGameData = 3;  // data the game cannot run without 
 // Fixed GL state, data, physics and cars, timers. Needs the window's GL
 // context. False when the game cannot start; the reason has been shown.
 bool initGame(World& world);
+// For a match, after initGame: loads "carpaint_blue.bmp" for the blue team's
+// car. The file is optional: without it (or unreadable) car 1 keeps the
+// normal paint, one line on standard error says so, and this returns false.
+bool loadTeamPaint(World& world);
 // One frame: timing, controls, physics, look, movement, weapon, views, swap.
 void runFrame(World& world);
 // The frame's second view: in a car, a view from just behind and above the

@@ -43,6 +43,7 @@ struct World {
     TextureId fireTextures[kFireFrameCount] = {};  // the muzzle flash, frame 0 first
     TextureId groundTexture = 0;                   // "grass14.bmp"
     TextureId markerTexture = 0;                   // "aasdf.tga"
+    TextureId bluePaintTexture = 0;                // "carpaint_blue.bmp", loaded by loadTeamPaint for a match
     ModelMs3d gunModel;     // "data\gun.ms3d"
     ModelMs3d playerModel;  // "data\model.ms3d"; each player walks it in a pose of their own, from kWalkStartMs
     ModelMs3d skyModel;     // "sky.ms3d"

@@ -23,8 +23,25 @@
 class ChaseCamera;
 
 // Every sound the game plays, by its slot in the audio output.
-enum class GameSound { HandGun, CarGun, Hit, Clank, WheelOff, Engine, Skid, Crash, Footstep, Door };
-inline constexpr int kGameSoundCount = 10;
+// The last four belong to a match (its rounds and clock); free play never
+// plays them, and they come after the others so every older slot keeps its number.
+enum class GameSound {
+    HandGun,
+    CarGun,
+    Hit,
+    Clank,
+    WheelOff,
+    Engine,
+    Skid,
+    Crash,
+    Footstep,
+    Door,
+    RoundStart,
+    ClockTick,
+    KnockOut,
+    RoundEnd,
+};
+inline constexpr int kGameSoundCount = 14;
 
 struct GameSoundFile {
     const char* name;  // as tools show it
@@ -40,7 +57,10 @@ inline constexpr GameSoundFile kGameSoundFiles[kGameSoundCount] = {
     {"wheelOff", "sound/wheel_off.wav", false}, {"engine", "sound/engine.wav", true},
     {"skid", "sound/skid.wav", true},         {"crash", "sound/crash.wav", false},
     {"footstep", "sound/footstep.wav", false}, {"door", "sound/door.wav", false},
+    {"roundStart", "sound/round_start.wav", false}, {"clockTick", "sound/clock_tick.wav", false},
+    {"knockOut", "sound/knock_out.wav", false}, {"roundEnd", "sound/round_end.wav", false},
 };
+static_assert(kGameSoundCount <= kMaxSounds, "every game sound needs a slot in the audio output");
 
 // The engine: pitch from the rear wheels' spin, gain from the throttle. It
 // is a bed under everything else, never on a par with it: a shot beside the

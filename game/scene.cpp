@@ -44,6 +44,36 @@ void drawMeshInView(const Model3ds& mesh)
         mesh.draw();
 }
 
+// The mesh with one texture swapped for another, as drawObject draws it
+// otherwise; objects with other textures draw as they are.
+void drawMeshRepainted(const Model3ds& mesh, TextureId from, TextureId to)
+{
+    if (sphereOutOfView(mesh.bounds.centre, mesh.bounds.radius)) {
+        mesh.applyDrawState();
+        return;
+    }
+    for (std::size_t i = 0; i < mesh.objects.size(); ++i) {
+        const Model3dsObject& object = mesh.objects[i];
+        if (object.material == nullptr || object.material->texture != from) {
+            mesh.drawObject(static_cast<int>(i));
+            continue;
+        }
+        glEnable(GL_TEXTURE_2D);
+        glBindTexture(GL_TEXTURE_2D, to);
+        glMaterialfv(GL_FRONT, GL_DIFFUSE, object.material->diffuse);
+        glEnableClientState(GL_VERTEX_ARRAY);
+        glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+        glEnableClientState(GL_NORMAL_ARRAY);
+        const Model3dsVertex* first = object.vertices.data();
+        constexpr GLsizei kStride = sizeof(Model3dsVertex);
+        glVertexPointer(3, GL_FLOAT, kStride, first != nullptr ? first->position : nullptr);
+        glTexCoordPointer(2, GL_FLOAT, kStride, first != nullptr ? first->texCoord : nullptr);
+        glNormalPointer(GL_FLOAT, kStride, first != nullptr ? first->normal : nullptr);
+        glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(object.indices.size()), GL_UNSIGNED_INT,
+                       object.indices.data());
+    }
+}
+
 void drawCars(const SceneView& scene)
 {
     // A part whose mesh has nothing to draw shows as a solid of its true
@@ -51,11 +81,15 @@ void drawCars(const SceneView& scene)
     // drivable, and a good mesh still shows beside a bad one.
     const bool bodyMesh = !scene.carMesh.objects.empty();
     const bool wheelMesh = !scene.wheelMesh.objects.empty();
-    for (const Car& car : scene.cars) {
+    const bool repaint = scene.carPaint != 0 && scene.bluePaint != 0;
+    for (std::size_t index = 0; index < scene.cars.size(); ++index) {
+        const Car& car = scene.cars[index];
         if (!car.built())
             continue;
         pushCarPartPose(car, 0);
-        if (bodyMesh)
+        if (bodyMesh && repaint && index == 1)
+            drawMeshRepainted(scene.carMesh, scene.carPaint, scene.bluePaint);
+        else if (bodyMesh)
             drawMeshInView(scene.carMesh);
         else
             drawStandInChassis(car);

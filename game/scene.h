@@ -36,6 +36,11 @@ struct SceneView {
     std::span<const TextureId, kFireFrameCount> fireTextures;
     TextureId groundTexture = 0;
     TextureId markerTexture = 0;
+    // In a match the blue team's car (car 1) wears its own paint: every
+    // object of the car mesh textured with carPaint is drawn with bluePaint
+    // instead on car 1. Either 0: every car as the mesh has it.
+    TextureId carPaint = 0;
+    TextureId bluePaint = 0;
 };
 
 // Each player's colour, by index: the bodies, and the labels of their views.

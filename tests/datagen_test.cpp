@@ -41,8 +41,9 @@ const std::vector<std::string> kExpectedFiles = [] {
                                       "sky.ms3d",     "sky.bmp",      "grass14.bmp", "aasdf.tga"};
     for (int i = 0; i < 15; ++i)
         files.push_back("fire/" + std::to_string(12001 + i) + ".bmp");
+    files.push_back("carpaint_blue.bmp");
     for (const char* sound : {"hand_gun", "car_gun", "hit", "clank", "wheel_off", "engine", "skid", "crash",
-                              "footstep", "door"})
+                              "footstep", "door", "round_start", "clock_tick", "knock_out", "round_end"})
         files.push_back(std::string("sound/") + sound + ".wav");
     std::sort(files.begin(), files.end());
     return files;
@@ -454,7 +455,7 @@ TEST(DatagenTool, WritesEveryFileTheGameOpensWithTheSameBytesOnEveryRun)
     const ToolResult second = runTool("turfwar-datagen", "--quiet --car " + kCarFile + " " + b.string());
     ASSERT_EQ(first.status, 0) << first.err;
     ASSERT_EQ(second.status, 0) << second.err;
-    EXPECT_NE(first.out.find("wrote 41 files"), std::string::npos) << first.out;
+    EXPECT_NE(first.out.find("wrote " + std::to_string(kExpectedFiles.size()) + " files"), std::string::npos) << first.out;
     EXPECT_EQ(second.out, "");
 
     EXPECT_EQ(filesUnder(a), kExpectedFiles);
@@ -825,6 +826,7 @@ TEST_F(GeneratedData, ImagesHaveTheSizesAndDepthsTheGameExpects)
         {"grass14.bmp", "BMP3", 256, 256, "srgb"},   {"sky.bmp", "BMP3", 512, 512, "srgb"},
         {"data/skin.bmp", "BMP3", 256, 256, "srgb"}, {"data/gun.bmp", "BMP3", 128, 128, "srgb"},
         {"carpaint.bmp", "BMP3", 128, 128, "srgb"},  {"tyre.bmp", "BMP3", 128, 64, "srgb"},
+        {"carpaint_blue.bmp", "BMP3", 128, 128, "srgb"},
         {"aasdf.tga", "TGA", 64, 64, "srgba"},
     };
     for (int i = 0; i < 15; ++i)
@@ -840,6 +842,43 @@ TEST_F(GeneratedData, ImagesHaveTheSizesAndDepthsTheGameExpects)
                                             " 8 " + e.channels)
             << e.file;
     }
+}
+
+// The blue team's paint is the red paint's coat in blue: the same size and
+// pattern (the stripe where the red has it), clearly bluer.
+TEST_F(GeneratedData, TheBluePaintIsTheRedPaintInBlue)
+{
+    const Pixels red = readBmp(dir_ / "carpaint.bmp");
+    const Pixels blue = readBmp(dir_ / "carpaint_blue.bmp");
+    ASSERT_GT(red.width, 0);
+    ASSERT_EQ(blue.width, red.width);
+    ASSERT_EQ(blue.height, red.height);
+    // Channel means, B G R as stored.
+    const auto means = [](const Pixels& p) {
+        std::array<double, 3> sum{};
+        for (std::size_t i = 0; i < p.data.size(); ++i)
+            sum[i % 3] += p.data[i];
+        for (double& m : sum)
+            m /= static_cast<double>(p.data.size() / 3);
+        return sum;
+    };
+    const std::array<double, 3> r = means(red), b = means(blue);
+    EXPECT_GT(r[2], 2.0 * r[0]) << "the normal paint is red";
+    EXPECT_GT(b[0], 2.0 * b[2]) << "the blue paint is blue";
+    EXPECT_GT(b[0], 100.0);
+    // The stripe is the same light colour in both.
+    int sameStripe = 0, stripe = 0;
+    for (int y = 0; y < red.height; ++y)
+        for (int x = 0; x < red.width; ++x) {
+            const std::uint8_t* a = red.at(x, y);
+            if (a[0] > 150 && a[1] > 150 && a[2] > 150) {
+                ++stripe;
+                const std::uint8_t* c = blue.at(x, y);
+                sameStripe += c[0] == a[0] && c[1] == a[1] && c[2] == a[2];
+            }
+        }
+    EXPECT_GT(stripe, 500);
+    EXPECT_EQ(sameStripe, stripe);
 }
 
 TEST_F(GeneratedData, GrassTilesTheMarkerIsCutOutAndTheFlashFlaresThenFades)
@@ -1024,5 +1063,62 @@ TEST(DatagenSounds, OneShotsAreShortAndQuietAtTheEndsAndLoopsJoinWithoutAStep)
             // Across the seam the wave moves no more than it does inside.
             EXPECT_LE(std::fabs(s.front() - s.back()), largestStep);
         }
+    }
+}
+
+// The match's sounds as files: each a mono 16-bit PCM WAV at the game's rate,
+// a short signal (the tick a beep well under a second, the others two
+// seconds at most) with sound in it.
+TEST_F(GeneratedData, TheMatchSoundsAreShortMonoWavs)
+{
+    struct Expected {
+        const char* file;
+        double shortest, longest;  // seconds
+    };
+    for (const Expected& e : {Expected{"sound/round_start.wav", 0.3, 2.0}, Expected{"sound/clock_tick.wav", 0.03, 0.3},
+                              Expected{"sound/knock_out.wav", 0.3, 2.0}, Expected{"sound/round_end.wav", 0.3, 2.0}}) {
+        SCOPED_TRACE(e.file);
+        const std::vector<std::uint8_t> bytes = readBytes(dir_ / e.file);
+        ASSERT_GT(bytes.size(), 44u);
+        EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 4), "RIFF");
+        EXPECT_EQ(std::string(bytes.begin() + 8, bytes.begin() + 12), "WAVE");
+        Cursor c{bytes};
+        c.at = 12;
+        std::uint32_t dataBytes = 0, rate = 0;
+        int format = 0, channels = 0, bits = 0;
+        std::size_t dataAt = 0;
+        while (c.ok && c.at + 8 <= bytes.size()) {
+            const std::string id(bytes.begin() + static_cast<std::ptrdiff_t>(c.at),
+                                 bytes.begin() + static_cast<std::ptrdiff_t>(c.at + 4));
+            c.at += 4;
+            const std::uint32_t size = c.uint(4);
+            const std::size_t next = c.at + size + (size & 1u);
+            if (id == "fmt ") {
+                format = c.u16();
+                channels = c.u16();
+                rate = c.uint(4);
+                c.at += 6;
+                bits = c.u16();
+            } else if (id == "data") {
+                dataBytes = size;
+                dataAt = c.at;
+            }
+            c.at = next;
+        }
+        EXPECT_EQ(format, 1);
+        EXPECT_EQ(channels, 1);
+        EXPECT_EQ(bits, 16);
+        EXPECT_EQ(rate, static_cast<std::uint32_t>(kAudioSampleRate));
+        ASSERT_GT(dataAt, 0u);
+        ASSERT_LE(dataAt + dataBytes, bytes.size());
+        const double seconds = dataBytes / 2.0 / kAudioSampleRate;
+        EXPECT_GE(seconds, e.shortest);
+        EXPECT_LE(seconds, e.longest);
+        int loudest = 0;
+        for (std::size_t i = dataAt; i + 1 < dataAt + dataBytes; i += 2) {
+            const auto sample = static_cast<std::int16_t>(bytes[i] | bytes[i + 1] << 8);
+            loudest = std::max(loudest, std::abs(static_cast<int>(sample)));
+        }
+        EXPECT_GT(loudest, 10000);
     }
 }

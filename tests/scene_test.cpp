@@ -112,7 +112,13 @@ struct CarPixels {
     int grey = 0;   // the stand-in wheels (the ground is magenta here)
 };
 
-CarPixels drawCarZero(const Model3ds& carMesh, const Model3ds& wheelMesh)
+const double kSideOfCarZero[9] = {0.0, 20.0, 60.0, 0.0, 6.0, 0.0, 0.0, 1.0, 0.0};
+// The rig moves car 1 this far from car 0.
+const double kSideOfCarOne[9] = {400.0, 34.0, 260.0, 400.0, 20.0, 200.0, 0.0, 1.0, 0.0};
+
+// Pixels of each kind seen from eye, in the rig, with car 1 in the paints given.
+CarPixels drawCarSeenFrom(const Model3ds& carMesh, const Model3ds& wheelMesh, const double* eye,
+                          TextureId carPaint = 0, TextureId bluePaint = 0)
 {
     const GLuint magenta = solidTexture(255, 0, 255);
     const CarRig rig;
@@ -130,7 +136,9 @@ CarPixels drawCarZero(const Model3ds& carMesh, const Model3ds& wheelMesh)
                          .players = {&player, 1},
                          .projectiles = projectiles,
                          .fireTextures = fire,
-                         .groundTexture = magenta};
+                         .groundTexture = magenta,
+                         .carPaint = carPaint,
+                         .bluePaint = bluePaint};
 
     // The game's light.
     const float ambient[4] = {0.2f, 0.2f, 0.2f, 1.0f};
@@ -142,8 +150,7 @@ CarPixels drawCarZero(const Model3ds& carMesh, const Model3ds& wheelMesh)
     glColorMaterial(GL_FRONT, GL_AMBIENT_AND_DIFFUSE);
     glEnable(GL_DEPTH_TEST);
 
-    const double sideOfCarZero[9] = {0.0, 20.0, 60.0, 0.0, 6.0, 0.0, 0.0, 1.0, 0.0};
-    const std::vector<unsigned char> rgb = drawAndRead(view, sideOfCarZero);
+    const std::vector<unsigned char> rgb = drawAndRead(view, eye);
     CarPixels count;
     for (std::size_t i = 0; i < rgb.size(); i += 3) {
         const int r = rgb[i], g = rgb[i + 1], b = rgb[i + 2];
@@ -154,6 +161,11 @@ CarPixels drawCarZero(const Model3ds& carMesh, const Model3ds& wheelMesh)
     }
     glDeleteTextures(1, &magenta);
     return count;
+}
+
+CarPixels drawCarZero(const Model3ds& carMesh, const Model3ds& wheelMesh)
+{
+    return drawCarSeenFrom(carMesh, wheelMesh, kSideOfCarZero);
 }
 
 // Each part of a car is drawn with its own mesh when that mesh loaded, and as
@@ -200,6 +212,46 @@ TEST(ScenePass, EachCarPartFallsBackToItsStandInOnItsOwn)
 
     const GLuint textures[2] = {blue, green};
     glDeleteTextures(2, textures);
+}
+
+// In a match car 1 wears the blue team's paint in place of the body's
+// normal one, and car 0 keeps it; with no blue paint given both cars draw
+// as the mesh has them, the free play's picture.
+TEST(ScenePass, CarOneWearsTheBluePaintOnlyWhenGiven)
+{
+    OffscreenGl gl(200, 200);
+    ASSERT_TRUE(gl.ok());
+    GameFolder folder;
+    Model3ds body, wheel;
+    body.load("car.3ds");
+    wheel.load("wheel.3ds");
+    ASSERT_FALSE(body.objects.empty());
+    const GLuint red = solidTexture(255, 0, 0);
+    const GLuint blue = solidTexture(0, 0, 255);
+    const GLuint green = solidTexture(0, 255, 0);
+    for (Model3dsMaterial& m : body.materials)
+        m.texture = red;
+    for (Model3dsMaterial& m : wheel.materials)
+        m.texture = green;
+
+    const CarPixels plain = drawCarSeenFrom(body, wheel, kSideOfCarOne);
+    EXPECT_GT(plain.red, 500);
+    EXPECT_EQ(plain.blue, 0);
+    const CarPixels painted = drawCarSeenFrom(body, wheel, kSideOfCarOne, red, blue);
+    EXPECT_GT(painted.blue, 500);
+    EXPECT_EQ(painted.red, 0);
+    EXPECT_NEAR(painted.blue, plain.red, plain.red / 10);  // the same body, only repainted
+    EXPECT_NEAR(painted.green, plain.green, plain.green / 10 + 1);  // the wheels untouched
+    // Car 0 keeps the normal paint beside it.
+    const CarPixels carZero = drawCarSeenFrom(body, wheel, kSideOfCarZero, red, blue);
+    EXPECT_GT(carZero.red, 500);
+    EXPECT_EQ(carZero.blue, 0);
+    // One paint without the other changes nothing.
+    const CarPixels half = drawCarSeenFrom(body, wheel, kSideOfCarOne, red, 0);
+    EXPECT_EQ(half.red, plain.red);
+    EXPECT_EQ(half.blue, 0);
+    const GLuint textures[3] = {red, blue, green};
+    glDeleteTextures(3, textures);
 }
 
 }  // namespace

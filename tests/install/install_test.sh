@@ -91,12 +91,20 @@ files)
   share="$scratch/root/usr/share"
   desktop-file-validate "$share/applications/turfwar.desktop" || fail "desktop-file-validate"
   grep -qxF "Exec=turfwar" "$share/applications/turfwar.desktop" || fail "a /usr install's desktop entry runs turfwar by name"
+  # The actions start the same program as the entry, with their options.
+  for action in "Match:turfwar --match" "TwoPlayers:turfwar --players 2"; do
+    name=${action%%:*} exec=${action#*:}
+    sed -n "/^\[Desktop Action $name\]/,/^\[/p" "$share/applications/turfwar.desktop" | grep -qxF "Exec=$exec" ||
+      fail "desktop action $name does not run $exec"
+  done
+  grep -qxF "Actions=Match;TwoPlayers;" "$share/applications/turfwar.desktop" || fail "the desktop entry lists no actions"
   # A prefix with a space and a quote: the entry still validates and names the program.
   odd="$scratch/my \"games\""
   DESTDIR="$scratch/odd" cmake --install "$build" --prefix "$odd" >/dev/null
   entry="$scratch/odd$odd/share/applications/turfwar.desktop"
   desktop-file-validate "$entry" || fail "desktop-file-validate, prefix with a space and a quote"
   grep -qF 'Exec="' "$entry" || fail "the Exec line of an odd prefix is not quoted: $(grep Exec "$entry")"
+  [ "$(grep -c '^Exec="' "$entry")" = 3 ] || fail "the actions of an odd prefix are not quoted like the entry: $(grep Exec "$entry")"
   metainfo=$(ls "$share"/metainfo/*.metainfo.xml)
   appstreamcli validate --no-net "$metainfo" || fail "appstreamcli validate"
   grep -q '<launchable type="desktop-id">turfwar.desktop</launchable>' "$metainfo" || fail "metainfo does not launch turfwar.desktop"

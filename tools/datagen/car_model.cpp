@@ -165,11 +165,12 @@ Model3dsOut buildWheelModel(const CarParams& car)
     return model;
 }
 
-std::vector<NamedImage> buildCarTextures()
-{
-    std::vector<NamedImage> out;
-    const Colour paint{0.78f, 0.1f, 0.08f}, stripe{0.95f, 0.93f, 0.88f};
+namespace {
 
+// The body's paint: a coat with a little grain, a light stripe and dark seams.
+Image carPaint(Colour paint, Colour seam)
+{
+    const Colour stripe{0.95f, 0.93f, 0.88f};
     Image body(128, 128);
     for (int py = 0; py < body.height; ++py)
         for (int px = 0; px < body.width; ++px) {
@@ -183,10 +184,22 @@ std::vector<NamedImage> buildCarTextures()
             c = {c.r * shade, c.g * shade, c.b * shade, 1.0f};
             // A dark seam at the edge of every face.
             if (u < 0.02f || u > 0.98f || vv < 0.03f || vv > 0.97f)
-                c = {0.2f, 0.03f, 0.03f, 1.0f};
+                c = seam;
             body.at(px, py) = toRgba(c);
         }
-    out.push_back({"carpaint.bmp", std::move(body)});
+    return body;
+}
+
+}  // namespace
+
+std::vector<NamedImage> buildCarTextures()
+{
+    std::vector<NamedImage> out;
+    const Colour paint{0.78f, 0.1f, 0.08f};
+    out.push_back({"carpaint.bmp", carPaint(paint, {0.2f, 0.03f, 0.03f, 1.0f})});
+    // The blue team's car in a match: the same coat in blue. Only the body has
+    // a second paint; the cabin and trim are shared by both cars.
+    out.push_back({"carpaint_blue.bmp", carPaint({0.08f, 0.2f, 0.8f}, {0.03f, 0.05f, 0.2f, 1.0f})});
 
     Image cabin(128, 128);
     for (int py = 0; py < cabin.height; ++py)

@@ -218,6 +218,72 @@ std::vector<float> door()
     return out;
 }
 
+// A note with a few harmonics and a soft attack: the match's signals are
+// tonal, so they stand apart from the noisy sounds of the arena.
+void addNote(std::vector<float>& out, float start, float hertz, float seconds, float gain)
+{
+    const std::size_t first = static_cast<std::size_t>(start * kRate);
+    const std::size_t end = std::min(out.size(), first + static_cast<std::size_t>(seconds * kRate));
+    for (std::size_t i = first; i < end; ++i) {
+        const float t = static_cast<float>(i - first) / kRate;
+        const float envelope = std::min(1.0f, t / 0.005f) * std::exp(-t / (0.4f * seconds));
+        float s = 0.0f;
+        for (int k = 1; k <= 4; ++k)
+            s += std::sin(kTwoPi * hertz * static_cast<float>(k) * t) / static_cast<float>(k * k);
+        out[i] += gain * envelope * s;
+    }
+}
+
+// Three rising notes, the last held: the round is on.
+std::vector<float> roundStart()
+{
+    std::vector<float> out = silence(1.2f);
+    addNote(out, 0.0f, 523.25f, 0.22f, 0.8f);
+    addNote(out, 0.25f, 659.25f, 0.22f, 0.8f);
+    addNote(out, 0.5f, 783.99f, 0.65f, 1.0f);
+    fadeEnds(out);
+    return out;
+}
+
+// One short, high beep, played once a second near the end of the clock.
+std::vector<float> clockTick()
+{
+    std::vector<float> out = silence(0.12f);
+    addNote(out, 0.0f, 1760.0f, 0.11f, 1.0f);
+    fadeEnds(out);
+    return out;
+}
+
+// A heavy blow and a falling horn: someone is out.
+std::vector<float> knockOut()
+{
+    std::vector<float> out = silence(1.4f);
+    addTone(out, 0.0f, 200.0f, 55.0f, 0.25f, 1.0f);
+    addNoiseBurst(out, 0.0f, 0.08f, 1800.0f, 0.6f, 111);
+    float phase = 0.0f;
+    for (std::size_t i = static_cast<std::size_t>(0.1f * kRate); i < out.size(); ++i) {
+        const float t = static_cast<float>(i) / kRate - 0.1f;
+        const float f = 440.0f * std::exp(-t * 0.9f);
+        phase += kTwoPi * f / kRate;
+        if (phase > kTwoPi)
+            phase -= kTwoPi;
+        out[i] += 0.5f * std::exp(-t / 0.5f) * (std::sin(phase) + 0.3f * std::sin(2.0f * phase));
+    }
+    fadeEnds(out);
+    return out;
+}
+
+// Two long falling notes over a low one: the round is over.
+std::vector<float> roundEnd()
+{
+    std::vector<float> out = silence(1.6f);
+    addNote(out, 0.0f, 783.99f, 0.35f, 0.8f);
+    addNote(out, 0.35f, 523.25f, 1.2f, 1.0f);
+    addNote(out, 0.35f, 261.63f, 1.2f, 0.6f);
+    fadeEnds(out);
+    return out;
+}
+
 struct MemoryFile {
     std::vector<std::uint8_t> bytes;
     sf_count_t position = 0;
@@ -268,9 +334,19 @@ std::vector<float> synthesiseSound(GameSound sound)
     case GameSound::Crash: out = crash(); break;
     case GameSound::Footstep: out = footstep(); break;
     case GameSound::Door: out = door(); break;
+    case GameSound::RoundStart: out = roundStart(); break;
+    case GameSound::ClockTick: out = clockTick(); break;
+    case GameSound::KnockOut: out = knockOut(); break;
+    case GameSound::RoundEnd: out = roundEnd(); break;
     }
     // The car gun is the louder of the two guns.
-    normalise(out, sound == GameSound::HandGun ? 0.85f : sound == GameSound::Footstep ? 0.7f : 0.9f);
+    // The clock's tick repeats over the last seconds: quieter, so it does not tire.
+    float peak = 0.9f;
+    if (sound == GameSound::HandGun)
+        peak = 0.85f;
+    else if (sound == GameSound::Footstep || sound == GameSound::ClockTick)
+        peak = 0.7f;
+    normalise(out, peak);
     return out;
 }
 
