@@ -35,9 +35,10 @@ inline constexpr int kClockWarningSeconds = 5;        // a warning at each of th
 // driving at someone, faster than a walking player (15) can stroll into it;
 // below, a car creeping or a player bumping a parked one knocks nobody out.
 inline constexpr float kRunOverSpeed = 20.0f;  // units per simulated second, the chassis's
-// The player model stands about 70 model units tall and 30 across at the
-// hips; at kModelScale that is a capsule of these world units, its foot at
-// the player's position.
+// The capsule a shot must cross to hit a player, its foot at the player's
+// position: chosen, not yet measured from the model's bounds. The model is
+// lifted 35 model units at kModelScale (about 9 world units to the hips), so
+// twice that for the height and a quarter of it for the radius.
 inline constexpr float kPlayerHeight = 18.0f;
 inline constexpr float kPlayerRadius = 4.0f;
 
