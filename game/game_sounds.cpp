@@ -234,6 +234,8 @@ void playEvent(GameSoundState& state, Audio& audio, std::span<const Car> cars, c
         at.gain = event.strength > 0.0f ? 1.0f : 0.8f;
         audio.play(slotOf(GameSound::Footstep), place(at));
         break;
+    default:  // the match's events have no sound yet
+        break;
     }
 }
 

@@ -102,6 +102,33 @@ void Car::build(const CarParams& carParams, dWorldID inWorld, dSpaceID inSpace)
         dSpaceAdd(carSpace, geom);
 }
 
+void Car::destroy()
+{
+    if (!built())
+        return;
+    for (dJointID& joint : joints) {
+        dJointDestroy(joint);
+        joint = nullptr;
+    }
+    // A geometry leaves whichever space holds it (a free wheel is in the
+    // world's) as it is destroyed; the car space is empty after.
+    for (dGeomID& geom : geoms) {
+        dGeomDestroy(geom);
+        geom = nullptr;
+    }
+    dSpaceDestroy(carSpace);
+    carSpace = nullptr;
+    for (dBodyID& body : bodies) {
+        dBodyDestroy(body);
+        body = nullptr;
+    }
+    for (int& count : hits)
+        count = 0;
+    throttle = 0;
+    steer = 0.0f;
+    brake = 0;
+}
+
 void Car::translate(Vector3 offset)
 {
     for (dBodyID body : bodies) {

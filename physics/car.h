@@ -8,8 +8,8 @@
 // wheels (at -x), 3 and 4 front wheels (at +x); 1 and 3 on the +z side.
 // Joint k holds wheel part k + 1.
 //
-// The ODE objects of a car belong to the physics world and go with it; a car
-// is never rebuilt or destroyed on its own.
+// The ODE objects of a car belong to the physics world and go with it, unless
+// destroy takes them first (a match rebuilds its cars between rounds).
 
 #include "math/vector3.h"
 #include "physics/car_file.h"
@@ -51,6 +51,9 @@ public:
     // Builds from numbers already read. sizes and radius must be positive.
     void build(const CarParams& carParams, dWorldID inWorld, dSpaceID inSpace);
     bool built() const { return bodies[0] != nullptr; }
+    // Destroys every ODE object of the car and forgets its hits and controls;
+    // build may then be called again. Nothing happens to a car not built.
+    void destroy();
 
     // Moves every body by offset, keeping its rotation.
     void translate(Vector3 offset);

@@ -10,6 +10,7 @@ struct Projectile {
     Vector3 position;
     bool active = false;
     int shooter = 0;    // the index of the player who fired it
+    bool locked = false;  // its hit was dealt when fired; in a match only unlocked shots hit on their path
 
     void launch(Vector3 muzzle, Vector3 startVelocity, int byPlayer = 0);
     // Gravity of 2 units/s^2 with the real frame time. A projectile already

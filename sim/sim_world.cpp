@@ -54,9 +54,58 @@ void stepWeapon(SimWorld& world, int index, float dt, int fromCar, MuzzleFn muzz
     const bool locked = weapon.targetLocked;
     const int car = weapon.targetCar;
     const int part = weapon.targetPart;
+    const int player = weapon.targetPlayer;
+    if (locked && player >= 0) {
+        if (weaponStep(weapon, dt, muzzle, world.projectiles, world.cars, index)) {
+            reportShot(world, index, fromCar, false, car, part, false, events);
+            hitPlayer(world, index, player, events);
+        }
+        return;
+    }
     const bool wasOff = locked && world.cars[static_cast<std::size_t>(car)].wheelDetached(part);
     if (weaponStep(weapon, dt, muzzle, world.projectiles, world.cars, index))
         reportShot(world, index, fromCar, locked, car, part, wasOff, events);
+}
+
+// In a match the aim also takes enemy players on foot, and never the own
+// team's car (nor the car driven); the nearer of the part and the player wins.
+bool aim(SimWorld& world, int index, Vector3 viewer, Vector3 direction, int leaveOut)
+{
+    WeaponState& weapon = world.players[static_cast<std::size_t>(index)].weapon;
+    weapon.targetPlayer = -1;
+    if (!world.match)
+        return findTarget(world.cars, viewer, direction, weapon.targetCar, weapon.targetPart,
+                          weapon.targetPosition, leaveOut);
+    const int ownCar = index % kTeamCount;
+    bool found = false;
+    float best = 0.0f;
+    for (int c = 0; c < kCarCount; ++c) {
+        if (c == ownCar || c == leaveOut)
+            continue;
+        int car = 0;
+        int part = 0;
+        Vector3 at;
+        if (findTarget(std::span<const Car>(&world.cars[static_cast<std::size_t>(c)], 1), viewer, direction, car,
+                       part, at, -1)) {
+            const float d = magnitude(subtract(at, viewer));
+            if (!found || d < best) {
+                found = true;
+                best = d;
+                weapon.targetCar = c;
+                weapon.targetPart = part;
+                weapon.targetPosition = at;
+            }
+        }
+    }
+    int player = -1;
+    Vector3 at;
+    if (findPlayerTarget(world, index, viewer, direction, player, at) &&
+        (!found || magnitude(subtract(at, viewer)) < best)) {
+        weapon.targetPlayer = player;
+        weapon.targetPosition = at;
+        found = true;
+    }
+    return found;
 }
 
 void moveAndAimOnFoot(SimWorld& world, int index, float dt, const PlayerCommand& command, StepEvents& events)
@@ -66,8 +115,7 @@ void moveAndAimOnFoot(SimWorld& world, int index, float dt, const PlayerCommand&
     p.body.updateOnFoot(dt, walkControlsOf(command), model, p.pose);
 
     WeaponState& weapon = p.weapon;
-    weapon.targetLocked = findTarget(world.cars, p.body.position, p.body.facing, weapon.targetCar,
-                                     weapon.targetPart, weapon.targetPosition, -1);
+    weapon.targetLocked = aim(world, index, p.body.position, p.body.facing, -1);
     stepWeapon(
         world, index, dt, -1,
         [&model, &p](Vector3& muzzle, Vector3& velocity) { handGunMuzzle(model, p.pose, p.body, muzzle, velocity); },
@@ -81,8 +129,7 @@ void moveAndAimInCar(SimWorld& world, int index, float dt, StepEvents& events)
     updateDrivingView(car, p.body, p.chassisVelocity);
 
     WeaponState& weapon = p.weapon;
-    weapon.targetLocked = findTarget(world.cars, p.body.viewerPosition, p.body.viewerDirection, weapon.targetCar,
-                                     weapon.targetPart, weapon.targetPosition, p.body.carIndex);
+    weapon.targetLocked = aim(world, index, p.body.viewerPosition, p.body.viewerDirection, p.body.carIndex);
     stepWeapon(
         world, index, dt, p.body.carIndex,
         [&car, &p](Vector3& muzzle, Vector3& velocity) { carGunMuzzle(car, p.chassisVelocity, muzzle, velocity); },
@@ -208,6 +255,13 @@ int driverOf(const SimWorld& world, int car)
 
 int stepWorld(SimWorld& world, std::span<const PlayerCommand> commands, float dt, StepEvents& events)
 {
+    const std::size_t firstEvent = events.size();
+    std::array<PlayerCommand, kMaxPlayers> allowed{};
+    if (world.match) {
+        const std::size_t count = std::min(world.players.size(), allowed.size());
+        filterMatchCommands(world, commands, std::span<PlayerCommand>(allowed.data(), count));
+        commands = std::span<const PlayerCommand>(allowed.data(), count);
+    }
     applyCarControls(world, commands);
     const int steps = advancePhysics(world.physics, world.physicsAccumulator, dt);
 
@@ -226,12 +280,20 @@ int stepWorld(SimWorld& world, std::span<const PlayerCommand> commands, float dt
             moveAndAimInCar(world, i, dt, events);
         enterOrLeave(world, i, dt, command.enterLeave, events);
     }
+    std::array<Vector3, kProjectileCount> before;
+    if (world.match)
+        for (std::size_t k = 0; k < before.size(); ++k)
+            before[k] = world.projectiles[k].position;
     updateProjectiles(world.projectiles, dt);
+    if (world.match)
+        hitPlayersOnPaths(world, before, events);
     for (SimPlayer& p : world.players)
         runDownShotTimer(p.weapon, dt);
     for (int i = 0; i < count; ++i)
         footsteps(world, i, events);
     watchForCrashes(world, dt, events);
+    if (world.match)
+        stepMatch(world, dt, firstEvent, events);
     ++world.steps;
     return steps;
 }

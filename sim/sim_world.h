@@ -12,6 +12,7 @@
 #include "assets/skinned_model.h"
 #include "physics/car.h"
 #include "physics/physics_world.h"
+#include "sim/match.h"
 #include "sim/player.h"
 #include "sim/player_command.h"
 #include "sim/projectile.h"
@@ -20,6 +21,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -64,6 +66,8 @@ struct SimWorld {
     std::array<Vector3, kCarCount> lastChassisVelocity{};
     std::array<float, kCarCount> crashCooldown{};
     std::uint64_t steps = 0;  // stepWorld calls so far
+    // The match's rules and state while one runs (startMatch); free play without.
+    std::optional<MatchState> match;
 };
 
 // The physics world, before anything is put in it.

@@ -18,6 +18,14 @@ enum class StepEventKind {
     LeftCar,     // player got out of car
     Crash,       // car's chassis changed speed sharply; strength 0 to 1
     Footstep,    // player's foot came down at position; strength 1 running, 0 walking
+    // The match's events (sim/match.h); free play raises none of them.
+    PlayerHit,     // player's shot hit target (a player on foot)
+    KnockedOut,    // target was knocked out by player (-1 nobody); strength 0 by a shot, 1 run over by car
+    Respawned,     // player came back on foot beside their team's car
+    RoundStarted,  // the countdown is over; part is the round number
+    RoundEnded,    // part is the winning team, -1 a drawn round
+    MatchEnded,    // part is the winning team
+    ClockWarning,  // part is the whole seconds left on the round clock (5 down to 1)
 };
 
 struct StepEvent {
@@ -27,6 +35,7 @@ struct StepEvent {
     int part = -1;    // the part hit or set free, -1 for none
     float strength = 0.0f;
     Vector3 position;  // where it happened, world units
+    int target = -1;   // the player it happened to, -1 for none (a hit or knock-out)
 };
 
 // Filled by one step; the caller clears it before the next. Its storage is

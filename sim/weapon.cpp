@@ -66,9 +66,12 @@ bool fireWeapon(WeaponState& weapon, std::span<Projectile> projectiles, std::spa
             const Vector3 d = divide(toTarget, distance);
             velocity = {d.x * kLockedShotSpeed, d.y * kLockedShotSpeed, d.z * kLockedShotSpeed};
         }
-        cars[static_cast<std::size_t>(weapon.targetCar)].hit(weapon.targetPart);
+        // A locked player is hit by the match's step, which knows the teams.
+        if (weapon.targetPlayer < 0)
+            cars[static_cast<std::size_t>(weapon.targetCar)].hit(weapon.targetPart);
     }
     free->launch(muzzle, velocity, shooter);
+    free->locked = weapon.targetLocked;
     weapon.shotOrigin = muzzle;
     weapon.shotTimer = kShotTimerStart;
     weapon.sinceShot = 0.0f;

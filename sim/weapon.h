@@ -26,6 +26,7 @@ struct WeaponState {
     int targetCar = 0;           // car index of the last target found
     int targetPart = 0;          // part number (0 to 4) of the last target found
     Vector3 targetPosition;      // body position of the last target found
+    int targetPlayer = -1;       // in a match: the enemy player locked instead of a part, -1 none
 };
 
 inline constexpr float kShotInterval = 0.45f;     // seconds of frame time between shots, strictly more
