@@ -2,6 +2,7 @@
 
 #include "app/data_folder.h"
 #include "app/error_box.h"
+#include "app/hud.h"
 #include "app/launch.h"
 #include "app/split_views.h"
 #include "game/car_drawing.h"
@@ -336,6 +337,7 @@ void drawSplitViews(World& world)
             endMainView(world);
         }
         drawViewText(world, i, view);
+        drawHud(world, static_cast<int>(i), view);
     }
     glFlush();
 }
@@ -493,6 +495,7 @@ void runFrame(World& world)
     world.events.clear();
     const std::span<const PlayerCommand> commands(world.commands.data(), world.sim.players.size());
     world.lastFramePhysicsSteps = stepWorld(world.sim, commands, dt, world.events);
+    updateHud(world.hud, world.events, world.sim, dt);
     if (world.sim.players.size() == 1) {
         rumbleForEvents(platform, world.events, 0);
     } else {
@@ -509,6 +512,8 @@ void runFrame(World& world)
         drawMainView(world);
         playSounds(world);
         drawInsetView(world);
+        // Last, so the inset never covers the HUD.
+        drawHud(world, 0, {0, 0, world.window.width, world.window.height});
     }
 
     platform.renderAudio(world.audio);

@@ -39,8 +39,8 @@ struct GamepadSettings {
 };
 
 // The player's actions, each bound to one input.
-enum class Action { Forward, Back, Left, Right, Run, EnterLeave, Fire, Quit };
-inline constexpr std::size_t kActionCount = 8;
+enum class Action { Forward, Back, Left, Right, Run, EnterLeave, Fire, Quit, Scoreboard };
+inline constexpr std::size_t kActionCount = 9;
 
 // A key by its position on the keyboard (an SDL scancode number, so the
 // binding survives keyboard layouts), or a mouse button (1 left, 2 middle,
@@ -56,7 +56,8 @@ struct Binding {
 };
 
 // The original's keys, by SDL scancode: W 26, S 22, A 4, D 7, Q 20, E 8,
-// Escape 41; fire on the left button.
+// Escape 41; fire on the left button. The match's scoreboard shows while Tab
+// (43) is held.
 struct KeyBindings {
     std::array<Binding, kActionCount> bindings = {{
         {Binding::Kind::Key, 26},         // Forward: W
@@ -67,6 +68,7 @@ struct KeyBindings {
         {Binding::Kind::Key, 8},          // EnterLeave: E
         {Binding::Kind::MouseButton, 1},  // Fire: left button
         {Binding::Kind::Key, 41},         // Quit: Escape
+        {Binding::Kind::Key, 43},         // Scoreboard: Tab
     }};
 
     const Binding& operator[](Action action) const { return bindings[static_cast<std::size_t>(action)]; }

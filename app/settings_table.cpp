@@ -205,6 +205,8 @@ std::vector<SettingRow> makeTable()
 
     playerBindingRows<&Settings::keys>(rows, "keys");
     rows.push_back(bindingRow<Action::Quit, &Settings::keys>("keys", "quit", "The key or button that ends the game"));
+    rows.push_back(bindingRow<Action::Scoreboard, &Settings::keys>("keys", "scoreboard",
+                                                                   "The key or button held to show a match's scoreboard"));
 
     rows.push_back({.section = "gamepad", .key = "dead_zone", .type = SettingType::Number, .low = 0.0f,
                     .high = 0.9f,

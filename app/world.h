@@ -5,6 +5,7 @@
 
 #include "app/frame_input.h"
 #include "app/game_window.h"
+#include "app/hud.h"
 #include "app/input.h"
 #include "app/pad_seats.h"
 #include "app/platform.h"
@@ -38,6 +39,7 @@ struct World {
     StepEvents events;        // what the last frame's step raised
     std::array<ChaseCamera, kMaxLocalPlayers> cameras;  // one per local player's view
     TextLayer text;  // the views' labels and notes; without a font, no text
+    HudState hud;    // the match's messages and their timers; idle in free play
     Model3ds carMesh;    // "car.3ds", the body of both cars
     Model3ds wheelMesh;  // "wheel.3ds", drawn for each wheel
     TextureId fireTextures[kFireFrameCount] = {};  // the muzzle flash, frame 0 first
