@@ -142,8 +142,8 @@ void initCameras(World& world)
 
 // The views' text. Text is an addition the game does not depend on: a font
 // that cannot be read is one line on standard error and the views go
-// without labels. One player's view has none, as it always had.
-constexpr const char* kFontFileName = "font/DejaVuSans.ttf";
+// without labels. One player's view has none, as it always had (a match
+// loads the font when its HUD first draws, see app/hud.h).
 void loadText(World& world)
 {
     if (world.sim.players.size() < 2)

@@ -14,6 +14,8 @@ inline constexpr const char* kStartQuestionText =
 inline constexpr const char* kStartQuestionCaption = "Start FullScreen?";
 inline constexpr const char* kWindowTitle =
     "Move: WASD, Fire: L Click, Run: Q, Enter/Exit Vehicle: E, Close: Escape";
+// The views' labels and the HUD, from the game folder.
+inline constexpr const char* kFontFileName = "font/DejaVuSans.ttf";
 inline constexpr int kWindowWidth = 800;
 inline constexpr int kWindowHeight = 600;
 inline constexpr int kWindowBitsPerPixel = 16;

@@ -1,6 +1,7 @@
 #include "app/hud.h"
 
 #include "app/frame_input.h"
+#include "app/game.h"
 #include "app/world.h"
 
 #include <algorithm>
@@ -174,16 +175,17 @@ std::vector<HudItem> hudItems(const HudState& hud, const SimWorld& world, int vi
     add("Blue " + std::to_string(match.scores[1]), w * 0.5f + clockHalf, margin, clockHeight, teamColour(1));
     centred("Round " + std::to_string(match.round), w * 0.5f, margin + clockHeight * 1.1f, line * 0.7f, kWhite);
 
-    // Both cars' wheels, top right: a car's name, then a mark a wheel, its
-    // hits taken (0 to 2) in colours that warm with them, x once it is gone.
+    // Both cars' wheels, bottom right (the top is the clock's and the scores',
+    // the top left the inset's): a car's name, then a mark a wheel, its hits
+    // taken (0 to 2) in colours that warm with them, x once it is gone.
     const float markGap = line * 0.9f;
     const std::array<std::string, 2> carNames = {"Red car", "Blue car"};
     float namesWidth = 0.0f;
     for (const std::string& name : carNames)
         namesWidth = std::max(namesWidth, measure(name, line));
-    const float marksX = w - margin - markGap * static_cast<float>(kCarPartCount - 1);
+    const float marksX = w - margin - line * 0.6f - markGap * static_cast<float>(kCarPartCount - 2);
     for (std::size_t car = 0; car < carNames.size() && car < world.cars.size(); ++car) {
-        const float y = margin + static_cast<float>(car) * line * 1.1f;
+        const float y = h - margin - line - static_cast<float>(carNames.size() - 1 - car) * line * 1.1f;
         add(carNames[car], marksX - line * 0.5f - namesWidth, y, line, teamColour(static_cast<int>(car)));
         const Car& c = world.cars[car];
         for (int part = 1; part < kCarPartCount; ++part) {
@@ -235,7 +237,7 @@ std::vector<HudItem> hudItems(const HudState& hud, const SimWorld& world, int vi
     if (scoreboard) {
         const std::array<const char*, 5> headings = {"Player", "Team", "Wheels off", "Knock-outs", "Knocked out"};
         const std::array<float, 5> columns = {0.12f, 0.26f, 0.40f, 0.60f, 0.80f};  // shares of the width, centres
-        float y = h * 0.35f;
+        float y = h * 0.42f;
         for (std::size_t c = 0; c < headings.size(); ++c)
             centred(headings[c], w * columns[c], y, line * 0.8f, kWhite);
         for (std::size_t p = 0; p < match.players.size(); ++p) {
@@ -267,14 +269,27 @@ bool scoreboardHeld(const World& world, int player)
     return slot >= 0 && platform.padState(slot).button(PadButton::Back);
 }
 
-void drawHud(const World& world, int viewer, const ViewRect& view)
+void drawHud(World& world, int viewer, const ViewRect& view)
 {
-    if (!world.sim.match || !world.text.loaded() || view.width <= 0 || view.height <= 0)
+    if (!world.sim.match || view.width <= 0 || view.height <= 0)
+        return;
+    if (!world.text.loaded() && !world.hud.fontTried) {
+        world.hud.fontTried = true;
+        std::string reason;
+        if (!world.text.load(kFontFileName, reason))
+            std::fprintf(stderr, "turfwar: %s: %s; the match goes without its display\n", kFontFileName,
+                         reason.c_str());
+    }
+    if (!world.text.loaded())
         return;
     const TextLayer& text = world.text;
     const auto items = hudItems(world.hud, world.sim, viewer, view.width, view.height, scoreboardHeld(world, viewer),
                                 [&text](std::string_view s, float height) { return text.width(s, height); });
     const TextPass pass(view.x, view.y, view.width, view.height);
-    for (const HudItem& item : items)
+    // A dark copy under each line keeps it readable on the sky and the clouds.
+    for (const HudItem& item : items) {
+        const float offset = std::max(1.0f, std::round(item.height * 0.06f));
+        text.draw(item.text, item.x + offset, item.y + offset, item.height, {0.0f, 0.0f, 0.0f, item.colour.a * 0.6f});
         text.draw(item.text, item.x, item.y, item.height, item.colour);
+    }
 }

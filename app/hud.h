@@ -30,7 +30,7 @@ inline constexpr std::size_t kHudMessagesShown = 3; // per view, newest on top
 inline constexpr std::size_t kHudMessagesKept = 12; // over all views; the oldest go first
 // Glyph height as a share of the view's height, never under the pixel minimum,
 // so the HUD reads in a quarter of 800 x 600 and does not shrink to dust at 4K.
-inline constexpr float kHudTextShare = 0.045f;
+inline constexpr float kHudTextShare = 0.05f;
 inline constexpr float kHudMinTextPixels = 12.0f;
 
 // Team 0 red, team 1 blue.
@@ -51,6 +51,7 @@ struct HudMessage {
 struct HudState {
     std::vector<HudMessage> messages;  // oldest first
     float goSeconds = 0.0f;            // left of the "Go" after a countdown
+    bool fontTried = false;            // one player's game loads the font for its first match, once
 };
 
 // Advances the timers by dt seconds (frame time) and adds a message for each
@@ -85,5 +86,7 @@ std::vector<HudItem> hudItems(const HudState& hud, const SimWorld& world, int vi
 bool scoreboardHeld(const World& world, int player);
 
 // Draws viewer's HUD over view (window pixels, bottom-left origin, as the
-// views are laid out). Nothing without a match or a font.
-void drawHud(const World& world, int viewer, const ViewRect& view);
+// views are laid out). Nothing without a match. A game that has not loaded
+// the font (one player's) loads it here the first time; without one the
+// match goes on with no HUD.
+void drawHud(World& world, int viewer, const ViewRect& view);
