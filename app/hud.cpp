@@ -112,9 +112,10 @@ void updateHud(HudState& hud, const StepEvents& events, const SimWorld& world, f
             if (victim == nullptr)
                 break;
             addMessage(hud, HudMessage::Kind::KnockedOut, {}, kWarning, e.target, victim->knockedOutSeconds);
-            if (e.player >= 0 && e.player != e.target)
+            const MatchPlayer* by = matchPlayerOf(match, e.player);
+            if (by != nullptr && e.player != e.target)
                 addMessage(hud, HudMessage::Kind::Plain, "You knocked out " + playerName(e.target),
-                           teamColour(match.players[static_cast<std::size_t>(e.player)].team), e.player);
+                           teamColour(by->team), e.player);
             break;
         }
         case StepEventKind::RoundStarted:

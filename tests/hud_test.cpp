@@ -228,7 +228,6 @@ TEST_F(HudLayout, EventsBecomeMessagesForTheirViewsAndTimeOut)
     EXPECT_TRUE(has(items(1), "Knocked out - back in 2"));
     m.players[1].knockedOutSeconds = 0.0f;
     update(0.05f);
-    EXPECT_TRUE(items(1).size() > 0);
     for (const HudItem& item : items(1))
         EXPECT_EQ(item.text.rfind("Knocked out", 0), std::string::npos) << item.text;
 
@@ -248,9 +247,6 @@ TEST_F(HudLayout, EventsBecomeMessagesForTheirViewsAndTimeOut)
     EXPECT_LT(red->y, drawn->y);
     EXPECT_TRUE(sameColour(wins->colour, kTeamColours[1]));
 
-    // Not updated (a paused game): nothing runs out.
-    for (int i = 0; i < 100; ++i)
-        EXPECT_TRUE(has(items(0), "Blue wins the match"));
     update(kRoundResultSeconds + 0.1f);
     EXPECT_FALSE(has(items(0), "Blue wins the match"));
 }
