@@ -163,18 +163,27 @@ std::vector<HudItem> hudItems(const HudState& hud, const SimWorld& world, int vi
         add(std::move(text), x, y, height, colour);
     };
 
-    // The clock, top centre, with the red score to its left and the blue to its right.
+    // The clock, top centre, with the red score to its left and the blue to
+    // its right. While the viewer drives, the inset holds the top left 0.4
+    // of the view (app/split_views.h): the clock and the messages move to the
+    // middle of what is left.
+    const bool driving = viewer >= 0 && static_cast<std::size_t>(viewer) < world.players.size() &&
+                         world.players[static_cast<std::size_t>(viewer)].body.inCar;
+    const float topCentre = driving ? w * 0.7f : w * 0.5f;
     const bool suddenDeath = match.phase == MatchPhase::SuddenDeath;
-    const std::string clock = (suddenDeath ? "Sudden death " : "") + clockText(match.clock);
+    // Sudden death is marked on the round's line, which keeps the clock
+    // between the scores narrow enough to sit beside a driver's inset.
+    const std::string clock = clockText(match.clock);
     const float clockHeight = line * 1.2f;
     const bool lastSeconds = (match.phase == MatchPhase::Playing || suddenDeath) &&
                              match.clock <= static_cast<float>(kClockWarningSeconds);
-    centred(clock, w * 0.5f, margin, clockHeight, lastSeconds || suddenDeath ? kWarning : kWhite);
+    centred(clock, topCentre, margin, clockHeight, lastSeconds || suddenDeath ? kWarning : kWhite);
     const float clockHalf = measure(clock, clockHeight) * 0.5f + line;
     const std::string red = "Red " + std::to_string(match.scores[0]);
-    add(red, w * 0.5f - clockHalf - measure(red, clockHeight), margin, clockHeight, teamColour(0));
-    add("Blue " + std::to_string(match.scores[1]), w * 0.5f + clockHalf, margin, clockHeight, teamColour(1));
-    centred("Round " + std::to_string(match.round), w * 0.5f, margin + clockHeight * 1.1f, line * 0.7f, kWhite);
+    add(red, topCentre - clockHalf - measure(red, clockHeight), margin, clockHeight, teamColour(0));
+    add("Blue " + std::to_string(match.scores[1]), topCentre + clockHalf, margin, clockHeight, teamColour(1));
+    centred("Round " + std::to_string(match.round) + (suddenDeath ? " - Sudden death" : ""), topCentre,
+            margin + clockHeight * 1.1f, line * 0.7f, suddenDeath ? kWarning : kWhite);
 
     // Both cars' wheels, bottom right (the top is the clock's and the scores',
     // the top left the inset's): a car's name, then a mark a wheel, its hits
@@ -221,7 +230,7 @@ std::vector<HudItem> hudItems(const HudState& hud, const SimWorld& world, int vi
     for (auto it = hud.messages.rbegin(); it != hud.messages.rend() && shown < kHudMessagesShown; ++it) {
         if (it->forPlayer >= 0 && it->forPlayer != viewer)
             continue;
-        centred(messageText(*it, match), w * 0.5f, messageY, line, it->colour);
+        centred(messageText(*it, match), topCentre, messageY, line, it->colour);
         messageY += line * 1.15f;
         ++shown;
     }

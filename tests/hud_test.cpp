@@ -122,11 +122,19 @@ TEST_F(HudLayout, ClockScoresAndRoundAtTheTop)
     EXPECT_TRUE(sameColour(blue->colour, kTeamColours[1]));
     EXPECT_TRUE(has(list, "Round 4"));
 
+    // Driving, the inset takes the top left: the scores keep clear of it.
+    world.players[0].body.inCar = true;
+    const float insetRight = static_cast<float>(insetOf({0, 0, 800, 600}).width);
+    EXPECT_GT(find(items(0), "Red 2")->x, insetRight);
+    EXPECT_LT(find(items(1), "Red 2")->x, insetRight);  // the other player is on foot
+    world.players[0].body.inCar = false;
+
     m.phase = MatchPhase::SuddenDeath;
     m.clock = 9.0f;
-    EXPECT_TRUE(has(items(0), "Sudden death 0:09"));
+    EXPECT_TRUE(has(items(0), "0:09"));
+    EXPECT_TRUE(has(items(0), "Round 4 - Sudden death"));
     m.clock = 0.0f;
-    EXPECT_TRUE(has(items(0), "Sudden death 0:00"));
+    EXPECT_TRUE(has(items(0), "0:00"));
 
     // "Go" for a moment once the countdown ends, then not.
     m.phase = MatchPhase::Playing;
