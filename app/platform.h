@@ -165,6 +165,14 @@ public:
     virtual void takeMouseMotion(int& dx, int& dy) = 0;
     // Hidden means captured for mouse look (relative mode while focused).
     virtual void setCursorVisible(bool visible) = 0;
+    // Where the pointer is over the window, in window pixels from its
+    // top-left corner, while the cursor is shown; false while it is captured
+    // (or where the backend cannot tell), so a menu has no hover then.
+    virtual bool mousePosition(int& x, int& y) const
+    {
+        x = y = 0;
+        return false;
+    }
     // The system asked the game to end (SIGINT, SIGTERM): the start stops
     // where it is, and the loop's next pump gets a close request.
     virtual bool stopRequested() const { return false; }

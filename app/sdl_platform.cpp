@@ -326,6 +326,15 @@ void SdlPlatform::takeMouseMotion(int& dx, int& dy)
     }
 }
 
+bool SdlPlatform::mousePosition(int& x, int& y) const
+{
+    x = y = 0;
+    if (cursorVisible_ == false || gl_.window == nullptr)
+        return false;
+    SDL_GetMouseState(&x, &y);
+    return true;
+}
+
 void SdlPlatform::setCursorVisible(bool visible)
 {
     cursorVisible_ = visible;
