@@ -171,10 +171,11 @@ void openScreen(World& world, MatchScreen screen)
         menus.menu.items = {{"Rematch", static_cast<int>(MenuAction::Restart), {}},
                             {"Quit", static_cast<int>(MenuAction::Quit), {}}};
     layOutItems(world);
-    // Motion made before the menu is no hover.
-    menus.pointerKnown = world.platform.mousePosition(menus.pointerX, menus.pointerY);
     menus.clicked = false;
     world.platform.setCursorVisible(true);
+    // Where the pointer rests as the menu opens is no hover; the position
+    // only shows once the cursor does.
+    menus.pointerKnown = world.platform.mousePosition(menus.pointerX, menus.pointerY);
     // One player's game loads no font at the start: the menus need one.
     if (!world.text.loaded() && !menus.fontTried) {
         menus.fontTried = true;
