@@ -35,6 +35,15 @@ MenuInput held(MenuDirection direction)
     return input;
 }
 
+// The mean of every channel of every pixel.
+double brightness(const FrameImage& frame)
+{
+    double sum = 0.0;
+    for (const std::uint8_t v : frame.rgb)
+        sum += v;
+    return frame.rgb.empty() ? 0.0 : sum / static_cast<double>(frame.rgb.size());
+}
+
 }  // namespace
 
 TEST(MenuNavigation, FocusMovesToTheNearestItemInThePressedDirection)
@@ -209,10 +218,18 @@ TEST_F(MatchMenuGame, PauseFreezesEverythingAndResumeGoesOnWithoutABurst)
     const int normalSteps = world.lastFramePhysicsSteps;
     ASSERT_GT(normalSteps, 0);
     ASSERT_EQ(world.sim.match->phase, MatchPhase::Playing);
+    platform.setCaptureFrames(true);
+    frame();
+    const double before = brightness(platform.lastFrame());
 
     platform.setKeyDown(Key::Escape, true);
     frame();
     EXPECT_EQ(world.menus.screen, MatchScreen::Pause);
+    // Drawn over the game, dimmed, with text: one player's game loads the
+    // font for the menu.
+    EXPECT_TRUE(world.text.loaded());
+    EXPECT_LT(brightness(platform.lastFrame()), before * 0.8);
+    platform.setCaptureFrames(false);
     EXPECT_FALSE(world.quitRequested) << "in a match Escape pauses";
     EXPECT_TRUE(platform.cursorVisible());
     platform.setKeyDown(Key::Escape, false);
