@@ -342,11 +342,18 @@ bool updateMatchMenus(World& world, float dt)
     menus.focusLost = false;
 
     const bool over = world.sim.match->phase == MatchPhase::MatchOver;
-    if (over && menus.screen != MatchScreen::Results) {
-        openScreen(world, MatchScreen::Results);
-        return true;
-    }
+    if (!over)
+        menus.overSeconds = 0.0f;
     if (menus.screen == MatchScreen::None) {
+        // The last round's result shows as long as any round's does (its
+        // sound rings out) before the results screen takes the game.
+        if (over) {
+            menus.overSeconds += dt;
+            if (menus.overSeconds >= kRoundResultSeconds) {
+                openScreen(world, MatchScreen::Results);
+                return true;
+            }
+        }
         if (frame.quitPressed || frame.startPressed || focusLost) {
             openScreen(world, MatchScreen::Pause);
             return true;

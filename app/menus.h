@@ -97,6 +97,7 @@ struct MatchMenus {
     int clickX = 0, clickY = 0;
     bool pointerKnown = false;
     int pointerX = 0, pointerY = 0;
+    float overSeconds = 0.0f;  // real seconds since the match ended, while no menu was open
     bool fontTried = false;   // the font has been asked for (a one-player game loads none at the start)
     int layoutWidth = 0, layoutHeight = 0;  // the window the items were laid out for
 };
@@ -107,7 +108,7 @@ bool takeMenuClick(MatchMenus& menus, int windowButton, int x, int y);
 
 // Once a frame before anything else reads the devices, only while a match
 // runs: opens the pause menu (the quit key, a seated pad's Start, focus
-// lost) or the results screen (MatchOver), moves the open menu and does what
+// lost) or the results screen (kRoundResultSeconds after MatchOver), moves the open menu and does what
 // was chosen. True while a menu holds the game still: the frame then steps
 // nothing, plays nothing new and only draws.
 bool updateMatchMenus(World& world, float dt);
