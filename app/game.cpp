@@ -358,7 +358,10 @@ bool chooseFullscreen(World& world)
     return answer != MessageBoxAnswer::No;
 }
 
-void playSounds(World& world)
+// frozen: a menu holds the game, and no events come; the master gain at
+// nothing silences the engines and tyres (they follow the cars again, from
+// where they were, on resume) and whatever was still ringing out.
+void playSounds(World& world, bool frozen = false)
 {
     // One listener (OpenAL has one a context), at the first player's camera;
     // with several players each sound is placed as the nearest view hears
@@ -369,7 +372,7 @@ void playSounds(World& world)
                            world.events,
                            world.cameras[0],
                            world.settings.audio.volume,
-                           world.settings.audio.mute,
+                           world.settings.audio.mute || frozen,
                            std::span<const ChaseCamera>(world.cameras.data() + 1, views - 1)};
     updateGameSounds(world.sounds, world.audio, scene);
 }
@@ -473,8 +476,11 @@ void readCommands(World& world, float dt)
 
 }  // namespace
 
-void pressMouseButtons(World& world, int windowButton)
+void pressMouseButtons(World& world, int windowButton, int x, int y)
 {
+    // Over a menu a click chooses, it does not fire.
+    if (world.sim.match && takeMenuClick(world.menus, windowButton, x, y))
+        return;
     // At least the first player: a press can come before the start has made them.
     const std::size_t players = std::clamp<std::size_t>(world.sim.players.size(), 1, kMaxLocalPlayers);
     for (std::size_t p = 0; p < players; ++p)
@@ -484,43 +490,63 @@ void pressMouseButtons(World& world, int windowButton)
 void runFrame(World& world)
 {
     Platform& platform = world.platform;
+    // Measured even while a menu holds the game, so the time it stood still
+    // is never handed to the step afterwards as a burst of catch-up.
     const float dt = frameTime(world.frameTimer, platform);
     world.lastFrameSeconds = dt;
 
-    // Nothing is pumped during a frame, so every device reads the same now
-    // as at the points of the frame that use it; only the quit test, after
-    // the swap, reads again.
-    readCommands(world, dt);
-
+    // In a match the menus read the devices first: while one is open the
+    // game stands still (no step, no timers, no new sounds) and is only drawn.
+    const bool frozen = world.sim.match && updateMatchMenus(world, dt);
     world.events.clear();
-    const std::span<const PlayerCommand> commands(world.commands.data(), world.sim.players.size());
-    world.lastFramePhysicsSteps = stepWorld(world.sim, commands, dt, world.events);
-    updateHud(world.hud, world.events, world.sim, dt);
-    if (world.sim.players.size() == 1) {
-        rumbleForEvents(platform, world.events, 0);
+    if (frozen) {
+        world.lastFramePhysicsSteps = 0;
     } else {
-        for (std::size_t p = 1; p < world.sim.players.size() && p < world.padSeats.slotOf.size(); ++p)
-            if (world.padSeats.slotOf[p] >= 0)
-                rumbleForEvents(platform, world.events, static_cast<int>(p), world.padSeats.slotOf[p]);
+        // Nothing is pumped during a frame, so every device reads the same now
+        // as at the points of the frame that use it; only the quit test, after
+        // the swap, reads again.
+        readCommands(world, dt);
+
+        const std::span<const PlayerCommand> commands(world.commands.data(), world.sim.players.size());
+        world.lastFramePhysicsSteps = stepWorld(world.sim, commands, dt, world.events);
+        if (world.sim.players.size() == 1) {
+            rumbleForEvents(platform, world.events, 0);
+        } else {
+            for (std::size_t p = 1; p < world.sim.players.size() && p < world.padSeats.slotOf.size(); ++p)
+                if (world.padSeats.slotOf[p] >= 0)
+                    rumbleForEvents(platform, world.events, static_cast<int>(p), world.padSeats.slotOf[p]);
+        }
+        updateCameras(world, dt);
+        // The heads-up display's timers advance with the game, and not while
+        // a menu holds it.
+        updateHud(world.hud, world.events, world.sim, dt);
     }
 
-    updateCameras(world, dt);
     if (world.sim.players.size() > 1) {
         drawSplitViews(world);
-        playSounds(world);
+        playSounds(world, frozen);
     } else {
         drawMainView(world);
-        playSounds(world);
+        playSounds(world, frozen);
         drawInsetView(world);
         // Last, so the inset never covers the HUD.
         drawHud(world, 0, {0, 0, world.window.width, world.window.height});
     }
+    drawMatchMenus(world);
 
     platform.renderAudio(world.audio);
     world.window.swapBuffers();
     ++world.framesRun;
-    if (quitHeld(platform, world.settings.keys))
-        world.quitRequested = true;
+    if (!world.sim.match) {
+        if (quitHeld(platform, world.settings.keys))
+            world.quitRequested = true;
+    } else {
+        // In a match the quit key opens the pause menu; the pad's Back and
+        // Start held together still quit, as they always have.
+        const PadState pad = platform.padState();
+        if (pad.button(PadButton::Back) && pad.button(PadButton::Start))
+            world.quitRequested = true;
+    }
 }
 
 LoopPass runLoopPass(World& world)
@@ -555,7 +581,8 @@ int startTurfwar(World& world)
         setErrorBoxPlatform(nullptr);
         return kExitNoWindow;
     }
-    world.window.onButtonPress = [&world](int button, int, int) { pressMouseButtons(world, button); };
+    world.window.onButtonPress = [&world](int button, int x, int y) { pressMouseButtons(world, button, x, y); };
+    world.window.onFocusLost = [&world] { noteFocusLost(world); };
 
     if (!initGame(world)) {
         world.window.destroy();
@@ -594,4 +621,10 @@ int runTurfwar(World& world)
             break;
     }
     return finishTurfwar(world);
+}
+
+void noteFocusLost(World& world)
+{
+    if (world.sim.match)
+        world.menus.focusLost = true;
 }

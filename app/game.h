@@ -42,7 +42,11 @@ void drawInsetView(World& world);
 
 // A window's mouse-button press (window numbering), for every local player
 // whose fire it is: the window's press callback.
-void pressMouseButtons(World& world, int windowButton);
+// In a match with a menu open the press goes to the menu (x, y: where, in
+// window pixels) and fires nothing.
+void pressMouseButtons(World& world, int windowButton, int x = -1, int y = -1);
+// The window lost focus: in a match the next frame opens the pause menu.
+void noteFocusLost(World& world);
 
 enum class LoopPass { Quit, MessageHandled, FrameRun };
 // One pass of the main loop: pump one message, or run a frame when none was pending.

@@ -93,10 +93,13 @@ void GameWindow::handleEvent(const WindowEvent& event)
     case WindowEvent::Type::ToggleFullscreen:
         toggleFullscreen();
         break;
+    case WindowEvent::Type::FocusLost:
+        if (onFocusLost)
+            onFocusLost();
+        break;
     case WindowEvent::Type::ButtonUp:  // a shot is fired on the press alone
     case WindowEvent::Type::Minimized:
     case WindowEvent::Type::FocusGained:
-    case WindowEvent::Type::FocusLost:
     case WindowEvent::Type::Other:
         break;
     }

@@ -59,6 +59,8 @@ public:
     bool perspective = false;
     // Button 1 is the left, 2 the right; x, y in window pixels.
     std::function<void(int button, int x, int y)> onButtonPress;
+    // The window lost the keyboard's focus (another window came to the front).
+    std::function<void()> onFocusLost;
 
 private:
     Platform& platform_;

@@ -82,6 +82,12 @@ public:
     // Right and down positive, like a real mouse; it adds up until the game
     // reads it, stopping at INT_MAX and INT_MIN rather than wrapping.
     void moveMouse(int dx, int dy);
+    // Where the pointer is over the window (read while the cursor shows).
+    void setMousePosition(int x, int y)
+    {
+        pointerX_ = x;
+        pointerY_ = y;
+    }
     void queueEvent(const WindowEvent& event) { events_.push_back(event); }
     void requestClose();
     void click(int button = 1, int x = 0, int y = 0);  // a press and its release
@@ -170,6 +176,12 @@ public:
     void rumblePad(int slot, float strength, std::uint32_t durationMs) override;
     void takeMouseMotion(int& dx, int& dy) override;
     void setCursorVisible(bool visible) override { cursorVisible_ = visible; }
+    bool mousePosition(int& x, int& y) const override
+    {
+        x = pointerX_;
+        y = pointerY_;
+        return cursorVisible_;
+    }
     bool stopRequested() const override { return stopRequested_; }
     bool openAudio(Audio& audio, std::string& reason) override;
     void renderAudio(Audio& audio) override;
@@ -183,6 +195,8 @@ private:
     bool padRumbles_ = true;
     std::vector<RecordedRumble> rumbles_;
     int mouseDx_ = 0;
+    int pointerX_ = 0;
+    int pointerY_ = 0;
     int mouseDy_ = 0;
     std::deque<WindowEvent> events_;
     std::deque<MessageBoxAnswer> answers_;

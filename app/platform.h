@@ -69,7 +69,7 @@ struct WindowEvent {
         CloseRequested,  // the user asked to close the window
         Resized,         // restored, maximised or resized: width, height hold the drawable size
         Minimized,       // the size did not change
-        ButtonDown,      // button 1 left, 2 right, 3 middle; x, y in window pixels
+        ButtonDown,      // button 1 left, 2 right, 3 middle; x, y in window (drawable) pixels
         ButtonUp,
         FocusGained,
         FocusLost,
@@ -165,6 +165,14 @@ public:
     virtual void takeMouseMotion(int& dx, int& dy) = 0;
     // Hidden means captured for mouse look (relative mode while focused).
     virtual void setCursorVisible(bool visible) = 0;
+    // Where the pointer is over the window, in drawable pixels from its
+    // top-left corner, while the cursor is shown; false while it is captured
+    // (or where the backend cannot tell), so a menu has no hover then.
+    virtual bool mousePosition(int& x, int& y) const
+    {
+        x = y = 0;
+        return false;
+    }
     // The system asked the game to end (SIGINT, SIGTERM): the start stops
     // where it is, and the loop's next pump gets a close request.
     virtual bool stopRequested() const { return false; }

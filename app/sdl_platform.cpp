@@ -173,6 +173,23 @@ void SdlPlatform::drawableSize(int& width, int& height) const
         SDL_GL_GetDrawableSize(gl_.window, &width, &height);
 }
 
+namespace {
+
+// SDL gives the pointer in the window's points; the game lays its menus out
+// in the drawable's pixels, more of them on a HiDPI screen.
+void toDrawablePixels(SDL_Window* window, int& x, int& y)
+{
+    int w = 0, h = 0, dw = 0, dh = 0;
+    SDL_GetWindowSize(window, &w, &h);
+    SDL_GL_GetDrawableSize(window, &dw, &dh);
+    if (w > 0 && h > 0 && (w != dw || h != dh)) {
+        x = static_cast<int>(static_cast<long long>(x) * dw / w);
+        y = static_cast<int>(static_cast<long long>(y) * dh / h);
+    }
+}
+
+}  // namespace
+
 bool SdlPlatform::pollEvent(WindowEvent& event)
 {
     event = WindowEvent{};
@@ -233,6 +250,8 @@ bool SdlPlatform::pollEvent(WindowEvent& event)
             event.button = sdlMouseButtonOf(e.button.button);  // the same swap both ways
             event.x = e.button.x;
             event.y = e.button.y;
+            if (gl_.window != nullptr)
+                toDrawablePixels(gl_.window, event.x, event.y);
         }
         break;
     default:
@@ -324,6 +343,16 @@ void SdlPlatform::takeMouseMotion(int& dx, int& dy)
         dx = x;
         dy = y;
     }
+}
+
+bool SdlPlatform::mousePosition(int& x, int& y) const
+{
+    x = y = 0;
+    if (cursorVisible_ == false || gl_.window == nullptr)
+        return false;
+    SDL_GetMouseState(&x, &y);
+    toDrawablePixels(gl_.window, x, y);
+    return true;
 }
 
 void SdlPlatform::setCursorVisible(bool visible)

@@ -45,6 +45,7 @@ public:
     }
     void takeMouseMotion(int& dx, int& dy) override;
     void setCursorVisible(bool visible) override;
+    bool mousePosition(int& x, int& y) const override;
     bool stopRequested() const override { return stops_.stopped(); }
 
 private:

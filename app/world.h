@@ -7,6 +7,7 @@
 #include "app/game_window.h"
 #include "app/hud.h"
 #include "app/input.h"
+#include "app/menus.h"
 #include "app/pad_seats.h"
 #include "app/platform.h"
 #include "app/settings.h"
@@ -53,6 +54,7 @@ struct World {
     // is no device. What the world sounds like is read from the world.
     Audio audio;
     GameSoundState sounds;
+    MatchMenus menus;  // the pause menu and results screen, in a match only
 
     // What the frame driver measured, for tools and tests to read.
     float lastFrameSeconds = 0.0f;  // dt of the most recent frame
