@@ -7,6 +7,7 @@
 #include "app/split_views.h"
 #include "game/car_drawing.h"
 #include "game/scene.h"
+#include "sim/match.h"
 
 #include <GL/gl.h>
 
@@ -238,7 +239,9 @@ SceneView sceneOf(const World& world, std::size_t index = 0)
             .groundTexture = world.groundTexture,
             .markerTexture = world.markerTexture,
             .carPaint = world.bluePaintTexture != 0 ? carPaintOf(world.carMesh) : 0,
-            .bluePaint = world.bluePaintTexture};
+            .bluePaint = world.bluePaintTexture,
+            .matchPlayers = world.sim.match ? std::span<const MatchPlayer>(world.sim.match->players)
+                                            : std::span<const MatchPlayer>()};
 }
 // The inset's eye: on the driven chassis, behind its centre and a little
 // up, looking ahead along it. Pushes the modelview.
@@ -411,6 +414,11 @@ bool initGame(World& world)
     // The settings file and the command line hold the count to the views
     // there are; a record filled in by hand is held to them here.
     addSimPlayers(world.sim, std::min(world.settings.game.players, kMaxLocalPlayers), world.playerModel);
+    if (world.settings.game.mode == GameMode::Match) {
+        // Player i plays for team i % 2: with one player the blue car stands empty.
+        startMatch(world.sim, world.settings.match.rules());
+        loadTeamPaint(world);  // without the file car 1 stays red, and the match goes on
+    }
     for (std::size_t p = 0; p < world.padSeats.onKeyboard.size(); ++p)
         world.padSeats.onKeyboard[p] = playsKeyboardOrMouse(world.settings, static_cast<int>(p));
     if (!loadGroundAndMarker(world) || !loadSkyModel(world))

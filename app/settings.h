@@ -4,6 +4,8 @@
 // read it. Every default is the original game's behaviour, so a player with
 // no settings file and no options gets exactly the original game.
 
+#include "sim/match.h"
+
 #include <array>
 #include <cstddef>
 #include <optional>
@@ -96,9 +98,23 @@ enum class SplitLayout { TopBottom, SideBySide };
 
 // Local players on one machine: how many, and how two share the window.
 inline constexpr int kMaxLocalPlayers = 4;
+// Free play (the original game: drive and shoot as you like) or a match of
+// rounds between the red and the blue team.
+enum class GameMode { Free, Match };
 struct GameSettings {
     int players = 1;
     SplitLayout split = SplitLayout::TopBottom;
+    GameMode mode = GameMode::Free;
+};
+
+// The match's rules as the player sets them; read only when the mode is a match.
+struct MatchSettings {
+    int rounds = kDefaultRounds;
+    float roundMinutes = kDefaultRoundSeconds / 60.0f;
+    float respawnSeconds = kDefaultRespawnSeconds;
+
+    MatchRules rules() const { return {.rounds = rounds, .roundSeconds = roundMinutes * 60.0f,
+                                       .respawnSeconds = respawnSeconds}; }
 };
 
 // A player after the first (who has [keys], [mouse] and [gamepad]): the
@@ -112,6 +128,7 @@ struct LocalPlayerSettings {
 
 struct Settings {
     GameSettings game;
+    MatchSettings match;
     VideoSettings video;
     AudioSettings audio;
     MouseSettings mouse;

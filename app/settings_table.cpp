@@ -29,6 +29,10 @@ constexpr SettingChoice kFullscreenModeChoices[] = {
     {"switch", static_cast<int>(FullscreenMode::Switch)},
     {"desktop", static_cast<int>(FullscreenMode::Desktop)},
 };
+constexpr SettingChoice kModeChoices[] = {
+    {"free", static_cast<int>(GameMode::Free)},
+    {"match", static_cast<int>(GameMode::Match)},
+};
 constexpr int kMouseButtonCount = 5;  // SDL's left, middle, right, back, forward
 
 // --- Members as values: each row reaches its member through a path of
@@ -236,6 +240,34 @@ std::vector<SettingRow> makeTable()
                     .options = {{.name = "--split", .valueName = "top_bottom|side_by_side", .helpRank = 12}},
                     .get = &getMember<&Settings::game, &GameSettings::split>,
                     .set = &setMember<&Settings::game, &GameSettings::split>});
+    rows.push_back({.section = "game", .key = "mode", .type = SettingType::Choice, .choices = kModeChoices,
+                    .help = "Free play (free, the default) or a match between the red and the blue team (match)",
+                    .note = "\"free\" or \"match\"; the match's rules are in [match]",
+                    .options = {{.name = "--match", .help = "Play a match (the rules in [match])",
+                                 .setsChoice = static_cast<int>(GameMode::Match), .helpRank = 13}},
+                    .get = &getMember<&Settings::game, &GameSettings::mode>,
+                    .set = &setMember<&Settings::game, &GameSettings::mode>});
+
+    rows.push_back({.section = "match", .key = "rounds", .type = SettingType::Whole, .low = 1, .high = 99,
+                    .help = "Rounds a team must win to win the match, {range} (default {default})",
+                    .note = "rounds to win, {range}",
+                    .options = {{.name = "--rounds", .valueName = "N", .helpRank = 14}},
+                    .get = &getMember<&Settings::match, &MatchSettings::rounds>,
+                    .set = &setMember<&Settings::match, &MatchSettings::rounds>});
+    rows.push_back({.section = "match", .key = "round_minutes", .type = SettingType::Number, .low = 0.25f,
+                    .high = 60.0f,
+                    .help = "Minutes on a round's clock, {range} (default {default})",
+                    .note = "minutes, {range}; a level round then goes to sudden death",
+                    .options = {{.name = "--round-minutes", .valueName = "X", .helpRank = 15}},
+                    .get = &getMember<&Settings::match, &MatchSettings::roundMinutes>,
+                    .set = &setMember<&Settings::match, &MatchSettings::roundMinutes>});
+    rows.push_back({.section = "match", .key = "respawn_seconds", .type = SettingType::Number, .low = 0.0f,
+                    .high = 60.0f,
+                    .help = "Seconds a knocked-out player waits before coming back, {range} (default {default})",
+                    .note = "seconds, {range}",
+                    .options = {{.name = "--respawn-seconds", .valueName = "X", .helpRank = 16}},
+                    .get = &getMember<&Settings::match, &MatchSettings::respawnSeconds>,
+                    .set = &setMember<&Settings::match, &MatchSettings::respawnSeconds>});
 
     localPlayerRows<&Settings::player2>(rows, "player2");
     localPlayerRows<&Settings::player3>(rows, "player3");
@@ -257,6 +289,7 @@ constexpr SettingSection kSections[] = {
     {"keys", "SDL key names (\"Left Shift\", \"Space\", \"Keypad 8\"...), Mouse1 to Mouse5, or \"none\""},
     {"gamepad", nullptr},
     {"game", nullptr},
+    {"match", "read when [game] mode is \"match\" (or with --match)"},
     {"player2", "the second player: their pad, and keys of their own (none until set)"},
     {"player3", "the third player: their pad, and keys of their own (none until set)"},
     {"player4", "the fourth player: their pad, and keys of their own (none until set)"},

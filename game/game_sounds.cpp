@@ -234,8 +234,32 @@ void playEvent(GameSoundState& state, Audio& audio, std::span<const Car> cars, c
         at.gain = event.strength > 0.0f ? 1.0f : 0.8f;
         audio.play(slotOf(GameSound::Footstep), place(at));
         break;
-    default:  // the match's events have no sound yet
+    default:  // the match's announcements: see matchSound
         break;
+    }
+}
+
+// The match's announcements are the game's, not anything's in the arena:
+// heard at the listener, whoever's view it follows. Hits and respawns have
+// sounds of their own already (the shot, the footsteps), so none here.
+bool matchSound(StepEventKind kind, GameSound& sound)
+{
+    switch (kind) {
+    case StepEventKind::RoundStarted:
+        sound = GameSound::RoundStart;
+        return true;
+    case StepEventKind::ClockWarning:
+        sound = GameSound::ClockTick;
+        return true;
+    case StepEventKind::KnockedOut:
+        sound = GameSound::KnockOut;
+        return true;
+    case StepEventKind::RoundEnded:
+    case StepEventKind::MatchEnded:
+        sound = GameSound::RoundEnd;
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -295,4 +319,21 @@ void updateGameSounds(GameSoundState& state, Audio& audio, const SoundScene& sce
         if (event.kind == StepEventKind::EnteredCar || event.kind == StepEventKind::LeftCar ||
             event.kind == StepEventKind::Footstep)
             playEvent(state, audio, scene.cars, event, place);
+    // A round won with the match raises RoundEnded and MatchEnded in one
+    // step: one call is heard, not the same one twice over itself.
+    bool endHeard = false;
+    for (const StepEvent& event : scene.events) {
+        GameSound sound{};
+        if (!matchSound(event.kind, sound))
+            continue;
+        if (sound == GameSound::RoundEnd) {
+            if (endHeard)
+                continue;
+            endHeard = true;
+        }
+        VoiceParams atListener;
+        atListener.position = scene.camera.eye();
+        atListener.velocity = scene.camera.spring.velocity;
+        audio.play(slotOf(sound), atListener);
+    }
 }

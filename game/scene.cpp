@@ -150,6 +150,20 @@ void drawPlayerAndGun(const SceneView& scene, const Player& player, const Skelet
         glColor4fv(before);
 }
 
+// Knocked out: the standing body turned a quarter turn backwards about its
+// feet, so it lies face up with its feet where it stood. Pushes the modelview.
+void pushLyingTransform(const Player& player)
+{
+    // The axis facing x up turns up onto -facing: the head falls behind.
+    Vector3 axis = cross(player.facing, {0.0f, 1.0f, 0.0f});
+    if (magnitude(axis) < 1e-4f)
+        axis = {1.0f, 0.0f, 0.0f};  // a body never stepped has no facing yet
+    glPushMatrix();
+    glTranslatef(player.position.x, player.position.y + kLyingLift, player.position.z);
+    glRotatef(90.0f, axis.x, axis.y, axis.z);
+    glTranslatef(-player.position.x, -player.position.y, -player.position.z);
+}
+
 void drawFlashQuad()
 {
     glBegin(GL_QUADS);
@@ -230,8 +244,15 @@ void drawScene(const SceneView& scene)
     drawGround(scene.groundTexture);
     for (std::size_t i = 0; i < scene.players.size(); ++i) {
         const SimPlayer& p = scene.players[i];
-        if (!p.body.inCar)
-            drawPlayerAndGun(scene, p.body, p.pose, i == 0 ? nullptr : kPlayerColours[i % kPlayerColours.size()].data());
+        if (p.body.inCar)
+            continue;
+        const float* tint = i == 0 ? nullptr : kPlayerColours[i % kPlayerColours.size()].data();
+        const bool down = i < scene.matchPlayers.size() && scene.matchPlayers[i].knockedOutSeconds > 0.0f;
+        if (down)
+            pushLyingTransform(p.body);
+        drawPlayerAndGun(scene, p.body, p.pose, tint);
+        if (down)
+            glPopMatrix();
     }
     glDisable(GL_LIGHTING);
     for (const SimPlayer& p : scene.players)

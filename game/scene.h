@@ -9,6 +9,7 @@
 
 #include "assets/texture.h"
 #include "game/fire_frames.h"
+#include "sim/match.h"
 #include "sim/projectile.h"
 
 #include <array>
@@ -41,7 +42,15 @@ struct SceneView {
     // instead on car 1. Either 0: every car as the mesh has it.
     TextureId carPaint = 0;
     TextureId bluePaint = 0;
+    // In a match, each player's standing in it (as players, by index): a
+    // player knocked out is drawn lying on their back where they fell.
+    // Empty in free play, where everyone is drawn standing.
+    std::span<const MatchPlayer> matchPlayers = {};
 };
+
+// How far a knocked-out body is raised off the ground as it lies, so the
+// back and head do not sink through it: about the body's half depth.
+inline constexpr float kLyingLift = 2.0f;
 
 // Each player's colour, by index: the bodies, and the labels of their views.
 // The first player's is white, which leaves the model as it is.

@@ -68,6 +68,18 @@ TEST(CommandLine, EachOptionSetsItsSetting)
         {{"--max-fps", "60"}, [](Settings& s, const std::string&) { s.video.maxFps = 60; }},
         {{"--max-fps", "0"}, [](Settings& s, const std::string&) { s.video.maxFps = 0; }},
         {{"--max-fps", "1000"}, [](Settings& s, const std::string&) { s.video.maxFps = 1000; }},
+        {{"--match"}, [](Settings& s, const std::string&) { s.game.mode = GameMode::Match; }},
+        {{"--rounds", "1"}, [](Settings& s, const std::string&) { s.match.rounds = 1; }},
+        {{"--rounds=99"}, [](Settings& s, const std::string&) { s.match.rounds = 99; }},
+        {{"--round-minutes", "0.25"}, [](Settings& s, const std::string&) { s.match.roundMinutes = 0.25f; }},
+        {{"--round-minutes", "60"}, [](Settings& s, const std::string&) { s.match.roundMinutes = 60.0f; }},
+        {{"--respawn-seconds", "0"}, [](Settings& s, const std::string&) { s.match.respawnSeconds = 0.0f; }},
+        {{"--match", "--players", "2", "--rounds", "2", "--round-minutes", "1.5", "--respawn-seconds", "10"},
+         [](Settings& s, const std::string&) {
+             s.game.mode = GameMode::Match;
+             s.game.players = 2;
+             s.match = {2, 1.5f, 10.0f};
+         }},
         {{"--windowed", "--mute", "--volume", "40", "--invert-y", "--max-fps", "30", "--vsync", "off"},
          [](Settings& s, const std::string&) {
              s.video = {FullscreenChoice::No, VsyncMode::Off, 30};
@@ -142,6 +154,15 @@ TEST(CommandLine, MalformedCommandLinesEndWithStatusTwoAndTheUsage)
         {"--max-fps", "60fps"},
         {"--config"},
         {"--mute=maybe"},
+        {"--rounds", "0"},
+        {"--rounds", "100"},
+        {"--rounds", "2.5"},
+        {"--round-minutes", "0.2"},
+        {"--round-minutes", "61"},
+        {"--round-minutes", "nan"},
+        {"--respawn-seconds", "-1"},
+        {"--respawn-seconds", "60.5"},
+        {"--match=maybe"},
     };
     for (const auto& args : bad) {
         SCOPED_TRACE(testing::PrintToString(args));
@@ -158,6 +179,7 @@ TEST(CommandLine, MalformedCommandLinesEndWithStatusTwoAndTheUsage)
     // The reason names what was wrong.
     EXPECT_NE(parse({"--volume", "101"}).err.find("'101' is not a whole number from 0 to 100"), std::string::npos);
     EXPECT_NE(parse({"--bogus"}).err.find("--bogus"), std::string::npos);
+    EXPECT_NE(parse({"--rounds", "100"}).err.find("'100' is not a whole number from 1 to 99"), std::string::npos);
 }
 
 // The settings file under the options: what an option names comes from the

@@ -326,6 +326,41 @@ TEST(SettingsText, RangesIncludeTheirEnds)
     EXPECT_EQ(huge.settings.audio.volume, 100);
 }
 
+// The match: the mode and its three rules, their ends taken and the values
+// past them refused one by one with the default kept.
+TEST(SettingsText, TheMatchRowsReadTheirRangesAndRefuseWhatIsPast)
+{
+    EXPECT_EQ(Settings{}.game.mode, GameMode::Free);
+    EXPECT_EQ(Settings{}.match.rules().rounds, kDefaultRounds);
+    EXPECT_EQ(Settings{}.match.rules().roundSeconds, kDefaultRoundSeconds);
+    EXPECT_EQ(Settings{}.match.rules().respawnSeconds, kDefaultRespawnSeconds);
+
+    const SettingsFileResult ends = parseSettingsText(
+        "[game]\nmode = \"match\"\n[match]\nrounds = 99\nround_minutes = 0.25\nrespawn_seconds = 0\n", kFile);
+    EXPECT_TRUE(ends.messages.empty()) << joined(ends.messages);
+    EXPECT_EQ(ends.settings.game.mode, GameMode::Match);
+    EXPECT_EQ(ends.settings.match.rounds, 99);
+    EXPECT_EQ(ends.settings.match.rules().roundSeconds, 15.0f);
+    EXPECT_EQ(ends.settings.match.respawnSeconds, 0.0f);
+
+    const SettingsFileResult whole = parseSettingsText("[match]\nround_minutes = 60\nrespawn_seconds = 60\n", kFile);
+    EXPECT_TRUE(whole.messages.empty()) << joined(whole.messages);
+    EXPECT_EQ(whole.settings.match.rules().roundSeconds, 3600.0f);
+
+    const SettingsFileResult past = parseSettingsText(
+        "[game]\nmode = \"duel\"\n[match]\nrounds = 0\nround_minutes = 0.2\nrespawn_seconds = 61\n", kFile);
+    const std::vector<std::string> expected = {
+        "settings.toml:2:8: game.mode: \"duel\" is not one of",
+        "settings.toml:4:10: match.rounds: 0 is out of range (1 to 99)",
+        "settings.toml:5:17: match.round_minutes: 0.2 is out of range (0.25 to 60.0)",
+        "settings.toml:6:19: match.respawn_seconds: 61 is out of range (0.0 to 60.0)",
+    };
+    ASSERT_EQ(past.messages.size(), expected.size()) << joined(past.messages);
+    for (std::size_t i = 0; i < expected.size(); ++i)
+        EXPECT_EQ(past.messages[i].rfind(expected[i], 0), 0u) << past.messages[i];
+    expectSameSettings(past.settings, Settings{});
+}
+
 TEST(SettingsText, UnknownKeysAndSectionsAreNamedAndIgnored)
 {
     const SettingsFileResult result = parseSettingsText(

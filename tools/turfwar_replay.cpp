@@ -21,6 +21,7 @@
 #include "app/game.h"
 #include "app/headless_platform.h"
 #include "app/settings_file.h"
+#include "app/settings_table.h"
 #include "tools/png_file.h"
 #include "tools/replay/replay_script.h"
 #include "tools/replay/sim_state.h"
@@ -263,6 +264,10 @@ int main(int argc, char** argv)
     std::optional<std::string> audioDevice;
     std::optional<std::string> recordCommands;
     std::optional<int> players;
+    bool match = false;
+    std::optional<int> rounds;
+    std::optional<float> roundMinutes;
+    std::optional<float> respawnSeconds;
     app.add_option("script", scriptPath, "Script file, or - for standard input")->required();
     // The script language in the help, so the man page made from it is complete.
     app.footer("Script commands, one a line ('#' starts a comment; a word in double quotes may hold blanks):\n" +
@@ -282,6 +287,18 @@ int main(int argc, char** argv)
     app.add_option("--players", players, "Players on the machine, 1 to 4, as the game's --players (the script's "
                    "keys and mouse play the first unless --config binds keys to others, its pads the others)")
         ->check(CLI::Range(1, kMaxLocalPlayers));
+    // The match's options take the game's ranges, from its settings table.
+    const auto rangeOf = [](const char* key) {
+        const SettingRow* row = findSettingRow("match", key);
+        return CLI::Range(row->low, row->high);
+    };
+    app.add_flag("--match", match, "Play a match, as the game's --match (each state then describes it)");
+    app.add_option("--rounds", rounds, "Rounds a team must win, as the game's --rounds")->check(rangeOf("rounds"));
+    app.add_option("--round-minutes", roundMinutes, "Minutes on a round's clock, as the game's --round-minutes")
+        ->check(rangeOf("round_minutes"));
+    app.add_option("--respawn-seconds", respawnSeconds,
+                   "Seconds before a knocked-out player comes back, as the game's --respawn-seconds")
+        ->check(rangeOf("respawn_seconds"));
     app.add_option("--record-commands", recordCommands,
                    "Write every frame's player commands to this file, one line a frame (and a line \"state\" "
                    "where the script asks for one), for stepping the simulation again without the game");
@@ -338,6 +355,14 @@ int main(int argc, char** argv)
     settings.dataFolder = dataDir;
     if (players)
         settings.game.players = *players;
+    if (match)
+        settings.game.mode = GameMode::Match;
+    if (rounds)
+        settings.match.rounds = *rounds;
+    if (roundMinutes)
+        settings.match.roundMinutes = *roundMinutes;
+    if (respawnSeconds)
+        settings.match.respawnSeconds = *respawnSeconds;
     if (const std::string wrong = checkPlayerCommands(commands, settings); !wrong.empty()) {
         std::cerr << "turfwar-replay: " << (scriptPath == "-" ? "standard input" : scriptPath) << ": " << wrong << "\n";
         return kExitUsage;

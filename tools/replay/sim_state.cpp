@@ -25,6 +25,53 @@ nlohmann::json weaponJson(const WeaponState& weapon)
     };
 }
 
+const char* phaseName(MatchPhase phase)
+{
+    switch (phase) {
+    case MatchPhase::Countdown:
+        return "Countdown";
+    case MatchPhase::Playing:
+        return "Playing";
+    case MatchPhase::SuddenDeath:
+        return "SuddenDeath";
+    case MatchPhase::RoundOver:
+        return "RoundOver";
+    case MatchPhase::MatchOver:
+        return "MatchOver";
+    }
+    return "?";
+}
+
+// The match as the players would follow it: the phase and clock, the teams'
+// scores, each car's wheels and hits, each player's standing.
+nlohmann::json matchJson(const SimWorld& world, const MatchState& match)
+{
+    nlohmann::json cars = nlohmann::json::array();
+    for (const Car& car : world.cars) {
+        int wheels = 0;
+        for (int part = 1; car.built() && part < kCarPartCount; ++part)
+            wheels += car.wheelDetached(part) ? 0 : 1;
+        cars.push_back({{"wheels", wheels}, {"hits", car.hits}});
+    }
+    nlohmann::json players = nlohmann::json::array();
+    for (const MatchPlayer& p : match.players)
+        players.push_back({{"team", p.team},
+                           {"hitsTaken", p.hitsTaken},
+                           {"knockedOutSeconds", p.knockedOutSeconds},
+                           {"protectionSeconds", p.protectionSeconds},
+                           {"wheelsKnockedOff", p.wheelsKnockedOff},
+                           {"knockOuts", p.knockOuts},
+                           {"timesKnockedOut", p.timesKnockedOut}});
+    return {{"phase", phaseName(match.phase)},
+            {"round", match.round},
+            {"clock", match.clock},
+            {"scores", match.scores},
+            {"wheelsOff", match.wheelsOff},
+            {"winner", match.winner},
+            {"cars", cars},
+            {"players", players}};
+}
+
 }  // namespace
 
 void describeSimWorld(const SimWorld& world, nlohmann::json& state)
@@ -73,4 +120,6 @@ void describeSimWorld(const SimWorld& world, nlohmann::json& state)
         }
         state["players"] = players;
     }
+    if (world.match)
+        state["match"] = matchJson(world, *world.match);
 }
