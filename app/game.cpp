@@ -143,15 +143,15 @@ void initCameras(World& world)
 
 // The views' text. Text is an addition the game does not depend on: a font
 // that cannot be read is one line on standard error and the views go
-// without labels. One player's view has none, as it always had (a match
-// loads the font when its HUD first draws, see app/hud.h).
+// without labels, and a match without its display and its menus' words.
+// One player's free play has no text, as it always had, and opens no font.
 void loadText(World& world)
 {
-    if (world.sim.players.size() < 2)
+    if (world.sim.players.size() < 2 && !world.sim.match)
         return;
     std::string reason;
     if (!world.text.load(kFontFileName, reason))
-        std::fprintf(stderr, "turfwar: %s: %s; the views go without labels\n", kFontFileName, reason.c_str());
+        std::fprintf(stderr, "turfwar: %s: %s; the game goes without text\n", kFontFileName, reason.c_str());
 }
 
 // Sound is an addition the game does not depend on: no device, or a sound

@@ -283,13 +283,6 @@ void drawHud(World& world, int viewer, const ViewRect& view)
 {
     if (!world.sim.match || view.width <= 0 || view.height <= 0)
         return;
-    if (!world.text.loaded() && !world.hud.fontTried) {
-        world.hud.fontTried = true;
-        std::string reason;
-        if (!world.text.load(kFontFileName, reason))
-            std::fprintf(stderr, "turfwar: %s: %s; the match goes without its display\n", kFontFileName,
-                         reason.c_str());
-    }
     if (!world.text.loaded())
         return;
     const TextLayer& text = world.text;

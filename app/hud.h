@@ -51,7 +51,6 @@ struct HudMessage {
 struct HudState {
     std::vector<HudMessage> messages;  // oldest first
     float goSeconds = 0.0f;            // left of the "Go" after a countdown
-    bool fontTried = false;            // one player's game loads the font for its first match, once
 };
 
 // Advances the timers by dt seconds (frame time) and adds a message for each

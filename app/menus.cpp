@@ -105,7 +105,6 @@ MenuOutcome updateMenu(Menu& menu, const MenuInput& input, float dt)
 namespace {
 
 constexpr const char* kTeamNames[kTeamCount] = {"Red", "Blue"};
-constexpr const char* kFontFileName = "font/DejaVuSans.ttf";
 
 // SDL's scancodes for the keys the menus read beside the bindings.
 constexpr int kScancodeReturn = 40;
@@ -176,13 +175,6 @@ void openScreen(World& world, MatchScreen screen)
     // Where the pointer rests as the menu opens is no hover; the position
     // only shows once the cursor does.
     menus.pointerKnown = world.platform.mousePosition(menus.pointerX, menus.pointerY);
-    // One player's game loads no font at the start: the menus need one.
-    if (!world.text.loaded() && !menus.fontTried) {
-        menus.fontTried = true;
-        std::string reason;
-        if (!world.text.load(kFontFileName, reason))
-            std::fprintf(stderr, "turfwar: %s: %s; the menus go without text\n", kFontFileName, reason.c_str());
-    }
 }
 
 void closeScreen(World& world)

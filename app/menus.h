@@ -98,7 +98,6 @@ struct MatchMenus {
     bool pointerKnown = false;
     int pointerX = 0, pointerY = 0;
     float overSeconds = 0.0f;  // real seconds since the match ended, while no menu was open
-    bool fontTried = false;   // the font has been asked for (a one-player game loads none at the start)
     int layoutWidth = 0, layoutHeight = 0;  // the window the items were laid out for
 };
 

@@ -147,10 +147,10 @@ protected:
     void start(int players = 1)
     {
         world.settings.game.players = players;
+        world.settings.game.mode = GameMode::Match;
         ASSERT_TRUE(world.window.create(16, 800, 600, "menus", false));
         ASSERT_TRUE(initGame(world));
         platform.setCursorVisible(false);
-        startMatch(world.sim, MatchRules{});
     }
     void frame(int ms = 50)
     {
