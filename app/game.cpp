@@ -238,8 +238,7 @@ SceneView sceneOf(const World& world, std::size_t index = 0)
             .fireTextures = world.fireTextures,
             .groundTexture = world.groundTexture,
             .markerTexture = world.markerTexture,
-            .carPaint = world.bluePaintTexture != 0 ? carPaintOf(world.carMesh) : 0,
-            .bluePaint = world.bluePaintTexture,
+            .blueSwaps = world.blueSwaps,
             .matchPlayers = world.sim.match ? std::span<const MatchPlayer>(world.sim.match->players)
                                             : std::span<const MatchPlayer>()};
 }
@@ -435,19 +434,35 @@ bool initGame(World& world)
 
 bool loadTeamPaint(World& world)
 {
-    constexpr const char* kBluePaint = "carpaint_blue.bmp";
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(kBluePaint, ec)) {
-        std::fprintf(stderr, "turfwar: %s: no such file; the blue car keeps the normal paint\n", kBluePaint);
-        return false;
+    const TextureId paint = carPaintOf(world.carMesh);
+    bool painted = false;
+    for (const Model3dsMaterial& material : world.carMesh.materials) {
+        if (material.texture == 0 || material.textureFile.empty())
+            continue;
+        const bool isPaint = material.texture == paint;
+        // Names written with a backslash open with '/', as every data file does.
+        std::string original = material.textureFile;
+        std::replace(original.begin(), original.end(), '\\', '/');
+        std::filesystem::path file(original);
+        file.replace_filename(file.stem().string() + "_blue" + file.extension().string());
+        const std::string name = file.string();
+        std::error_code ec;
+        if (!std::filesystem::is_regular_file(name, ec)) {
+            if (isPaint)
+                std::fprintf(stderr, "turfwar: %s: no such file; the blue car keeps the normal paint\n",
+                             name.c_str());
+            continue;
+        }
+        const TextureLoad blue = loadBmpTexture(name.c_str());
+        if (blue.id == 0) {
+            std::fprintf(stderr, "turfwar: %s: unreadable; the blue car keeps the normal %s\n", name.c_str(),
+                         isPaint ? "paint" : "colours there");
+            continue;
+        }
+        world.blueSwaps.push_back({material.texture, blue.id});
+        painted = painted || isPaint;
     }
-    const TextureLoad blue = loadBmpTexture(kBluePaint);
-    if (blue.id == 0) {
-        std::fprintf(stderr, "turfwar: %s: unreadable; the blue car keeps the normal paint\n", kBluePaint);
-        return false;
-    }
-    world.bluePaintTexture = blue.id;
-    return true;
+    return painted;
 }
 
 namespace {

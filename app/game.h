@@ -28,9 +28,12 @@ inline constexpr int kExitBadGameData = 3;  // data the game cannot run without 
 // Fixed GL state, data, physics and cars, timers. Needs the window's GL
 // context. False when the game cannot start; the reason has been shown.
 bool initGame(World& world);
-// For a match, after initGame: loads "carpaint_blue.bmp" for the blue team's
-// car. The file is optional: without it (or unreadable) car 1 keeps the
-// normal paint, one line on standard error says so, and this returns false.
+// For a match, after initGame: loads the blue team's textures for car 1,
+// each beside the car mesh's own with "_blue" before its extension
+// ("carpaint_blue.bmp" for "carpaint.bmp"). They are optional: a texture
+// without one stays as it is. Without the paint's (the mesh's first
+// texture), or with any unreadable, one line on standard error says so;
+// false when the paint stays red.
 bool loadTeamPaint(World& world);
 // One frame: timing, controls, physics, look, movement, weapon, views, swap.
 void runFrame(World& world);

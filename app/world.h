@@ -18,12 +18,14 @@
 #include "text/text_layer.h"
 #include "game/fire_frames.h"
 #include "game/game_sounds.h"
+#include "game/scene.h"
 #include "assets/model_ms3d.h"
 #include "sim/sim_world.h"
 #include "sim/step_events.h"
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
 struct World {
     explicit World(Platform& p) : platform(p), window(p) {}
@@ -46,7 +48,9 @@ struct World {
     TextureId fireTextures[kFireFrameCount] = {};  // the muzzle flash, frame 0 first
     TextureId groundTexture = 0;                   // "grass14.bmp"
     TextureId markerTexture = 0;                   // "aasdf.tga"
-    TextureId bluePaintTexture = 0;                // "carpaint_blue.bmp", loaded by loadTeamPaint for a match
+    // The blue team's textures for car 1 ("carpaint_blue.bmp" for the
+    // paint, and so on), loaded by loadTeamPaint for a match.
+    std::vector<TextureSwap> blueSwaps;
     ModelMs3d gunModel;     // "data\gun.ms3d"
     ModelMs3d playerModel;  // "data\model.ms3d"; each player walks it in a pose of their own, from kWalkStartMs
     ModelMs3d skyModel;     // "sky.ms3d"

@@ -58,6 +58,7 @@ LoadReport Model3ds::load(const char* fileName)
         Model3dsMaterial& to = materials[i];
         const TextureLoad texture = loadTexture(from.textureFile);
         to.texture = texture.id;
+        to.textureFile = from.textureFile;
         report.append(texture.report);
         for (int c = 0; c < 3; ++c)
             to.diffuse[c] = static_cast<float>(from.colour[c]);

@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <string>
 #include <vector>
 
 // The layout is part of the interface: drawing hands it to GL with a stride
@@ -29,6 +30,7 @@ struct Model3dsMaterial {
     // (not 0 to 1); alpha is 1.
     float diffuse[4] = {0.0f, 0.0f, 0.0f, 1.0f};
     TextureId texture = 0;
+    std::string textureFile;  // as the file names it (empty: none), for loading a variant beside it
 };
 
 struct Model3dsObject {

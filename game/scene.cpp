@@ -12,6 +12,7 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <cassert>
 
 namespace {
@@ -44,9 +45,9 @@ void drawMeshInView(const Model3ds& mesh)
         mesh.draw();
 }
 
-// The mesh with one texture swapped for another, as drawObject draws it
+// The mesh with its swapped textures drawn as their swaps, as drawObject draws it
 // otherwise; objects with other textures draw as they are.
-void drawMeshRepainted(const Model3ds& mesh, TextureId from, TextureId to)
+void drawMeshRepainted(const Model3ds& mesh, std::span<const TextureSwap> swaps)
 {
     if (sphereOutOfView(mesh.bounds.centre, mesh.bounds.radius)) {
         mesh.applyDrawState();
@@ -54,12 +55,17 @@ void drawMeshRepainted(const Model3ds& mesh, TextureId from, TextureId to)
     }
     for (std::size_t i = 0; i < mesh.objects.size(); ++i) {
         const Model3dsObject& object = mesh.objects[i];
-        if (object.material == nullptr || object.material->texture != from) {
+        const auto swap = object.material == nullptr
+                              ? swaps.end()
+                              : std::find_if(swaps.begin(), swaps.end(), [&](const TextureSwap& s) {
+                                    return s.from == object.material->texture;
+                                });
+        if (swap == swaps.end()) {
             mesh.drawObject(static_cast<int>(i));
             continue;
         }
         glEnable(GL_TEXTURE_2D);
-        glBindTexture(GL_TEXTURE_2D, to);
+        glBindTexture(GL_TEXTURE_2D, swap->to);
         glMaterialfv(GL_FRONT, GL_DIFFUSE, object.material->diffuse);
         glEnableClientState(GL_VERTEX_ARRAY);
         glEnableClientState(GL_TEXTURE_COORD_ARRAY);
@@ -81,14 +87,14 @@ void drawCars(const SceneView& scene)
     // drivable, and a good mesh still shows beside a bad one.
     const bool bodyMesh = !scene.carMesh.objects.empty();
     const bool wheelMesh = !scene.wheelMesh.objects.empty();
-    const bool repaint = scene.carPaint != 0 && scene.bluePaint != 0;
+    const bool repaint = !scene.blueSwaps.empty();
     for (std::size_t index = 0; index < scene.cars.size(); ++index) {
         const Car& car = scene.cars[index];
         if (!car.built())
             continue;
         pushCarPartPose(car, 0);
         if (bodyMesh && repaint && index == 1)
-            drawMeshRepainted(scene.carMesh, scene.carPaint, scene.bluePaint);
+            drawMeshRepainted(scene.carMesh, scene.blueSwaps);
         else if (bodyMesh)
             drawMeshInView(scene.carMesh);
         else

@@ -18,6 +18,12 @@
 
 class Car;
 struct SimPlayer;
+
+// One texture of a mesh drawn as another.
+struct TextureSwap {
+    TextureId from = 0;
+    TextureId to = 0;
+};
 class Model3ds;
 class SkinnedModel;
 
@@ -37,11 +43,10 @@ struct SceneView {
     std::span<const TextureId, kFireFrameCount> fireTextures;
     TextureId groundTexture = 0;
     TextureId markerTexture = 0;
-    // In a match the blue team's car (car 1) wears its own paint: every
-    // object of the car mesh textured with carPaint is drawn with bluePaint
-    // instead on car 1. Either 0: every car as the mesh has it.
-    TextureId carPaint = 0;
-    TextureId bluePaint = 0;
+    // In a match the blue team's car (car 1) wears its own colours: every
+    // object of the car mesh textured with a swap's from is drawn with its to
+    // instead on car 1. None: every car as the mesh has it.
+    std::span<const TextureSwap> blueSwaps = {};
     // In a match, each player's standing in it (as players, by index): a
     // player knocked out is drawn lying on their back where they fell.
     // Empty in free play, where everyone is drawn standing.

@@ -42,6 +42,7 @@ const std::vector<std::string> kExpectedFiles = [] {
     for (int i = 0; i < 15; ++i)
         files.push_back("fire/" + std::to_string(12001 + i) + ".bmp");
     files.push_back("carpaint_blue.bmp");
+    files.push_back("carcabin_blue.bmp");
     for (const char* sound : {"hand_gun", "car_gun", "hit", "clank", "wheel_off", "engine", "skid", "crash",
                               "footstep", "door", "round_start", "clock_tick", "knock_out", "round_end"})
         files.push_back(std::string("sound/") + sound + ".wav");
@@ -826,7 +827,7 @@ TEST_F(GeneratedData, ImagesHaveTheSizesAndDepthsTheGameExpects)
         {"grass14.bmp", "BMP3", 256, 256, "srgb"},   {"sky.bmp", "BMP3", 512, 512, "srgb"},
         {"data/skin.bmp", "BMP3", 256, 256, "srgb"}, {"data/gun.bmp", "BMP3", 128, 128, "srgb"},
         {"carpaint.bmp", "BMP3", 128, 128, "srgb"},  {"tyre.bmp", "BMP3", 128, 64, "srgb"},
-        {"carpaint_blue.bmp", "BMP3", 128, 128, "srgb"},
+        {"carpaint_blue.bmp", "BMP3", 128, 128, "srgb"}, {"carcabin_blue.bmp", "BMP3", 128, 128, "srgb"},
         {"aasdf.tga", "TGA", 64, 64, "srgba"},
     };
     for (int i = 0; i < 15; ++i)

@@ -176,7 +176,8 @@ TEST_F(MatchGame, StartsTheMatchWithTheSettingsRulesAndTheBluePaint)
     EXPECT_EQ(world.sim.match->phase, MatchPhase::Countdown);
     ASSERT_EQ(world.sim.match->players.size(), 2u);
     EXPECT_EQ(world.sim.match->players[1].team, 1);
-    EXPECT_NE(world.bluePaintTexture, 0u);
+    // The paint and the roof have blue versions; the trim is both cars'.
+    EXPECT_EQ(world.blueSwaps.size(), 2u);
     for (int i = 0; i < 5; ++i)
         frame();
     EXPECT_FALSE(world.quitRequested);
@@ -190,7 +191,8 @@ TEST_F(MatchGame, WithoutTheBluePaintTheNoteIsOneLineAndTheMatchGoesOn)
     const std::string err = testing::internal::GetCapturedStderr();
     ASSERT_TRUE(started);
     EXPECT_NE(err.find("carpaint_blue.bmp: no such file"), std::string::npos) << err;
-    EXPECT_EQ(world.bluePaintTexture, 0u);
+    // The roof still turns blue; the paint stays red.
+    EXPECT_EQ(world.blueSwaps.size(), 1u);
     ASSERT_TRUE(world.sim.match.has_value());
     EXPECT_EQ(world.sim.match->players.size(), 1u);
     for (int i = 0; i < 5; ++i)
@@ -203,7 +205,7 @@ TEST_F(MatchGame, FreePlayStartsNoMatchAndLoadsNoPaint)
     world.settings.game.players = 1;
     ASSERT_TRUE(world.window.create(16, 160, 120, "free", false) && initGame(world));
     EXPECT_FALSE(world.sim.match.has_value());
-    EXPECT_EQ(world.bluePaintTexture, 0u);
+    EXPECT_TRUE(world.blueSwaps.empty());
 }
 
 }  // namespace

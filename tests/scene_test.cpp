@@ -118,7 +118,7 @@ const double kSideOfCarOne[9] = {400.0, 34.0, 260.0, 400.0, 20.0, 200.0, 0.0, 1.
 
 // Pixels of each kind seen from eye, in the rig, with car 1 in the paints given.
 CarPixels drawCarSeenFrom(const Model3ds& carMesh, const Model3ds& wheelMesh, const double* eye,
-                          TextureId carPaint = 0, TextureId bluePaint = 0)
+                          std::span<const TextureSwap> blueSwaps = {})
 {
     const GLuint magenta = solidTexture(255, 0, 255);
     const CarRig rig;
@@ -137,8 +137,7 @@ CarPixels drawCarSeenFrom(const Model3ds& carMesh, const Model3ds& wheelMesh, co
                          .projectiles = projectiles,
                          .fireTextures = fire,
                          .groundTexture = magenta,
-                         .carPaint = carPaint,
-                         .bluePaint = bluePaint};
+                         .blueSwaps = blueSwaps};
 
     // The game's light.
     const float ambient[4] = {0.2f, 0.2f, 0.2f, 1.0f};
@@ -237,21 +236,36 @@ TEST(ScenePass, CarOneWearsTheBluePaintOnlyWhenGiven)
     const CarPixels plain = drawCarSeenFrom(body, wheel, kSideOfCarOne);
     EXPECT_GT(plain.red, 500);
     EXPECT_EQ(plain.blue, 0);
-    const CarPixels painted = drawCarSeenFrom(body, wheel, kSideOfCarOne, red, blue);
+    const TextureSwap toBlue[] = {{red, blue}};
+    const CarPixels painted = drawCarSeenFrom(body, wheel, kSideOfCarOne, toBlue);
     EXPECT_GT(painted.blue, 500);
     EXPECT_EQ(painted.red, 0);
     EXPECT_NEAR(painted.blue, plain.red, plain.red / 10);  // the same body, only repainted
     EXPECT_NEAR(painted.green, plain.green, plain.green / 10 + 1);  // the wheels untouched
     // Car 0 keeps the normal paint beside it.
-    const CarPixels carZero = drawCarSeenFrom(body, wheel, kSideOfCarZero, red, blue);
+    const CarPixels carZero = drawCarSeenFrom(body, wheel, kSideOfCarZero, toBlue);
     EXPECT_GT(carZero.red, 500);
     EXPECT_EQ(carZero.blue, 0);
-    // One paint without the other changes nothing.
-    const CarPixels half = drawCarSeenFrom(body, wheel, kSideOfCarOne, red, 0);
-    EXPECT_EQ(half.red, plain.red);
-    EXPECT_EQ(half.blue, 0);
-    const GLuint textures[3] = {red, blue, green};
-    glDeleteTextures(3, textures);
+    // A swap of a texture the mesh does not use changes nothing.
+    const TextureSwap unused[] = {{green + blue + red, blue}};
+    const CarPixels same = drawCarSeenFrom(body, wheel, kSideOfCarOne, unused);
+    EXPECT_EQ(same.red, plain.red);
+    EXPECT_EQ(same.blue, 0);
+
+    // Two textures on the body (a paint and a roof, say), each swapped for
+    // its own: only both swaps leave no red.
+    ASSERT_GE(body.materials.size(), 2u);
+    const GLuint roof = solidTexture(255, 0, 0);
+    body.materials[1].texture = roof;
+    const CarPixels paintOnly = drawCarSeenFrom(body, wheel, kSideOfCarOne, toBlue);
+    EXPECT_GT(paintOnly.red, 0);
+    EXPECT_GT(paintOnly.blue, 0);
+    const TextureSwap both[] = {{red, blue}, {roof, blue}};
+    const CarPixels whole = drawCarSeenFrom(body, wheel, kSideOfCarOne, both);
+    EXPECT_EQ(whole.red, 0);
+    EXPECT_NEAR(whole.blue, plain.red, plain.red / 10);
+    const GLuint textures[4] = {red, blue, green, roof};
+    glDeleteTextures(4, textures);
 }
 
 }  // namespace

@@ -190,17 +190,9 @@ Image carPaint(Colour paint, Colour seam)
     return body;
 }
 
-}  // namespace
-
-std::vector<NamedImage> buildCarTextures()
+// The cabin: windows on the left half, the roof in the car's paint on the right.
+Image carCabin(Colour paint)
 {
-    std::vector<NamedImage> out;
-    const Colour paint{0.78f, 0.1f, 0.08f};
-    out.push_back({"carpaint.bmp", carPaint(paint, {0.2f, 0.03f, 0.03f, 1.0f})});
-    // The blue team's car in a match: the same coat in blue. Only the body has
-    // a second paint; the cabin and trim are shared by both cars.
-    out.push_back({"carpaint_blue.bmp", carPaint({0.08f, 0.2f, 0.8f}, {0.03f, 0.05f, 0.2f, 1.0f})});
-
     Image cabin(128, 128);
     for (int py = 0; py < cabin.height; ++py)
         for (int px = 0; px < cabin.width; ++px) {
@@ -220,7 +212,23 @@ std::vector<NamedImage> buildCarTextures()
             }
             cabin.at(px, py) = toRgba(c);
         }
-    out.push_back({"carcabin.bmp", std::move(cabin)});
+    return cabin;
+}
+
+}  // namespace
+
+std::vector<NamedImage> buildCarTextures()
+{
+    std::vector<NamedImage> out;
+    const Colour paint{0.78f, 0.1f, 0.08f};
+    out.push_back({"carpaint.bmp", carPaint(paint, {0.2f, 0.03f, 0.03f, 1.0f})});
+    // The blue team's car in a match: the same coat and roof in blue; the
+    // trim is shared by both cars.
+    const Colour bluePaint{0.08f, 0.2f, 0.8f};
+    out.push_back({"carpaint_blue.bmp", carPaint(bluePaint, {0.03f, 0.05f, 0.2f, 1.0f})});
+
+    out.push_back({"carcabin.bmp", carCabin(paint)});
+    out.push_back({"carcabin_blue.bmp", carCabin(bluePaint)});
 
     Image trim(128, 128);
     for (int py = 0; py < trim.height; ++py)
