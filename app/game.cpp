@@ -290,7 +290,7 @@ void drawViewText(World& world, std::size_t index, const ViewRect& view)
     const TextPass pass(view.x, view.y, view.width, view.height);
     const float height = std::max(12.0f, static_cast<float>(view.height) * 0.07f);
     const float margin = height * 0.4f;
-    const std::array<float, 3>& rgb = kPlayerColours[index % kPlayerColours.size()];
+    const std::array<float, 3>& rgb = playerColour(index, world.sim.match.has_value());
     const TextColour colour{rgb[0], rgb[1], rgb[2], 1.0f};
     const std::string label = "P" + std::to_string(index + 1);
     // The inset takes the top-left corner while driving; the label sits below it then.

@@ -252,7 +252,8 @@ void drawScene(const SceneView& scene)
         const SimPlayer& p = scene.players[i];
         if (p.body.inCar)
             continue;
-        const float* tint = i == 0 ? nullptr : kPlayerColours[i % kPlayerColours.size()].data();
+        const bool match = !scene.matchPlayers.empty();
+        const float* tint = i == 0 && !match ? nullptr : playerColour(i, match).data();
         const bool down = i < scene.matchPlayers.size() && scene.matchPlayers[i].knockedOutSeconds > 0.0f;
         if (down)
             pushLyingTransform(p.body);

@@ -70,6 +70,21 @@ inline constexpr std::array<std::array<float, 3>, 8> kPlayerColours = {{
     {1.0f, 0.6f, 0.2f},
 }};
 
+// In a match each body and label wears its team's colour instead, player i
+// playing for team i % 2, a teammate a lighter or darker shade of it.
+inline constexpr std::array<std::array<std::array<float, 3>, 4>, 2> kTeamPlayerColours = {{
+    {{{1.0f, 0.35f, 0.3f}, {1.0f, 0.65f, 0.55f}, {0.75f, 0.2f, 0.18f}, {1.0f, 0.8f, 0.75f}}},
+    {{{0.35f, 0.6f, 1.0f}, {0.65f, 0.82f, 1.0f}, {0.2f, 0.35f, 0.8f}, {0.8f, 0.9f, 1.0f}}},
+}};
+
+// Player index's colour: by team in a match, else by index.
+inline const std::array<float, 3>& playerColour(std::size_t index, bool match)
+{
+    if (match)
+        return kTeamPlayerColours[index % 2][(index / 2) % 4];
+    return kPlayerColours[index % kPlayerColours.size()];
+}
+
 void drawScene(const SceneView& scene);
 
 // The flash frame shown shotTimer seconds before the flash ends: 0 at the
