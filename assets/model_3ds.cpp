@@ -77,11 +77,11 @@ void Model3ds::draw() const
 namespace {
 
 // What drawing an object sets before its triangles go to GL.
-void applyObjectState(const Model3dsObject& object)
+void applyObjectState(const Model3dsObject& object, const TextureId* texture = nullptr)
 {
     if (object.material != nullptr) {
         glEnable(GL_TEXTURE_2D);
-        glBindTexture(GL_TEXTURE_2D, object.material->texture);
+        glBindTexture(GL_TEXTURE_2D, texture != nullptr ? *texture : object.material->texture);
         glMaterialfv(GL_FRONT, GL_DIFFUSE, object.material->diffuse);
     } else {
         glDisable(GL_TEXTURE_2D);
@@ -99,16 +99,24 @@ void applyObjectState(const Model3dsObject& object)
 
 }  // namespace
 
-void Model3ds::drawObject(int index) const
+namespace {
+
+void drawOne(const std::vector<Model3dsObject>& objects, int index, const TextureId* texture)
 {
     const bool inRange = index >= 0 && static_cast<std::size_t>(index) < objects.size();
     assert(inRange && "drawObject: object index out of range");
     if (!inRange)
         return;
     const Model3dsObject& object = objects[static_cast<std::size_t>(index)];
-    applyObjectState(object);
+    applyObjectState(object, texture);
     glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(object.indices.size()), GL_UNSIGNED_INT, object.indices.data());
 }
+
+}  // namespace
+
+void Model3ds::drawObject(int index) const { drawOne(objects, index, nullptr); }
+
+void Model3ds::drawObject(int index, TextureId texture) const { drawOne(objects, index, &texture); }
 
 void Model3ds::applyDrawState() const
 {

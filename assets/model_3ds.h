@@ -66,6 +66,9 @@ public:
     // One object, 0 to objects.size() - 1. Leaves the three client arrays
     // enabled and texturing as the object set it.
     void drawObject(int index) const;
+    // The same with texture bound in place of its material's (another team's
+    // paint, say); an object without a material draws as it is.
+    void drawObject(int index, TextureId texture) const;
     // Everything draw() sets, without the geometry: for a model wholly out
     // of view, so that what is drawn after it finds GL as draw() leaves it.
     void applyDrawState() const;

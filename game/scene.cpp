@@ -60,23 +60,10 @@ void drawMeshRepainted(const Model3ds& mesh, std::span<const TextureSwap> swaps)
                               : std::find_if(swaps.begin(), swaps.end(), [&](const TextureSwap& s) {
                                     return s.from == object.material->texture;
                                 });
-        if (swap == swaps.end()) {
+        if (swap == swaps.end())
             mesh.drawObject(static_cast<int>(i));
-            continue;
-        }
-        glEnable(GL_TEXTURE_2D);
-        glBindTexture(GL_TEXTURE_2D, swap->to);
-        glMaterialfv(GL_FRONT, GL_DIFFUSE, object.material->diffuse);
-        glEnableClientState(GL_VERTEX_ARRAY);
-        glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-        glEnableClientState(GL_NORMAL_ARRAY);
-        const Model3dsVertex* first = object.vertices.data();
-        constexpr GLsizei kStride = sizeof(Model3dsVertex);
-        glVertexPointer(3, GL_FLOAT, kStride, first != nullptr ? first->position : nullptr);
-        glTexCoordPointer(2, GL_FLOAT, kStride, first != nullptr ? first->texCoord : nullptr);
-        glNormalPointer(GL_FLOAT, kStride, first != nullptr ? first->normal : nullptr);
-        glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(object.indices.size()), GL_UNSIGNED_INT,
-                       object.indices.data());
+        else
+            mesh.drawObject(static_cast<int>(i), swap->to);
     }
 }
 
