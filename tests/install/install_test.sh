@@ -92,7 +92,7 @@ files)
   desktop-file-validate "$share/applications/turfwar.desktop" || fail "desktop-file-validate"
   grep -qxF "Exec=turfwar" "$share/applications/turfwar.desktop" || fail "a /usr install's desktop entry runs turfwar by name"
   # The actions start the same program as the entry, with their options.
-  for action in "Match:turfwar --match" "TwoPlayers:turfwar --players 2"; do
+  for action in "Match:turfwar --match" "TwoPlayers:turfwar --match --players 2"; do
     name=${action%%:*} exec=${action#*:}
     sed -n "/^\[Desktop Action $name\]/,/^\[/p" "$share/applications/turfwar.desktop" | grep -qxF "Exec=$exec" ||
       fail "desktop action $name does not run $exec"
