@@ -36,9 +36,10 @@ inline constexpr int kClockWarningSeconds = 5;        // a warning at each of th
 // below, a car creeping or a player bumping a parked one knocks nobody out.
 inline constexpr float kRunOverSpeed = 20.0f;  // units per simulated second, the chassis's
 // The capsule a shot must cross to hit a player, its foot at the player's
-// position: chosen, not yet measured from the model's bounds. The model is
-// lifted 35 model units at kModelScale (about 9 world units to the hips), so
-// twice that for the height and a quarter of it for the radius.
+// position, measured from the shipped model's bind pose: it stands from -35
+// to 37.2 model units (18.05 world units at kModelScale, lifted 35 so the
+// feet are on the ground), and its arms reach 12.4 to the side (3.1); the
+// radius is a little wider so a walking body's swing still counts.
 inline constexpr float kPlayerHeight = 18.0f;
 inline constexpr float kPlayerRadius = 4.0f;
 
