@@ -1,6 +1,7 @@
 // A whole two-player match in split screen, played from start to finish:
-// player 1 shoots with the mouse, player 2 with a pad's shoulder button, and
-// each round one team knocks more wheels off than the other. Through the
+// player 1 shoots with the mouse, player 2 with a pad's shoulder button (or
+// a key bound to them in the settings), and each round one team knocks more
+// wheels off than the other. Through the
 // replay tool the state lines follow it round by round (the clock, each
 // round's winner and score, the cars rebuilt for the next round, the match's
 // end); on the headless game the same match ends on the results screen.
@@ -44,9 +45,16 @@ constexpr int kShotPairs = 9;
 constexpr int kOpeningFrames = 7;
 constexpr int kClosingFrames = 26;
 
-std::string matchScript()
+// How player 2 fires: the first pad's shoulder button, or a key of their
+// own from the settings (then they take no pad).
+enum class BlueFire { Pad, Key };
+
+std::string matchScript(BlueFire fire)
 {
-    std::string s = "resize 200 150\npad connect\n";
+    std::string s = fire == BlueFire::Pad ? "resize 200 150\npad connect\n" : "resize 200 150\n";
+    const std::string press = fire == BlueFire::Pad ? "pad press rightshoulder\n" : "player 2 press \"Right Ctrl\"\n";
+    const std::string release =
+        fire == BlueFire::Pad ? "pad release rightshoulder\n" : "player 2 release \"Right Ctrl\"\n";
     const auto frames = [&s](int n) {
         for (int i = 0; i < n; ++i)
             s += "run 1\nstate\n";
@@ -59,8 +67,8 @@ std::string matchScript()
             if (i < round.redShots)
                 s += "click\n";
             if (i < round.blueShots)
-                s += "pad press rightshoulder\n";
-            s += "run 1\nstate\npad release rightshoulder\nrun 1\nstate\n";
+                s += press;
+            s += "run 1\nstate\n" + release + "run 1\nstate\n";
         }
         s += "tick 500\n";
         frames(kClosingFrames);
@@ -116,14 +124,19 @@ double carsApart(const nlohmann::json& a, const nlohmann::json& b, bool withHeig
 
 bool ends(const std::string& phase) { return phase == "RoundOver" || phase == "MatchOver"; }
 
-}  // namespace
-
-TEST(WholeMatch, TwoPlayersPlayThreeRoundsToTheEndAndRedWinsTwoToOne)
+// Plays the match with the replay tool and follows it through its lines.
+void playAndFollowTheMatch(BlueFire fire)
 {
-    const ToolResult r = runTool("turfwar-replay", "- --match --players 2 --rounds 2 --round-minutes 0.25", matchScript());
+    GameFolder scratch(GameFolder::Contents::Empty);
+    scratch.write("keys.toml", "[player2]\nfire = \"Right Ctrl\"\n");
+    const std::string config =
+        fire == BlueFire::Key ? " --config " + (scratch.path() / "keys.toml").string() : std::string();
+    const ToolResult r =
+        runTool("turfwar-replay", "- --match --players 2 --rounds 2 --round-minutes 0.25" + config, matchScript(fire));
     ASSERT_EQ(r.status, 0) << r.err;
     const auto states = stateLines(r.out);
     ASSERT_FALSE(states.empty());
+    EXPECT_EQ(states.front().contains("pad"), fire == BlueFire::Pad);
 
     // Cut the lines into rounds by the round number.
     std::vector<std::vector<const nlohmann::json*>> rounds(kPlan.size());
@@ -248,6 +261,18 @@ TEST(WholeMatch, TwoPlayersPlayThreeRoundsToTheEndAndRedWinsTwoToOne)
     // Each player's count over the match is their team's, round by round.
     EXPECT_EQ(last["players"][0]["wheelsKnockedOff"], wheelsOverTheMatch[0]);
     EXPECT_EQ(last["players"][1]["wheelsKnockedOff"], wheelsOverTheMatch[1]);
+}
+
+}  // namespace
+
+TEST(WholeMatch, TwoPlayersPlayThreeRoundsToTheEndAndRedWinsTwoToOne)
+{
+    playAndFollowTheMatch(BlueFire::Pad);
+}
+
+TEST(WholeMatch, TheSecondPlayerFiresWithAKeyOfTheirOwnAndTheMatchEndsTheSame)
+{
+    playAndFollowTheMatch(BlueFire::Key);
 }
 
 namespace {
