@@ -360,11 +360,14 @@ bool chooseFullscreen(World& world)
     return answer != MessageBoxAnswer::No;
 }
 
-// frozen: a menu holds the game, and no events come; the master gain at
-// nothing silences the engines and tyres (they follow the cars again, from
-// where they were, on resume) and whatever was still ringing out.
+// frozen: a menu holds the game, and with it every sound where it is (the
+// engines, the tyres, a shot still ringing out), to play on from there when
+// the game does.
 void playSounds(World& world, bool frozen = false)
 {
+    world.audio.setPaused(frozen);
+    if (frozen)
+        return;
     // One listener (OpenAL has one a context), at the first player's camera;
     // with several players each sound is placed as the nearest view hears
     // it (see SoundScene), as split-screen games do: every player hears
@@ -374,7 +377,7 @@ void playSounds(World& world, bool frozen = false)
                            world.events,
                            world.cameras[0],
                            world.settings.audio.volume,
-                           world.settings.audio.mute || frozen,
+                           world.settings.audio.mute,
                            std::span<const ChaseCamera>(world.cameras.data() + 1, views - 1)};
     updateGameSounds(world.sounds, world.audio, scene);
 }

@@ -206,6 +206,7 @@ void Audio::close()
             }
             voice = Voice{};
         }
+        paused_ = false;
         for (Sound& sound : sounds_) {
             if (sound.buffer != 0)
                 alDeleteBuffers(1, &sound.buffer);
@@ -265,7 +266,30 @@ bool Audio::voiceBusy(const Voice& voice) const
         return false;
     ALint state = AL_STOPPED;
     alGetSourcei(voice.source, AL_SOURCE_STATE, &state);
-    return state == AL_PLAYING || state == AL_INITIAL;
+    return state == AL_PLAYING || state == AL_INITIAL || state == AL_PAUSED;
+}
+
+void Audio::setPaused(bool paused)
+{
+    if (device_ == nullptr || paused == paused_)
+        return;
+    makeCurrent();
+    paused_ = paused;
+    for (Voice& voice : voices_) {
+        if (voice.slot < 0)
+            continue;
+        if (paused) {
+            ALint state = AL_STOPPED;
+            alGetSourcei(voice.source, AL_SOURCE_STATE, &state);
+            if (state == AL_PLAYING) {
+                alSourcePause(voice.source);
+                voice.held = true;
+            }
+        } else if (voice.held) {
+            alSourcePlay(voice.source);
+            voice.held = false;
+        }
+    }
 }
 
 float Audio::loudnessHeard(const VoiceParams& params) const
@@ -324,6 +348,7 @@ VoiceHandle Audio::play(int slot, const VoiceParams& params, bool looping)
     chosen->slot = slot;
     chosen->serial = nextSerial_++;
     chosen->looping = looping;
+    chosen->held = false;
     chosen->params = params;
     applyParams(*chosen);
     alSourcePlay(chosen->source);
@@ -346,6 +371,7 @@ void Audio::stop(VoiceHandle& handle)
         makeCurrent();
         alSourceStop(voice->source);
         voice->slot = -1;
+        voice->held = false;
     }
     handle = {};
 }

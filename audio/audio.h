@@ -100,6 +100,11 @@ public:
     const AudioListener& listener() const { return listener_; }
     // The whole mix's gain: 0 silent, 1 as mixed.
     void setMasterGain(float gain);
+    // Holds every playing voice where it is (a paused game), or plays them
+    // on from there. A held voice still counts as playing, so its handle
+    // stays its own.
+    void setPaused(bool paused);
+    bool paused() const { return paused_; }
 
     // Loopback only: mixes the next frames stereo frames into out
     // (2 x frames samples, left first). Nothing happens otherwise.
@@ -118,6 +123,7 @@ private:
         int slot = -1;  // what it plays; -1 free
         std::uint32_t serial = 0;
         bool looping = false;
+        bool held = false;  // paused by setPaused, to play on when it ends
         VoiceParams params;
     };
     bool finishOpening(std::string& reason);
@@ -136,6 +142,7 @@ private:
     Voice voices_[kVoiceCount];
     std::uint32_t nextSerial_ = 1;
     AudioListener listener_;
+    bool paused_ = false;
 };
 
 inline constexpr int kMaxSoundSeconds = 60;  // longer files are cut: a sound file is not music

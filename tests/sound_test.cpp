@@ -194,6 +194,38 @@ TEST(AudioOutput, AFullPoolStealsTheQuietestVoiceAndStaleHandlesDoNothing)
     EXPECT_TRUE(out.audio.isPlaying(shot));
 }
 
+// A paused game holds its sounds: silent while held, still its own voice,
+// and played on from where it stopped, so a shot is heard whole in two parts.
+TEST(AudioOutput, PausingHoldsEveryVoiceWhereItIsAndPlaysItOnAfter)
+{
+    LoopbackAudio out;
+    ASSERT_TRUE(out.opened);
+    out.audio.setListener(AudioListener{});
+    VoiceParams near;
+    near.position = {0.0f, 0.0f, -10.0f};
+    const VoiceHandle first = out.audio.play(slot(GameSound::Crash), near);
+    const Stereo unbroken = out.render(2.0);
+    ASSERT_FALSE(out.audio.isPlaying(first)) << "the crash is under two seconds";
+    const double unbrokenRms = rms(unbroken.left, 0, unbroken.left.size());
+    ASSERT_GT(unbrokenRms, 10.0);
+
+    const VoiceHandle shot = out.audio.play(slot(GameSound::Crash), near);
+    const Stereo before = out.render(0.1);
+    out.audio.setPaused(true);
+    const Stereo held = out.render(1.0);
+    // The mixer lets the voice out over a few milliseconds; then nothing.
+    const std::size_t settled = kAudioSampleRate / 20;
+    EXPECT_LE(rms(held.left, settled, held.left.size()), 1.0);
+    EXPECT_TRUE(out.audio.isPlaying(shot));
+    out.audio.setPaused(false);
+    const Stereo after = out.render(1.9);
+    EXPECT_FALSE(out.audio.isPlaying(shot));
+    // Before and after together carry what the unbroken crash did.
+    std::vector<double> joined = before.left;
+    joined.insert(joined.end(), after.left.begin(), after.left.end());
+    EXPECT_NEAR(rms(joined, 0, joined.size()), unbrokenRms, unbrokenRms * 0.05);
+}
+
 TEST(AudioOutput, FilesItCannotReadLeaveTheirSoundSilentAndNoDeviceIsSilentThroughout)
 {
     GameFolder folder(GameFolder::Contents::Empty);
