@@ -31,15 +31,6 @@
 
 namespace {
 
-std::vector<nlohmann::json> stateLines(const std::string& out)
-{
-    std::vector<nlohmann::json> states;
-    std::istringstream lines(out);
-    for (std::string line; std::getline(lines, line);)
-        states.push_back(nlohmann::json::parse(line));
-    return states;
-}
-
 TEST(ReplayTool, RunsFramesOnTheScriptedClockAndDescribesTheGame)
 {
     const ToolResult r = runTool("turfwar-replay", "-",

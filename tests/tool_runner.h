@@ -8,6 +8,9 @@
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
+#include <vector>
+
+#include <nlohmann/json.hpp>
 
 struct ToolResult {
     int status = -1;
@@ -40,4 +43,15 @@ inline ToolResult runTool(const std::string& tool, const std::string& args, cons
     result.err = readWholeFile(err);
     fs::remove_all(dir);
     return result;
+}
+
+// A tool's output read as one JSON document a line, as the replay tool
+// writes its states.
+inline std::vector<nlohmann::json> stateLines(const std::string& out)
+{
+    std::vector<nlohmann::json> states;
+    std::istringstream lines(out);
+    for (std::string line; std::getline(lines, line);)
+        states.push_back(nlohmann::json::parse(line));
+    return states;
 }

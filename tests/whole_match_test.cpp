@@ -77,15 +77,6 @@ std::string matchScript(BlueFire fire)
     return s;
 }
 
-std::vector<nlohmann::json> stateLines(const std::string& out)
-{
-    std::vector<nlohmann::json> states;
-    std::istringstream lines(out);
-    for (std::string line; std::getline(lines, line);)
-        states.push_back(nlohmann::json::parse(line));
-    return states;
-}
-
 // A NaN or an infinity is written as null: both count as not finite.
 bool allFinite(const nlohmann::json& j)
 {
