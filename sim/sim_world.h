@@ -44,6 +44,7 @@ struct SimPlayer {
     Vector3 chassisVelocity;     // while driving: the driven chassis's, units per simulated second
     SkeletonPose pose;           // this player's walk, in the shared player model
     int footstep = -1;           // half walk cycles done, to place footsteps; -1 standing
+    std::string name;            // shown on the scoreboard; empty: "P" and the number
 };
 
 struct SimWorld {
