@@ -39,6 +39,7 @@ struct BotSkill {
     float thinkSeconds;       // between choices of goal
     float fireIntervalSeconds;   // at least this between fire presses
     float judgement;          // 0 to 1: how often it weighs the whole situation rather than the nearest thing
+    float patience;           // 0 to 1: how often it waits for a lock worth a shot rather than clicking
 };
 const BotSkill& botSkill(BotLevel level);
 
@@ -81,15 +82,24 @@ struct Bot {
     float thinkTimer = 0.0f;     // seconds to the next choice
     float reactionTimer = 0.0f;  // seconds before it acts on its current target
     float fireTimer = 0.0f;      // seconds before it may press fire again
-    Vector3 aimError;            // where its aim wanders, drawn afresh now and then
+    float aimError = 0.0f;       // degrees: where its aim wanders to, drawn afresh now and then
     float aimErrorTimer = 0.0f;
-    float wobble = 0.0f;         // its current aim error, degrees
-    // Stuck watch: where it was when it last made progress, and how long ago.
+    float wobble = 0.0f;         // degrees: its aim's error now, drifting toward aimError
+    float strafeSign = 1.0f;     // which way it circles a target in range, on foot
+    float strafeTimer = 0.0f;
+    float steer = 0.0f;          // the wheel it holds, -1 to 1, turned at its level's rate
+    bool swinging = false;       // driving: too close to the target, swinging out to come round again
+    bool enterHeld = false;      // pressed last frame: a press is a new hold
+    bool leaveCar = false;       // stuck too often in the car: out, and on foot
+    float carGivenUp = 0.0f;     // seconds before it tries that car again
+    bool wantsToMove = false;    // last frame's command moved it
+    // Stuck watch: where it was when it last made progress, and since when.
     Vector3 progressAt;
-    float sinceProgress = 0.0f;
+    float sinceProgress = 0.0f;  // toward the next back-out
+    float stuckFor = 0.0f;       // without progress, back-outs included
     float reversing = 0.0f;      // seconds left of backing out
     float reverseSteer = 0.0f;
-    bool enterHeld = false;      // pressed last frame: a press is a new hold
+    int backOuts = 0;            // in a row, without progress between
     BotStats stats;
 };
 
