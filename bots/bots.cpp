@@ -137,7 +137,7 @@ constexpr float kStuckSeconds = 1.5f;
 constexpr float kProgressDistance = 12.0f;      // a car's
 constexpr float kWalkProgressDistance = 5.0f;   // a walker's: it turns back and forth as it circles
 constexpr float kBackOutSeconds = 1.2f;
-constexpr int kStuckBeforeLeaving = 2;   // back-outs in a row before a driver gets out and walks
+constexpr int kStuckBeforeLeaving = 1;   // back-outs in a row before a driver gets out and walks
 constexpr float kGiveUpCarSeconds = 8.0f;  // and leaves that car alone
 
 float dot(Vector3 a, Vector3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
@@ -271,21 +271,29 @@ bool teammateDrives(const SimWorld& world, int me, int car)
 
 // --- Choosing a goal ---
 //
-// Every think the bot scores each goal it could take and keeps the best.
-// The scores are in one currency, "worth now", built from what a player
-// sees:
-// - distance costs: walking to the own car or into range of the enemy car
-//   takes time, so far-off goals score less;
-// - wheels: an enemy car with few wheels left is near a won round (attack
-//   scores more), an own car with few left is near a lost one (defending it,
-//   or driving it out of reach, scores more); a car with one wheel left is
-//   no use to drive;
-// - threats: enemies on foot within shooting reach of the own car make
-//   defending worth more, the more of them there are;
-// - an enemy on foot close by is a quick knock-out and one attacker fewer.
-// The goal held gets a small bonus, so a bot does not flicker between two
-// near-equal goals. A bot of poor judgement (see BotSkill::judgement) often
-// skips the weighing and goes for whatever is nearest.
+// Every think the bot scores each goal open to it and takes the best. The
+// scores share one scale, worth-now, built only from what any player can
+// see:
+// - Attack (on foot or driving) starts at 0.8 and gains 0.25 for every
+//   wheel the enemy car has lost, and 0.5 in sudden death, where the next
+//   wheel wins the round.
+// - On foot, attack loses the walk into range (1 per 700 units beyond the
+//   stand-off). Driving is worth 0.2 more, 0.1 per wheel the own car has (it
+//   is only open with three or more, upright, and no teammate at the wheel),
+//   less the walk to it (1 per 400 units), and 0.3 more once in it: a car is
+//   fast and its driver cannot be shot.
+// - Defending needs enemies on foot within reach of the own car (450): 0.4,
+//   0.25 for each of them and 0.1 for each wheel the own car has lost, less
+//   the walk back. A driver whose car is down to two wheels may instead drive
+//   it away from them.
+// - Hunting needs an enemy on foot within 300: up to 1 for one at hand,
+//   falling to nothing at that distance.
+// - The goal held gets 0.15 more, so two near-equal goals do not flicker.
+// So a full car near its team is driven at the enemy, a car losing its
+// wheels to attackers is defended or driven off, a round near its end draws
+// everyone to the last wheels, and an enemy who walks up is dealt with
+// first. A bot of poor judgement (BotSkill::judgement) often skips the
+// weighing and goes for whatever is nearest.
 struct Situation {
     const Car* ownCar = nullptr;
     const Car* enemyCar = nullptr;
@@ -381,9 +389,12 @@ Choice weighGoals(const Bot& bot, const Situation& s)
     return {options[best].goal, options[best].target};
 }
 
-// Without weighing: the nearest of the enemy car and an enemy on foot, on foot.
+// Without weighing: the nearest of the enemy car and an enemy on foot, in
+// the car when it already drives one, else on foot.
 Choice nearestThing(const Situation& s)
 {
+    if (s.driving && s.canDrive)
+        return {BotGoal::AttackCarDriving, -1};
     if (s.nearEnemy >= 0 && s.nearEnemyDistance < s.toEnemyCar)
         return {BotGoal::HuntPlayer, s.nearEnemy};
     return {BotGoal::AttackCarOnFoot, -1};
@@ -738,6 +749,8 @@ PlayerCommand think(Bot& bot, const SimWorld& world, float dt)
 {
     PlayerCommand command;
     const std::size_t index = static_cast<std::size_t>(bot.player);
+    if (!world.cars[0].built() || !world.cars[1].built())
+        return command;  // no cars, no match to play
     if (!playing(world) || isDown(world, bot.player)) {
         // Nothing to do; come back fresh.
         bot.thinkTimer = 0.0f;

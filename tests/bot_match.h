@@ -24,6 +24,7 @@ struct BotMatchResult {
     float longestStuckSeconds = 0.0f;
     int teammateHits = 0;            // shots or cars that hit a player of the shooter's own team
     int ownCarHits = 0;              // shots into the shooter's own team's car
+    int enemyCarsTaken = 0;          // times a player got into the other team's car
     int knockOuts = 0;
     int wheelsOff = 0;
     bool finite = true;              // every position and velocity a number, every frame
@@ -31,6 +32,44 @@ struct BotMatchResult {
 };
 
 inline bool finiteVector(Vector3 v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
+
+// A match world with its players, before any is made a bot, stepped at 60
+// frames a second of game time: the bots think, then the world steps.
+struct BotRig {
+    static constexpr float kFrame = 1.0f / 60.0f;
+
+    explicit BotRig(int players, MatchRules rules = {})
+    {
+        std::string reason;
+        if (!model.loadWithoutTextures(TURFWAR_BINARY_DIR "/game/data/model.ms3d", &reason))
+            throw std::runtime_error(reason);
+        model.setAnimationStart(kWalkStartMs);
+        model.restartAnimation();
+        createSimWorld(world);
+        if (!buildSimCars(world, TURFWAR_BINARY_DIR "/game/car.txt", reason))
+            throw std::runtime_error(reason);
+        addSimPlayers(world, players, model);
+        startMatch(world, rules);
+    }
+    std::span<PlayerCommand> mine() { return {commands.data(), world.players.size()}; }
+    void step()
+    {
+        events.clear();
+        thinkBots(set, world, kFrame, mine());
+        stepWorld(world, mine(), kFrame, events);
+    }
+    void skipCountdown()
+    {
+        while (world.match->phase == MatchPhase::Countdown)
+            step();
+    }
+
+    ModelMs3d model;
+    SimWorld world;
+    BotSet set;
+    std::array<PlayerCommand, kMaxPlayers> commands{};
+    StepEvents events;
+};
 
 // A person's play for the players the bots leave alone: given the world,
 // the player's index and the frame's seconds, that player's command.
@@ -42,43 +81,32 @@ using ScriptedPlayer = std::function<PlayerCommand(const SimWorld&, int, float)>
 inline BotMatchResult playBotMatch(std::span<const BotLevel> levels, std::uint64_t seed, MatchRules rules = {},
                                    float maxSeconds = 3600.0f, const ScriptedPlayer& script = {})
 {
-    constexpr float kFrame = 1.0f / 60.0f;
-    ModelMs3d model;
-    std::string reason;
-    if (!model.loadWithoutTextures(TURFWAR_BINARY_DIR "/game/data/model.ms3d", &reason))
-        throw std::runtime_error(reason);
-    model.setAnimationStart(kWalkStartMs);
-    model.restartAnimation();
-    SimWorld world;
-    createSimWorld(world);
-    if (!buildSimCars(world, TURFWAR_BINARY_DIR "/game/car.txt", reason))
-        throw std::runtime_error(reason);
-    addSimPlayers(world, static_cast<int>(levels.size()), model);
-    startMatch(world, rules);
-    BotSet set;
+    BotRig rig(static_cast<int>(levels.size()), rules);
+    SimWorld& world = rig.world;
+    BotSet& set = rig.set;
     const int firstBot = script ? 1 : 0;
     addBots(set, world, firstBot, BotLevel::Normal, seed);
     for (std::size_t i = 0; i < set.bots.size(); ++i)
         set.bots[i].level = levels[i + static_cast<std::size_t>(firstBot)];
 
     BotMatchResult result;
-    std::array<PlayerCommand, kMaxPlayers> commands{};
-    StepEvents events;
-    const std::span<PlayerCommand> mine(commands.data(), world.players.size());
+    const float kFrame = BotRig::kFrame;
     const int frames = static_cast<int>(maxSeconds / kFrame);
     for (int frame = 0; frame < frames && world.match->phase != MatchPhase::MatchOver; ++frame) {
-        events.clear();
-        thinkBots(set, world, kFrame, mine);
+        rig.events.clear();
+        thinkBots(set, world, kFrame, rig.mine());
         if (script)
-            commands[0] = script(world, 0, kFrame);
-        stepWorld(world, mine, kFrame, events);
+            rig.commands[0] = script(world, 0, kFrame);
+        stepWorld(world, rig.mine(), kFrame, rig.events);
         result.seconds += kFrame;
-        for (const StepEvent& e : events) {
+        for (const StepEvent& e : rig.events) {
             if ((e.kind == StepEventKind::PlayerHit || e.kind == StepEventKind::KnockedOut) && e.player >= 0 &&
                 e.target >= 0 && e.player % kTeamCount == e.target % kTeamCount)
                 ++result.teammateHits;
             if (e.kind == StepEventKind::PartHit && e.player >= 0 && e.car == e.player % kTeamCount)
                 ++result.ownCarHits;
+            if (e.kind == StepEventKind::EnteredCar && e.car != e.player % kTeamCount)
+                ++result.enemyCarsTaken;
             result.knockOuts += e.kind == StepEventKind::KnockedOut ? 1 : 0;
             result.wheelsOff += e.kind == StepEventKind::WheelOff ? 1 : 0;
             if (e.kind == StepEventKind::RoundEnded) {

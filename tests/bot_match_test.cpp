@@ -29,6 +29,7 @@ void expectSound(const BotMatchResult& r, const std::string& what)
     EXPECT_TRUE(r.finite) << what;
     EXPECT_EQ(r.teammateHits, 0) << what;
     EXPECT_EQ(r.ownCarHits, 0) << what;
+    EXPECT_EQ(r.enemyCarsTaken, 0) << what;
     EXPECT_LT(r.longestStuckSeconds, 5.0f) << what << " (" << r.stuckEvents << " stuck events)";
 }
 
