@@ -3,31 +3,19 @@
 // 60 frames a second (a match that ends starts again). Only frames of play
 // count, since in a countdown or between rounds a bot does nothing.
 
-#include "assets/model_ms3d.h"
+#include "bench/sim_rig.h"
 #include "bots/bots.h"
-#include "sim/sim_world.h"
 
 #include <benchmark/benchmark.h>
 
 #include <chrono>
-#include <stdexcept>
-#include <string>
 
 namespace {
-
-constexpr float kFrameSeconds = 1.0f / 60.0f;
 
 struct BotWorld {
     explicit BotWorld(int bots)
     {
-        std::string reason;
-        if (!model.loadWithoutTextures(TURFWAR_GAME_DIR "/data/model.ms3d", &reason))
-            throw std::runtime_error(reason);
-        model.setAnimationStart(kWalkStartMs);
-        createSimWorld(world);
-        if (!buildSimCars(world, TURFWAR_SOURCE_DIR "/data/car.txt", reason))
-            throw std::runtime_error(reason);
-        addSimPlayers(world, bots, model);
+        buildBenchWorld(world, model, bots);
         startMatch(world, {});
         addBots(set, world, 0, BotLevel::Normal, kDefaultBotSeed);
         for (std::size_t i = 0; i < set.bots.size(); ++i)
@@ -48,9 +36,9 @@ struct BotWorld {
         events.clear();
         const std::span<PlayerCommand> mine(commands.data(), world.players.size());
         const auto started = std::chrono::steady_clock::now();
-        thinkBots(set, world, kFrameSeconds, mine);
+        thinkBots(set, world, kBenchFrameSeconds, mine);
         const auto thought = std::chrono::steady_clock::now();
-        stepWorld(world, mine, kFrameSeconds, events);
+        stepWorld(world, mine, kBenchFrameSeconds, events);
         stepSeconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - thought).count();
         return std::chrono::duration<double>(thought - started).count();
     }

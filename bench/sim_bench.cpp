@@ -6,30 +6,18 @@
 // "us_per_player_beyond_one" gives directly against the same run's
 // one-player frame.
 
-#include "assets/model_ms3d.h"
-#include "sim/sim_world.h"
+#include "bench/sim_rig.h"
 
 #include <benchmark/benchmark.h>
 
 #include <ctime>
-#include <stdexcept>
-#include <string>
 
 namespace {
-
-constexpr float kFrameSeconds = 1.0f / 60.0f;
 
 struct PlayerWorld {
     explicit PlayerWorld(int players)
     {
-        std::string reason;
-        if (!model.loadWithoutTextures(TURFWAR_GAME_DIR "/data/model.ms3d", &reason))
-            throw std::runtime_error(reason);
-        model.setAnimationStart(kWalkStartMs);
-        createSimWorld(world);
-        if (!buildSimCars(world, TURFWAR_SOURCE_DIR "/data/car.txt", reason))
-            throw std::runtime_error(reason);
-        addSimPlayers(world, players, model);
+        buildBenchWorld(world, model, players);
         for (int i = 0; i < players; ++i) {
             commands[static_cast<std::size_t>(i)].forward = true;
             commands[static_cast<std::size_t>(i)].lookYaw = 2.0f;
@@ -45,7 +33,7 @@ struct PlayerWorld {
         for (int i = 0; i < players; ++i)
             commands[static_cast<std::size_t>(i)].fire = true;
         stepWorld(world, std::span<const PlayerCommand>(commands.data(), static_cast<std::size_t>(players)),
-                  kFrameSeconds, events);
+                  kBenchFrameSeconds, events);
     }
     ModelMs3d model;
     SimWorld world;
