@@ -89,7 +89,9 @@ TEST(MatchReplay, ALonePlayerShootsTheEmptyBlueCarsWheelsOffAndWinsWhenTheClockR
     script += "run 7\ntick 50\n";
     for (int i = 0; i < 110; ++i)
         script += "run 1\nstate\n";
-    const ToolResult r = runTool("turfwar-replay", std::string("- --audio-out ") + wav + kShortMatch, script);
+    // No bot: the blue car stands empty.
+    const ToolResult r =
+        runTool("turfwar-replay", std::string("- --bots 0 --audio-out ") + wav + kShortMatch, script);
     ASSERT_EQ(r.status, 0) << r.err;
     const auto states = stateLines(r.out);
     ASSERT_GE(states.size(), 4u);
@@ -139,9 +141,11 @@ protected:
         world.window.destroy();
         setErrorBoxPlatform(nullptr);
     }
-    bool start(int players)
+    // No bot unless asked for: these are the people's matches.
+    bool start(int players, std::optional<int> bots = 0)
     {
         world.settings.game.players = players;
+        world.settings.match.bots = bots;
         world.settings.game.mode = GameMode::Match;
         world.settings.match.rounds = 2;
         return world.window.create(16, 160, 120, "match", false) && initGame(world);
