@@ -47,12 +47,19 @@ std::string shown(float value)
     return std::string(buffer, ec == std::errc() ? end : buffer);
 }
 
-CLI::Validator wholeNumberCheck(int low, int high)
+// A row with an unset word ("auto") takes it as well as a number.
+CLI::Validator wholeNumberCheck(const SettingRow& row)
 {
-    const std::string range = std::to_string(low) + " to " + std::to_string(high);
+    const int low = static_cast<int>(row.low);
+    const int high = static_cast<int>(row.high);
+    std::string range = std::to_string(low) + " to " + std::to_string(high);
+    if (row.unsetName != nullptr)
+        range += std::string(" or ") + row.unsetName;
     return CLI::Validator(
-        [=](std::string& text) -> std::string {
-            return wholeNumberIn(text, low, high) ? "" : "'" + text + "' is not a whole number from " + range;
+        [=, &row](std::string& text) -> std::string {
+            return wholeNumberIn(text, low, high) || isSettingUnsetName(row, text)
+                       ? ""
+                       : "'" + text + "' is not a whole number from " + range;
         },
         "", "whole number");
 }
@@ -177,7 +184,7 @@ void addRowOption(CLI::App& app, BoundOption& bound, std::vector<BoundOption*>& 
     bound.cli = app.add_option(option.name, bound.text, help)->type_name(valueName)->check(valueNotOption());
     switch (row.type) {
     case SettingType::Whole:
-        bound.cli->check(wholeNumberCheck(static_cast<int>(row.low), static_cast<int>(row.high)));
+        bound.cli->check(wholeNumberCheck(row));
         break;
     case SettingType::Number:
         bound.cli->check(numberCheck(static_cast<float>(row.low), static_cast<float>(row.high)));
@@ -199,6 +206,8 @@ std::optional<SettingValue> givenValue(const BoundOption& bound)
     switch (row.type) {
     case SettingType::Boolean: return bound.flag;
     case SettingType::Whole: {
+        if (isSettingUnsetName(row, bound.text))
+            return SettingValue{};
         const std::optional<int> value =
             wholeNumberIn(bound.text, static_cast<int>(row.low), static_cast<int>(row.high));
         return value ? std::optional<SettingValue>(*value) : std::nullopt;

@@ -13,9 +13,11 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <span>
 #include <string>
 
 namespace {
@@ -147,7 +149,7 @@ void initCameras(World& world)
 // One player's free play has no text, as it always had, and opens no font.
 void loadText(World& world)
 {
-    if (world.sim.players.size() < 2 && !world.sim.match)
+    if (world.localPlayers < 2 && !world.sim.match)
         return;
     std::string reason;
     if (!world.text.load(kFontFileName, reason))
@@ -198,12 +200,14 @@ void feedCamera(World& world, std::size_t index)
         camera.setTarget(player.position);
     }
 }
-// Every player has a view and a camera: initGame adds at most as many
-// players as there are cameras.
+// Every local player has a view and a camera, and with none (bots alone)
+// one view follows player 0. View i shows player i.
 std::size_t localViewCount(const World& world)
 {
-    assert(world.sim.players.size() <= world.cameras.size() && "initGame adds at most one player per camera");
-    return world.sim.players.size();
+    const std::size_t views = static_cast<std::size_t>(std::max(world.localPlayers, 1));
+    assert(views <= world.cameras.size() && "initGame seats at most one local player per camera");
+    assert(views <= world.sim.players.size() && "every view follows a player of the world");
+    return views;
 }
 // The car mesh's paint is its first textured material: the one "carpaint.bmp"
 // gives in the default data, and the one a replacement car's body wears.
@@ -413,12 +417,22 @@ bool initGame(World& world)
     loadFireTextures(world);
     if (!loadPlayerModel(world))
         return false;
-    // The settings file and the command line hold the count to the views
-    // there are; a record filled in by hand is held to them here.
-    addSimPlayers(world.sim, std::min(world.settings.game.players, kMaxLocalPlayers), world.playerModel);
+    // The settings file and the command line hold the counts to the views
+    // and the players there are; a record filled in by hand is held to them
+    // here, with at least someone in the world.
+    const MatchSettings& match = world.settings.match;
+    world.localPlayers = std::clamp(world.settings.game.players, 0, kMaxLocalPlayers);
+    const int bots = std::clamp(world.settings.botsPlaying(), 0, kMaxPlayers - world.localPlayers);
+    if (world.localPlayers + bots == 0)
+        world.localPlayers = 1;
+    addSimPlayers(world.sim, world.localPlayers + bots, world.playerModel);
+    world.bots = {};
+    if (bots > 0)
+        addBots(world.bots, world.sim, world.localPlayers, match.botLevel, static_cast<std::uint64_t>(match.seed));
     if (world.settings.game.mode == GameMode::Match) {
-        // Player i plays for team i % 2: with one player the blue car stands empty.
-        startMatch(world.sim, world.settings.match.rules());
+        // Player i plays for team i % 2, the bots after the local players: a
+        // lone player's bot takes the blue car, and without one it stands empty.
+        startMatch(world.sim, match.rules());
         loadTeamPaint(world);  // without the file car 1 stays red, and the match goes on
     }
     for (std::size_t p = 0; p < world.padSeats.onKeyboard.size(); ++p)
@@ -470,15 +484,18 @@ bool loadTeamPaint(World& world)
 
 namespace {
 
-// Every player's command for the frame. One player takes every device, as
-// the game always has. Of several, each plays their own keys on the shared
-// keyboard (the first [keys], the others none until set), the mouse's look
-// goes to [mouse] player, and the others without keys each play their pad (a
-// player waiting for one stands still).
-void readCommands(World& world, float dt)
+// Every local player's command for the frame. One player takes every
+// device, as the game always has. Of several, each plays their own keys on
+// the shared keyboard (the first [keys], the others none until set), the
+// mouse's look goes to [mouse] player, and the others without keys each play
+// their pad (a player waiting for one stands still). With none, no device
+// plays anyone.
+void readLocalCommands(World& world, float dt)
 {
     Platform& platform = world.platform;
-    const std::size_t players = world.sim.players.size();
+    const std::size_t players = static_cast<std::size_t>(world.localPlayers);
+    if (players == 0)
+        return;
     if (players == 1) {
         world.commands[0] =
             readFrameInput(platform, world.settings, world.inputMemory[0], world.sim.players.front().body.inCar, dt);
@@ -500,6 +517,15 @@ void readCommands(World& world, float dt)
     }
 }
 
+// Every player's command: the people's from their devices, then each bot's
+// from what it sees of the world before this frame's step.
+void readCommands(World& world, float dt)
+{
+    readLocalCommands(world, dt);
+    thinkBots(world.bots, world.sim, dt,
+              std::span<PlayerCommand>(world.commands.data(), world.sim.players.size()));
+}
+
 }  // namespace
 
 void pressMouseButtons(World& world, int windowButton, int x, int y)
@@ -507,8 +533,9 @@ void pressMouseButtons(World& world, int windowButton, int x, int y)
     // Over a menu a click chooses, it does not fire.
     if (world.sim.match && takeMenuClick(world.menus, windowButton, x, y))
         return;
-    // At least the first player: a press can come before the start has made them.
-    const std::size_t players = std::clamp<std::size_t>(world.sim.players.size(), 1, kMaxLocalPlayers);
+    // The local players (the first from the start on: a press can come
+    // before the start has seated them); with none, no one fires.
+    const std::size_t players = static_cast<std::size_t>(std::clamp(world.localPlayers, 0, kMaxLocalPlayers));
     for (std::size_t p = 0; p < players; ++p)
         pressMouseButton(world.inputMemory[p], world.settings.keysOf(static_cast<int>(p)), windowButton);
 }
@@ -535,10 +562,11 @@ void runFrame(World& world)
 
         const std::span<const PlayerCommand> commands(world.commands.data(), world.sim.players.size());
         world.lastFramePhysicsSteps = stepWorld(world.sim, commands, dt, world.events);
-        if (world.sim.players.size() == 1) {
+        const std::size_t locals = static_cast<std::size_t>(world.localPlayers);
+        if (locals == 1) {
             rumbleForEvents(platform, world.events, 0);
         } else {
-            for (std::size_t p = 1; p < world.sim.players.size() && p < world.padSeats.slotOf.size(); ++p)
+            for (std::size_t p = 1; p < locals && p < world.padSeats.slotOf.size(); ++p)
                 if (world.padSeats.slotOf[p] >= 0)
                     rumbleForEvents(platform, world.events, static_cast<int>(p), world.padSeats.slotOf[p]);
         }
@@ -548,7 +576,7 @@ void runFrame(World& world)
         updateHud(world.hud, world.events, world.sim, dt);
     }
 
-    if (world.sim.players.size() > 1) {
+    if (localViewCount(world) > 1) {
         drawSplitViews(world);
         playSounds(world, frozen);
     } else {

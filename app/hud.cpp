@@ -67,11 +67,6 @@ const MatchPlayer* matchPlayerOf(const MatchState& match, int player)
     return &match.players[static_cast<std::size_t>(player)];
 }
 
-std::string playerName(int player)
-{
-    return "P" + std::to_string(player + 1);
-}
-
 // The live text of a knock-out message, from the seconds the match has left.
 std::string messageText(const HudMessage& message, const MatchState& match)
 {
@@ -114,7 +109,7 @@ void updateHud(HudState& hud, const StepEvents& events, const SimWorld& world, f
             addMessage(hud, HudMessage::Kind::KnockedOut, {}, kWarning, e.target, victim->knockedOutSeconds);
             const MatchPlayer* by = matchPlayerOf(match, e.player);
             if (by != nullptr && e.player != e.target)
-                addMessage(hud, HudMessage::Kind::Plain, "You knocked out " + playerName(e.target),
+                addMessage(hud, HudMessage::Kind::Plain, "You knocked out " + shownPlayerName(world, e.target),
                            teamColour(by->team), e.player);
             break;
         }
@@ -253,7 +248,7 @@ std::vector<HudItem> hudItems(const HudState& hud, const SimWorld& world, int vi
         for (std::size_t p = 0; p < match.players.size(); ++p) {
             y += line * 1.1f;
             const MatchPlayer& mp = match.players[p];
-            const std::array<std::string, 5> cells = {playerName(static_cast<int>(p)), teamName(mp.team),
+            const std::array<std::string, 5> cells = {shownPlayerName(world, static_cast<int>(p)), teamName(mp.team),
                                                       std::to_string(mp.wheelsKnockedOff),
                                                       std::to_string(mp.knockOuts),
                                                       std::to_string(mp.timesKnockedOut)};
@@ -268,7 +263,7 @@ bool scoreboardHeld(const World& world, int player)
 {
     const Platform& platform = world.platform;
     const std::size_t index = static_cast<std::size_t>(player);
-    if (world.sim.players.size() <= 1)
+    if (world.localPlayers <= 1)
         return bindingHeld(platform, world.settings.keys[Action::Scoreboard]) ||
                platform.padState().button(PadButton::Back);
     if (index >= world.padSeats.slotOf.size())

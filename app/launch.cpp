@@ -2,6 +2,7 @@
 
 #include "app/command_line.h"
 #include "app/settings_file.h"
+#include "assets/data_file.h"
 
 #include <cstddef>
 
@@ -61,6 +62,20 @@ Launch planLaunch(const std::vector<std::string>& arguments, const std::optional
 
     launch.settings = file.settings;
     applyCommandLine(line.options, launch.settings);
+    // The file alone never holds too many (its reading fits the bots), so
+    // a count that does not work out is the options' doing, as any bad
+    // option is; or the file's no one at all, which takes one player.
+    if (const std::string problem = playerCountProblem(launch.settings); !problem.empty()) {
+        const CommandLineOptions& given = line.options;
+        if (given.given("game", "players") || given.given("match", "bots") || given.given("game", "mode")) {
+            launch.exitStatus = kExitBadOptions;
+            launch.err += "turfwar: " + problem + "\n";
+            return launch;
+        }
+        const std::string fileName = line.options.configFile.value_or(defaultSettingsFile.value_or(""));
+        launch.err += "turfwar: " + printableName(fileName) + ": game.players: " + problem + "; using 1\n";
+        launch.settings.game.players = 1;
+    }
     if (line.options.printConfig) {
         launch.out = settingsToToml(launch.settings);
         launch.exitStatus = 0;

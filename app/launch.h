@@ -1,7 +1,10 @@
 #pragma once
 // Everything decided before anything opens: the command line, then the
 // settings file it names (or the default one), merged into one Settings
-// record with the options over the file over the defaults. Reads the
+// record with the options over the file over the defaults. Local players
+// and bots that cannot play together (too many, or no one) end the start as
+// a bad option does when an option set them, and otherwise, from the file,
+// are held to fit with a message. Reads the
 // settings file; reads no environment (the caller passes the default file's
 // place, see defaultSettingsPath).
 

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <limits>
 
@@ -186,11 +187,11 @@ void closeScreen(World& world)
     readMouseLook(world.platform, nullptr);
 }
 
-// The pads whose presses count: in a one-player game any pad drives the
-// player; of several, the pads seated with a player.
+// The pads whose presses count: in a one-player game (or one of bots alone)
+// any pad drives the menus; of several, the pads seated with a player.
 bool padCounts(const World& world, int slot)
 {
-    return world.sim.players.size() <= 1 || playerOfPad(world.padSeats, slot) >= 0;
+    return world.localPlayers <= 1 || playerOfPad(world.padSeats, slot) >= 0;
 }
 
 MenuDirection directionOf(const PadState& pad, float deadZone)
@@ -300,7 +301,7 @@ std::vector<std::string> resultsLines(const World& world)
     for (std::size_t p = 0; p < m.players.size(); ++p) {
         const MatchPlayer& mp = m.players[p];
         const int team = std::clamp(mp.team, 0, kTeamCount - 1);
-        lines.push_back("P" + std::to_string(p + 1) + " (" + kTeamNames[team] + "): " +
+        lines.push_back(shownPlayerName(world.sim, static_cast<int>(p)) + " (" + kTeamNames[team] + "): " +
                         plural(mp.wheelsKnockedOff, "wheel", "wheels") + " knocked off, " +
                         plural(mp.knockOuts, "knock-out", "knock-outs") + ", knocked out " +
                         plural(mp.timesKnockedOut, "time", "times"));
@@ -372,6 +373,9 @@ bool updateMatchMenus(World& world, float dt)
         return false;
     case MenuAction::Restart:
         restartMatch(world.sim);
+        // The bots start afresh with the match, from the same seed: a
+        // rematch played the same way goes the same way.
+        resetBots(world.bots, static_cast<std::uint64_t>(world.settings.match.seed));
         closeScreen(world);
         // The restart is this frame's change: the next frame steps from it.
         return true;

@@ -4,7 +4,9 @@
 // read it. Every default is the original game's behaviour, so a player with
 // no settings file and no options gets exactly the original game.
 
+#include "bots/bots.h"
 #include "sim/match.h"
+#include "sim/player_command.h"
 
 #include <array>
 #include <cstddef>
@@ -97,6 +99,7 @@ struct KeyBindings {
 enum class SplitLayout { TopBottom, SideBySide };
 
 // Local players on one machine: how many, and how two share the window.
+// None is a match of bots alone, watched in one view that follows the first.
 inline constexpr int kMaxLocalPlayers = 4;
 // Free play (the original game: drive and shoot as you like) or a match of
 // rounds between the red and the blue team.
@@ -107,11 +110,22 @@ struct GameSettings {
     GameMode mode = GameMode::Free;
 };
 
+// Bots beside the local players, at most this many (the world's players are
+// the locals and the bots together, kMaxPlayers at most).
+inline constexpr int kMaxBots = kMaxPlayers - 1;
+// The greatest seed: the settings file and the options read whole numbers as int.
+inline constexpr int kMaxBotSeed = 2147483647;
+
 // The match's rules as the player sets them; read only when the mode is a match.
 struct MatchSettings {
     int rounds = kDefaultRounds;
     float roundMinutes = kDefaultRoundSeconds / 60.0f;
     float respawnSeconds = kDefaultRespawnSeconds;
+    // Unset is "auto": one bot when the local players are odd, so that the
+    // teams come out even (one player gets an opponent, three a fourth).
+    std::optional<int> bots;
+    BotLevel botLevel = kDefaultBotLevel;
+    int seed = static_cast<int>(kDefaultBotSeed);  // the bots' draws: the same seed and play, the same match
 
     MatchRules rules() const { return {.rounds = rounds, .roundSeconds = roundMinutes * 60.0f,
                                        .respawnSeconds = respawnSeconds}; }
@@ -147,4 +161,17 @@ struct Settings {
     }
     // Local player index 0 to 3's keys.
     const KeyBindings& keysOf(int index) const { return index <= 0 ? keys : localPlayer(index).keys; }
+    // The bots that play: none in free play; in a match the count set, or
+    // for "auto" one when the local players are odd.
+    int botsPlaying() const
+    {
+        if (game.mode != GameMode::Match)
+            return 0;
+        return match.bots.value_or(game.players % 2);
+    }
 };
+
+// Why the local players and the bots cannot play together (more than
+// kMaxPlayers in all, or no one at all), in a few words for a message; empty
+// when they can.
+std::string playerCountProblem(const Settings& settings);

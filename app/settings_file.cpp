@@ -155,9 +155,20 @@ private:
     std::optional<SettingValue> readWhole(const SettingRow& row, const toml::node& node,
                                           const std::string& defaultText)
     {
+        if (row.unsetName != nullptr) {
+            if (const auto* word = node.as_string()) {
+                if (isSettingUnsetName(row, word->get()))
+                    return SettingValue{};
+                reject(node, row, quoted(clipped(word->get())) + " is not a whole number or " + quoted(row.unsetName),
+                       defaultText);
+                return std::nullopt;
+            }
+        }
         const auto* value = node.as_integer();
         if (value == nullptr) {
-            wrongType(node, row, "an integer", defaultText);
+            wrongType(node, row,
+                      row.unsetName != nullptr ? "an integer or " + quoted(row.unsetName) : std::string("an integer"),
+                      defaultText);
             return std::nullopt;
         }
         const std::int64_t v = value->get();
@@ -299,6 +310,27 @@ void reportSharedBindings(const Settings& settings, const RowPlaces& places, Pla
     }
 }
 
+// More local players and bots than the world holds: the bots are held to
+// fit, as a value past its range is refused, and the message stands where the
+// file set them (or the players, when it set only those; the defaults fit).
+void fitBots(Settings& settings, const RowPlaces& places, PlacedMessages& messages)
+{
+    if (settings.game.players + settings.match.bots.value_or(0) <= kMaxPlayers)
+        return;
+    const std::span<const SettingRow> table = settingsTable();
+    const SettingRow* bots = findSettingRow("match", "bots");
+    const SettingRow* players = findSettingRow("game", "players");
+    const std::optional<toml::source_region>& botsPlace = places[static_cast<std::size_t>(bots - table.data())];
+    const std::optional<toml::source_region>& playersPlace = places[static_cast<std::size_t>(players - table.data())];
+    const std::string problem = playerCountProblem(settings);
+    settings.match.bots = kMaxPlayers - settings.game.players;
+    const std::string text = "match.bots: " + problem + "; using " + std::to_string(*settings.match.bots);
+    if (botsPlace)
+        messages.add(*botsPlace, text);
+    else if (playersPlace)
+        messages.add(*playersPlace, text);
+}
+
 bool isSection(std::string_view name)
 {
     const std::span<const SettingSection> sections = settingSections();
@@ -339,6 +371,7 @@ void readDocument(const toml::table& document, const std::string& fileName, Sett
         }
     }
     reportSharedBindings(settings, places, messages);
+    fitBots(settings, places, messages);
     messages.moveInto(result.messages);
 }
 

@@ -8,8 +8,10 @@
 // kMaxSettingsNesting (refused before parsing) or is not valid TOML gives one
 // message and every setting at its default. In a well-formed file
 // an unknown key, a value of the wrong type or out of range gives one message
-// naming the key, and that key keeps its default while the rest apply. Each
-// message names the file and, where there is one, the line and column.
+// naming the key, and that key keeps its default while the rest apply; bots
+// that would make more than kMaxPlayers with the local players are held to
+// fit, with a message. Each message names the file and, where there is one,
+// the line and column.
 //
 // The game never writes the file; settingsToToml only prints it.
 

@@ -33,6 +33,12 @@ constexpr SettingChoice kModeChoices[] = {
     {"free", static_cast<int>(GameMode::Free)},
     {"match", static_cast<int>(GameMode::Match)},
 };
+// botLevelName's words; a test holds the two together.
+constexpr SettingChoice kBotLevelChoices[] = {
+    {"easy", static_cast<int>(BotLevel::Easy)},
+    {"normal", static_cast<int>(BotLevel::Normal)},
+    {"hard", static_cast<int>(BotLevel::Hard)},
+};
 constexpr int kMouseButtonCount = 5;  // SDL's left, middle, right, back, forward
 
 // --- Members as values: each row reaches its member through a path of
@@ -52,6 +58,11 @@ SettingValue toValue(const std::optional<std::string>& member)
     return member ? SettingValue(*member) : SettingValue();
 }
 
+SettingValue toValue(const std::optional<int>& member)
+{
+    return member ? SettingValue(*member) : SettingValue();
+}
+
 template <typename T>
 void fromValue(const SettingValue& value, T& member)
 {
@@ -65,6 +76,14 @@ void fromValue(const SettingValue& value, std::optional<std::string>& member)
 {
     if (const auto* text = std::get_if<std::string>(&value))
         member = *text;
+    else
+        member.reset();
+}
+
+void fromValue(const SettingValue& value, std::optional<int>& member)
+{
+    if (const auto* whole = std::get_if<int>(&value))
+        member = *whole;
     else
         member.reset();
 }
@@ -225,11 +244,12 @@ std::vector<SettingRow> makeTable()
                     .get = &getMember<&Settings::gamepad, &GamepadSettings::lookSpeed>,
                     .set = &setMember<&Settings::gamepad, &GamepadSettings::lookSpeed>});
 
-    rows.push_back({.section = "game", .key = "players", .type = SettingType::Whole, .low = 1,
+    rows.push_back({.section = "game", .key = "players", .type = SettingType::Whole, .low = 0,
                     .high = kMaxLocalPlayers,
                     .help = "Players on this machine, each with a view of the window of their own, {range} "
-                            "(default {default})",
-                    .note = "{range}; the first plays [keys] and the mouse, the others pads or keys of their own",
+                            "(default {default}; 0: a match of bots alone, in one view)",
+                    .note = "{range}; the first plays [keys] and the mouse, the others pads or keys of their own; "
+                            "0: bots alone, in a match",
                     .options = {{.name = "--players", .valueName = "N", .helpRank = 11}},
                     .get = &getMember<&Settings::game, &GameSettings::players>,
                     .set = &setMember<&Settings::game, &GameSettings::players>});
@@ -268,6 +288,31 @@ std::vector<SettingRow> makeTable()
                     .options = {{.name = "--respawn-seconds", .valueName = "X", .helpRank = 16}},
                     .get = &getMember<&Settings::match, &MatchSettings::respawnSeconds>,
                     .set = &setMember<&Settings::match, &MatchSettings::respawnSeconds>});
+
+    rows.push_back({.section = "match", .key = "bots", .type = SettingType::Whole, .low = 0, .high = kMaxBots,
+                    .unsetName = "auto",
+                    .help = "Computer players beside the local players in a match, {range}, or auto (the default: "
+                            "one when the local players are odd, so the teams are even); none in free play",
+                    .note = "{range} beside the local players, 8 players at most; \"auto\": one when they are "
+                            "odd; none in free play",
+                    .options = {{.name = "--bots", .valueName = "N|auto", .helpRank = 17}},
+                    .get = &getMember<&Settings::match, &MatchSettings::bots>,
+                    .set = &setMember<&Settings::match, &MatchSettings::bots>});
+    rows.push_back({.section = "match", .key = "bot_level", .type = SettingType::Choice,
+                    .choices = kBotLevelChoices,
+                    .help = "How well the bots play: easy (a new player can beat them), normal (the default) or "
+                            "hard",
+                    .note = "\"easy\", \"normal\" or \"hard\"",
+                    .options = {{.name = "--bot-level", .valueName = "easy|normal|hard", .helpRank = 18}},
+                    .get = &getMember<&Settings::match, &MatchSettings::botLevel>,
+                    .set = &setMember<&Settings::match, &MatchSettings::botLevel>});
+    rows.push_back({.section = "match", .key = "seed", .type = SettingType::Whole, .low = 0, .high = kMaxBotSeed,
+                    .help = "Seed of the bots' chances, {range} (default {default}): the same seed and the same "
+                            "play give the same match",
+                    .note = "{range}; the same seed and the same play give the same match",
+                    .options = {{.name = "--seed", .valueName = "N", .helpRank = 19}},
+                    .get = &getMember<&Settings::match, &MatchSettings::seed>,
+                    .set = &setMember<&Settings::match, &MatchSettings::seed>});
 
     localPlayerRows<&Settings::player2>(rows, "player2");
     localPlayerRows<&Settings::player3>(rows, "player3");
@@ -350,6 +395,8 @@ std::string settingValueText(const SettingRow& row, const SettingValue& value)
         return quoted(bindingName(*binding));
     if (const auto* text = std::get_if<std::string>(&value))
         return quoted(*text);
+    if (row.unsetName != nullptr)
+        return quoted(row.unsetName);
     return "unset";
 }
 
@@ -385,6 +432,26 @@ const char* settingChoiceName(const SettingRow& row, int value)
             return choice.name;
     }
     return row.choices.empty() ? "" : row.choices.front().name;
+}
+
+bool isSettingUnsetName(const SettingRow& row, std::string_view text)
+{
+    return row.unsetName != nullptr && text == row.unsetName;
+}
+
+std::string playerCountProblem(const Settings& settings)
+{
+    const int players = settings.game.players;
+    const int bots = settings.match.bots.value_or(0);
+    if (players + bots > kMaxPlayers)
+        return std::to_string(players) + (players == 1 ? " local player and " : " local players and ") +
+               std::to_string(bots) + (bots == 1 ? " bot" : " bots") + " make " + std::to_string(players + bots) +
+               " players; at most " + std::to_string(kMaxPlayers) + " can play";
+    if (players == 0 && settings.botsPlaying() == 0)
+        return settings.game.mode == GameMode::Match ? "no one would play: no local player and no bot"
+                                                     : "no one would play: no local player, and bots play only in "
+                                                       "a match";
+    return {};
 }
 
 std::string floatText(float value)

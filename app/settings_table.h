@@ -64,6 +64,10 @@ struct SettingRow {
     SettingType type = SettingType::Whole;
     double low = 0.0;  // Whole and Number: the range, both ends included
     double high = 0.0;
+    // Whole: the word the file and the options write for the member left
+    // unset (an std::optional<int>; "auto"), read back as std::monostate.
+    // nullptr: the member is a plain int, always a number.
+    const char* unsetName = nullptr;
     std::span<const SettingChoice> choices{};  // Choice: every name, in the file's order
     // What the row is for, one line a player reads; {default} and {range}
     // stand for the default and the range.
@@ -98,6 +102,8 @@ std::string settingText(const SettingRow& row, std::string_view text);
 std::optional<int> settingChoiceFromName(const SettingRow& row, std::string_view name);
 // The name of the row's choice; the first name for a value it does not list.
 const char* settingChoiceName(const SettingRow& row, int value);
+// The row's unset word (its unsetName) written as text; false for a row without one.
+bool isSettingUnsetName(const SettingRow& row, std::string_view text);
 
 // The shortest text that reads back to the same float, always with a point
 // or exponent so that TOML sees a floating-point number.
@@ -115,5 +121,6 @@ std::string bindingName(const Binding& binding);
 const char* fullscreenChoiceName(FullscreenChoice choice);  // "ask", "yes", "no"
 const char* vsyncModeName(VsyncMode mode);                  // "adaptive", "on", "off"
 const char* fullscreenModeName(FullscreenMode mode);        // "switch", "desktop"
+// The [match] bot_level row's names are botLevelName's.
 std::optional<FullscreenMode> fullscreenModeFromName(std::string_view name);
 std::optional<VsyncMode> vsyncModeFromName(std::string_view name);

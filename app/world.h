@@ -14,6 +14,7 @@
 #include "assets/model_3ds.h"
 #include "assets/texture.h"
 #include "audio/audio.h"
+#include "bots/bots.h"
 #include "game/chase_camera.h"
 #include "text/text_layer.h"
 #include "game/fire_frames.h"
@@ -38,7 +39,12 @@ struct World {
     std::array<InputMemory, kMaxLocalPlayers> inputMemory;  // what the input keeps between frames, by local player
     PadSeats padSeats;        // with several players, whose pad is whose
     SimWorld sim;             // everything that decides what happens
-    std::array<PlayerCommand, kMaxPlayers> commands{};  // what the devices gave each player this frame
+    // The people at this machine: the world's players 0 to localPlayers - 1,
+    // each with a view, a camera and devices; the bots are the players after
+    // them. 0 only in a match of bots, shown in one view of player 0.
+    int localPlayers = 1;
+    BotSet bots;              // the computer players, in a match only
+    std::array<PlayerCommand, kMaxPlayers> commands{};  // what the devices and the bots gave each player this frame
     StepEvents events;        // what the last frame's step raised
     std::array<ChaseCamera, kMaxLocalPlayers> cameras;  // one per local player's view
     TextLayer text;  // the views' labels and notes; without a font, no text

@@ -245,6 +245,14 @@ void addSimPlayers(SimWorld& world, int count, const SkinnedModel& model)
     }
 }
 
+std::string shownPlayerName(const SimWorld& world, int index)
+{
+    if (index >= 0 && static_cast<std::size_t>(index) < world.players.size() &&
+        !world.players[static_cast<std::size_t>(index)].name.empty())
+        return world.players[static_cast<std::size_t>(index)].name;
+    return "P" + std::to_string(index + 1);
+}
+
 int driverOf(const SimWorld& world, int car)
 {
     for (std::size_t i = 0; i < world.players.size(); ++i)

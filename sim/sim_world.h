@@ -92,5 +92,9 @@ void addSimPlayers(SimWorld& world, int count, const SkinnedModel& model);
 // events. Returns the physics steps taken.
 int stepWorld(SimWorld& world, std::span<const PlayerCommand> commands, float dt, StepEvents& events);
 
+// What the game calls player index: their name, or "P" and their number
+// (from 1) when they have none.
+std::string shownPlayerName(const SimWorld& world, int index);
+
 // The index of the player driving car, or -1.
 int driverOf(const SimWorld& world, int car);

@@ -78,7 +78,9 @@ TEST(CommandLine, EachOptionSetsItsSetting)
          [](Settings& s, const std::string&) {
              s.game.mode = GameMode::Match;
              s.game.players = 2;
-             s.match = {2, 1.5f, 10.0f};
+             s.match.rounds = 2;
+             s.match.roundMinutes = 1.5f;
+             s.match.respawnSeconds = 10.0f;
          }},
         {{"--windowed", "--mute", "--volume", "40", "--invert-y", "--max-fps", "30", "--vsync", "off"},
          [](Settings& s, const std::string&) {

@@ -7,6 +7,7 @@
 #include "app/game.h"
 #include "app/headless_platform.h"
 #include "app/hud.h"
+#include "bots/bots.h"
 #include "assets/model_ms3d.h"
 #include "sim/sim_world.h"
 
@@ -289,6 +290,47 @@ TEST_F(HudLayout, TheScoreboardListsEveryPlayerWhileHeld)
     EXPECT_LT(find(list, "P1")->y, find(list, "P2")->y);
 }
 
+// Bots are called by their names wherever the HUD names a player; the
+// people stay P1, P2...
+TEST_F(HudLayout, TheScoreboardAndTheMessagesCallBotsByTheirNames)
+{
+    start(3);
+    BotSet bots;
+    addBots(bots, world, 1, BotLevel::Normal, kDefaultBotSeed);
+    const std::string first(botName(0));
+    const std::string second(botName(1));
+    ASSERT_NE(first, second);
+    MatchState& m = *world.match;
+    m.phase = MatchPhase::Playing;
+    m.players[1].knockOuts = 2;
+
+    const auto list = items(0, true);
+    const auto p1 = find(list, "P1");
+    const auto ada = find(list, first);
+    const auto bolt = find(list, second);
+    ASSERT_TRUE(p1 && ada && bolt);
+    EXPECT_FALSE(has(list, "P2"));
+    EXPECT_FALSE(has(list, "P3"));
+    EXPECT_TRUE(sameColour(ada->colour, kTeamColours[1]));
+    EXPECT_TRUE(sameColour(bolt->colour, kTeamColours[0]));
+    EXPECT_LT(p1->y, ada->y);
+    EXPECT_LT(ada->y, bolt->y);
+    // Its row carries its own numbers.
+    const auto knockOuts = std::find_if(list.begin(), list.end(), [&](const HudItem& i) {
+        return i.y == ada->y && i.x > ada->x && i.text == "2";
+    });
+    EXPECT_NE(knockOuts, list.end());
+
+    // A knock-out made on a bot names it; a bot's on a person names them.
+    m.players[1].knockedOutSeconds = 3.0f;
+    event(StepEventKind::KnockedOut, 0, -1, -1, 1);
+    m.players[0].knockedOutSeconds = 3.0f;
+    event(StepEventKind::KnockedOut, 1, -1, -1, 0);
+    update(0.0f);
+    EXPECT_TRUE(has(items(0), "You knocked out " + first));
+    EXPECT_TRUE(has(items(1), "You knocked out P1"));
+}
+
 TEST_F(HudLayout, SizesFollowTheViewsHeightWithAPixelFloor)
 {
     start(2);
@@ -396,6 +438,19 @@ TEST_F(HudGame, EachSplitViewCarriesItsOwnHud)
     lower.height = frame.height / 2;
     lower.rgb.resize(static_cast<std::size_t>(lower.width * lower.height * 3));
     EXPECT_GE(countInTopBand(lower, kTeamColours[0], 40), 10);
+}
+
+TEST_F(HudGame, ALonePlayersScoreboardNamesTheirBot)
+{
+    ASSERT_TRUE(start(1));
+    frames(2);
+    const auto items = hudItems(world.hud, world.sim, 0, 800, 600, true, fixedWidth);
+    const auto named = [&](const std::string& text) {
+        return std::any_of(items.begin(), items.end(), [&](const HudItem& i) { return i.text == text; });
+    };
+    EXPECT_TRUE(named("P1"));
+    EXPECT_TRUE(named(std::string(botName(0))));
+    EXPECT_FALSE(named("P2"));
 }
 
 TEST_F(HudGame, TabOrThePadsBackHoldsTheScoreboard)

@@ -13,7 +13,9 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <cmath>
 #include <filesystem>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <string>
@@ -89,7 +91,9 @@ TEST(MatchReplay, ALonePlayerShootsTheEmptyBlueCarsWheelsOffAndWinsWhenTheClockR
     script += "run 7\ntick 50\n";
     for (int i = 0; i < 110; ++i)
         script += "run 1\nstate\n";
-    const ToolResult r = runTool("turfwar-replay", std::string("- --audio-out ") + wav + kShortMatch, script);
+    // No bot: the blue car stands empty.
+    const ToolResult r =
+        runTool("turfwar-replay", std::string("- --bots 0 --audio-out ") + wav + kShortMatch, script);
     ASSERT_EQ(r.status, 0) << r.err;
     const auto states = stateLines(r.out);
     ASSERT_GE(states.size(), 4u);
@@ -139,9 +143,11 @@ protected:
         world.window.destroy();
         setErrorBoxPlatform(nullptr);
     }
-    bool start(int players)
+    // No bot unless asked for: these are the people's matches.
+    bool start(int players, std::optional<int> bots = 0)
     {
         world.settings.game.players = players;
+        world.settings.match.bots = bots;
         world.settings.game.mode = GameMode::Match;
         world.settings.match.rounds = 2;
         return world.window.create(16, 160, 120, "match", false) && initGame(world);
@@ -197,6 +203,111 @@ TEST_F(MatchGame, FreePlayStartsNoMatchAndLoadsNoPaint)
     ASSERT_TRUE(world.window.create(16, 160, 120, "free", false) && initGame(world));
     EXPECT_FALSE(world.sim.match.has_value());
     EXPECT_TRUE(world.blueSwaps.empty());
+}
+
+}  // namespace
+
+namespace {
+
+float distance(const Vector3& a, const Vector3& b)
+{
+    const float dx = a.x - b.x, dy = a.y - b.y, dz = a.z - b.z;
+    return std::sqrt(dx * dx + dy * dy + dz * dz);
+}
+
+// A lone player meets a bot on blue by default, and plays it as one player
+// always has: every device (the keyboard, any pad) is theirs.
+TEST_F(MatchGame, ALonePlayerMeetsOneBotOnBlueAndPlaysWithEveryDevice)
+{
+    world.settings.match.botLevel = BotLevel::Hard;
+    world.settings.match.seed = 7;
+    ASSERT_TRUE(start(1, std::nullopt));
+    EXPECT_EQ(world.localPlayers, 1);
+    ASSERT_EQ(world.sim.players.size(), 2u);
+    ASSERT_EQ(world.sim.match->players.size(), 2u);
+    EXPECT_EQ(world.sim.match->players[0].team, 0);
+    EXPECT_EQ(world.sim.match->players[1].team, 1);
+    EXPECT_TRUE(world.sim.players[0].name.empty()) << "the person is P1";
+    EXPECT_EQ(world.sim.players[1].name, botName(0));
+    ASSERT_EQ(world.bots.bots.size(), 1u);
+    EXPECT_EQ(world.bots.bots[0].player, 1);
+    EXPECT_EQ(world.bots.bots[0].level, BotLevel::Hard);
+
+    // Past the countdown, a pad in slot 0's stick walks player 1 (index 0)
+    // forward, as a lone player's pad always has.
+    for (int i = 0; i < 70; ++i)
+        frame();
+    ASSERT_EQ(world.sim.match->phase, MatchPhase::Playing);
+    platform.connectPad(0);
+    const Vector3 before = world.sim.players[0].body.position;
+    platform.setPadAxis(PadAxis::LeftY, -1.0f, 0);
+    for (int i = 0; i < 10; ++i)
+        frame();
+    EXPECT_GT(distance(world.sim.players[0].body.position, before), 5.0f) << "the pad plays the lone player";
+    EXPECT_FALSE(world.quitRequested);
+}
+
+TEST_F(MatchGame, NoBotsLeaveTheBlueCarEmpty)
+{
+    ASSERT_TRUE(start(1, 0));
+    EXPECT_EQ(world.sim.players.size(), 1u);
+    EXPECT_TRUE(world.bots.bots.empty());
+}
+
+// Free play ignores the bots, however many are asked for.
+TEST_F(MatchGame, FreePlayHasNoBotsWhateverTheCount)
+{
+    world.settings.game.players = 1;
+    world.settings.match.bots = 3;
+    ASSERT_TRUE(world.window.create(16, 160, 120, "free", false) && initGame(world));
+    EXPECT_EQ(world.sim.players.size(), 1u);
+    EXPECT_TRUE(world.bots.bots.empty());
+}
+
+// A record filled in by hand is held to what the world can hold: at most
+// eight in all, and someone in it.
+TEST_F(MatchGame, AHandFilledRecordIsHeldToTheWorldsPlayers)
+{
+    ASSERT_TRUE(start(4, 7));
+    EXPECT_EQ(world.localPlayers, 4);
+    EXPECT_EQ(world.sim.players.size(), static_cast<std::size_t>(kMaxPlayers));
+    EXPECT_EQ(world.bots.bots.size(), 4u);
+    frame();
+}
+
+// Bots alone: one view follows player 0 (a bot), and no key, mouse or pad
+// plays anyone.
+TEST(BotsAlone, OneViewFollowsTheFirstBotAndNoDevicePlaysAnyone)
+{
+    const std::string options = "- --players 0 --bots 2 --seed 3" + std::string(kShortMatch);
+    std::string frames;
+    for (int i = 0; i < 8; ++i)
+        frames += "run 10\nstate\n";
+    const std::string devices = "pad connect\npad axis lefty -1\npad axis rightx 1\npad axis righttrigger 1\npad press rightshoulder a\n"
+                                "press W Q E\nmouse 40 -10\nclick\n";
+    const ToolResult still = runTool("turfwar-replay", options, "tick 50\n" + frames);
+    const ToolResult played = runTool("turfwar-replay", options, "tick 50\n" + devices + frames);
+    ASSERT_EQ(still.status, 0) << still.err;
+    ASSERT_EQ(played.status, 0) << played.err;
+    auto quiet = stateLines(still.out);
+    auto busy = stateLines(played.out);
+    ASSERT_EQ(quiet.size(), 8u);
+    ASSERT_EQ(busy.size(), quiet.size());
+    for (std::size_t i = 0; i < quiet.size(); ++i) {
+        busy[i].erase("pad");  // what the pad's rumble did, described once a pad is seen
+        EXPECT_EQ(busy[i], quiet[i]) << "state " << i;
+    }
+    const nlohmann::json& last = quiet.back();
+    EXPECT_EQ(last["match"]["phase"], "Playing");
+    ASSERT_EQ(last["bots"].size(), 2u);
+    EXPECT_EQ(last["bots"][0]["player"], 0);
+    EXPECT_EQ(last["match"]["players"][0]["bot"], true);
+    // The one camera looks at player 0.
+    const nlohmann::json& lookAt = last["camera"]["lookAt"];
+    const nlohmann::json& at = last["player"]["position"];
+    const Vector3 look{lookAt[0].get<float>(), lookAt[1].get<float>(), lookAt[2].get<float>()};
+    const Vector3 first{at[0].get<float>(), at[1].get<float>(), at[2].get<float>()};
+    EXPECT_LT(distance(look, first), 30.0f);
 }
 
 }  // namespace

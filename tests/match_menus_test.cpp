@@ -420,6 +420,9 @@ TEST_F(MatchMenuGame, ResultsShowTheWinnerAndScoreAndRematchRestarts)
     EXPECT_EQ(lines[0], "Blue wins the match");
     EXPECT_EQ(lines[1], "Red 1 - 3 Blue");
     EXPECT_EQ(lines[2], "P1 (Red): 2 wheels knocked off, 1 knock-out, knocked out 4 times");
+    // The lone player's bot, by its name.
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[3], std::string(botName(0)) + " (Blue): 0 wheels knocked off, 0 knock-outs, knocked out 0 times");
     // Escape is no way out of the results; only its items are.
     tap(Key::Escape);
     EXPECT_EQ(world.menus.screen, MatchScreen::Results);
@@ -441,6 +444,44 @@ TEST_F(MatchMenuGame, ResultsShowTheWinnerAndScoreAndRematchRestarts)
     platform.click(1, static_cast<int>(quit.x + 3), static_cast<int>(quit.y + 3));
     frame();
     EXPECT_TRUE(world.quitRequested);
+}
+
+// A rematch starts the bots afresh from the match's seed, as a new game
+// would; what they have done (their stats) is kept.
+TEST_F(MatchMenuGame, RestartStartsTheBotsAfreshFromTheSeed)
+{
+    world.settings.match.seed = 42;
+    start();
+    for (int f = 0; f < 70; ++f)
+        frame();
+    ASSERT_EQ(world.bots.bots.size(), 1u);
+    Bot& bot = world.bots.bots[0];
+    bot.random.next();
+    bot.thinkTimer = 9.0f;
+    bot.targetPlayer = 0;
+    bot.stats.stuckEvents = 3;
+
+    tap(Key::Escape);
+    tapScancode(kDown);
+    // The frame that restarts steps nothing: the bots are as the rematch
+    // left them, before they think again.
+    platform.setScancodeDown(kReturn, true);
+    frame();
+    ASSERT_EQ(world.menus.screen, MatchScreen::None);
+    ASSERT_EQ(world.sim.match->phase, MatchPhase::Countdown);
+    // The same draws a new game with seed 42 gives its bot.
+    SimWorld fresh;
+    fresh.players.resize(2);
+    BotSet expected;
+    addBots(expected, fresh, 1, world.settings.match.botLevel, 42);
+    BotRandom rematch = world.bots.bots[0].random;
+    BotRandom newGame = expected.bots[0].random;
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(rematch.next(), newGame.next());
+    EXPECT_EQ(world.bots.bots[0].targetPlayer, -1);
+    EXPECT_EQ(world.bots.bots[0].thinkTimer, expected.bots[0].thinkTimer);
+    EXPECT_EQ(world.bots.bots[0].stats.stuckEvents, 3);
+    EXPECT_EQ(world.bots.bots[0].player, 1);
 }
 
 TEST_F(MatchMenuGame, FreePlayEscapeStillQuits)

@@ -32,6 +32,8 @@ bool holdsRowType(const SettingRow& row, const SettingValue& value)
 {
     switch (row.type) {
     case SettingType::Whole:
+        return std::holds_alternative<int>(value) ||
+               (row.unsetName != nullptr && std::holds_alternative<std::monostate>(value));
     case SettingType::Choice: return std::holds_alternative<int>(value);
     case SettingType::Number: return std::holds_alternative<float>(value);
     case SettingType::Boolean: return std::holds_alternative<bool>(value);
@@ -50,8 +52,10 @@ SettingValue otherValue(const SettingRow& row, const std::string& folder)
     const SettingValue initial = row.get(Settings{});
     switch (row.type) {
     case SettingType::Whole:
-        return std::get<int>(initial) == static_cast<int>(row.high) ? static_cast<int>(row.low)
-                                                                     : static_cast<int>(row.high);
+        // An unset default ("auto") has any number for another value.
+        return std::holds_alternative<int>(initial) && std::get<int>(initial) == static_cast<int>(row.high)
+                   ? static_cast<int>(row.low)
+                   : static_cast<int>(row.high);
     case SettingType::Number:
         return std::get<float>(initial) == static_cast<float>(row.high) ? static_cast<float>(row.low)
                                                                          : static_cast<float>(row.high);
@@ -141,7 +145,7 @@ TEST(SettingsTable, EachRowReachesItsOwnMember)
         SCOPED_TRACE(pathOf(row));
         const SettingValue initial = row.get(defaults);
         ASSERT_TRUE(holdsRowType(row, initial));
-        if (row.type == SettingType::Whole) {
+        if (row.type == SettingType::Whole && std::holds_alternative<int>(initial)) {
             EXPECT_TRUE(std::get<int>(initial) >= row.low && std::get<int>(initial) <= row.high);
         } else if (row.type == SettingType::Number) {
             EXPECT_TRUE(std::get<float>(initial) >= static_cast<float>(row.low) &&

@@ -32,6 +32,7 @@
 #include <nlohmann/json.hpp>
 
 #include <cerrno>
+#include <charconv>
 #include <cstdint>
 #include <csignal>
 #include <cstdio>
@@ -180,6 +181,24 @@ nlohmann::json describe(const World& world, std::uint32_t startTicks, HeadlessPl
     state["timeMs"] = static_cast<std::uint32_t>(platform.ticks() - startTicks);
     describeSimWorld(world.sim, state);
     state["camera"] = {{"eye", vec3Json(world.cameras[0].eye())}, {"lookAt", vec3Json(world.cameras[0].lookAtPoint())}};
+    // Which players are bots, and how each has fared; only with bots, so a
+    // game without them describes itself as it always did.
+    if (!world.bots.bots.empty()) {
+        nlohmann::json bots = nlohmann::json::array();
+        for (const Bot& bot : world.bots.bots)
+            bots.push_back({{"player", bot.player},
+                            {"name", shownPlayerName(world.sim, bot.player)},
+                            {"level", botLevelName(bot.level)},
+                            {"goal", botGoalName(bot.goal)},
+                            {"stuckEvents", bot.stats.stuckEvents},
+                            {"longestStuckSeconds", bot.stats.longestStuckSeconds},
+                            {"goalChanges", bot.stats.goalChanges}});
+        state["bots"] = bots;
+    }
+    if (state.contains("match")) {
+        for (std::size_t p = 0; p < state["match"]["players"].size(); ++p)
+            state["match"]["players"][p]["bot"] = static_cast<int>(p) >= world.localPlayers;
+    }
     // Only once a pad has been seen, so scripts without one describe the
     // game as they always did.
     if (padSeen) {
@@ -265,6 +284,9 @@ int main(int argc, char** argv)
     std::optional<std::string> recordCommands;
     std::optional<int> players;
     bool match = false;
+    std::optional<std::string> bots;
+    std::optional<std::string> botLevel;
+    std::optional<int> seed;
     std::optional<int> rounds;
     std::optional<float> roundMinutes;
     std::optional<float> respawnSeconds;
@@ -284,9 +306,10 @@ int main(int argc, char** argv)
     app.add_option("--audio-device", audioDevice,
                    "Play through the system's audio device of this name instead of mixing the sound here (an "
                    "unknown name: the game runs without sound)");
-    app.add_option("--players", players, "Players on the machine, 1 to 4, as the game's --players (the script's "
-                   "keys and mouse play the first unless --config binds keys to others, its pads the others)")
-        ->check(CLI::Range(1, kMaxLocalPlayers));
+    app.add_option("--players", players, "Players on the machine, 0 to 4, as the game's --players (the script's "
+                   "keys and mouse play the first unless --config binds keys to others, its pads the others; 0: "
+                   "bots alone, in a match)")
+        ->check(CLI::Range(0, kMaxLocalPlayers));
     // The match's options take the game's ranges, from its settings table.
     const auto rangeOf = [](const char* key) {
         const SettingRow* row = findSettingRow("match", key);
@@ -299,6 +322,21 @@ int main(int argc, char** argv)
     app.add_option("--respawn-seconds", respawnSeconds,
                    "Seconds before a knocked-out player comes back, as the game's --respawn-seconds")
         ->check(rangeOf("respawn_seconds"));
+    const SettingRow& botsRow = *findSettingRow("match", "bots");
+    app.add_option("--bots", bots, "Bots beside the players in a match, 0 to 7 or auto, as the game's --bots")
+        ->check(CLI::Validator(
+            [&botsRow](std::string& text) -> std::string {
+                if (isSettingUnsetName(botsRow, text))
+                    return "";
+                int n = -1;
+                const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
+                const bool whole = ec == std::errc() && end == text.data() + text.size();
+                return whole && n >= botsRow.low && n <= botsRow.high ? "" : "'" + text + "' is not 0 to 7 or auto";
+            },
+            "N|auto"));
+    app.add_option("--bot-level", botLevel, "How well the bots play, as the game's --bot-level")
+        ->check(CLI::IsMember({"easy", "normal", "hard"}));
+    app.add_option("--seed", seed, "Seed of the bots' chances, as the game's --seed")->check(rangeOf("seed"));
     app.add_option("--record-commands", recordCommands,
                    "Write every frame's player commands to this file, one line a frame (and a line \"state\" "
                    "where the script asks for one), for stepping the simulation again without the game");
@@ -363,6 +401,20 @@ int main(int argc, char** argv)
         settings.match.roundMinutes = *roundMinutes;
     if (respawnSeconds)
         settings.match.respawnSeconds = *respawnSeconds;
+    if (bots) {
+        if (isSettingUnsetName(botsRow, *bots))
+            settings.match.bots.reset();
+        else
+            settings.match.bots = std::stoi(*bots);
+    }
+    if (botLevel)
+        settings.match.botLevel = botLevelFromName(*botLevel).value_or(kDefaultBotLevel);
+    if (seed)
+        settings.match.seed = *seed;
+    if (const std::string problem = playerCountProblem(settings); !problem.empty()) {
+        std::cerr << "turfwar-replay: " << problem << "\n";
+        return kExitUsage;
+    }
     if (const std::string wrong = checkPlayerCommands(commands, settings); !wrong.empty()) {
         std::cerr << "turfwar-replay: " << (scriptPath == "-" ? "standard input" : scriptPath) << ": " << wrong << "\n";
         return kExitUsage;

@@ -54,14 +54,17 @@ nlohmann::json matchJson(const SimWorld& world, const MatchState& match)
         cars.push_back({{"wheels", wheels}, {"hits", car.hits}});
     }
     nlohmann::json players = nlohmann::json::array();
-    for (const MatchPlayer& p : match.players)
-        players.push_back({{"team", p.team},
+    for (std::size_t i = 0; i < match.players.size(); ++i) {
+        const MatchPlayer& p = match.players[i];
+        players.push_back({{"name", shownPlayerName(world, static_cast<int>(i))},
+                           {"team", p.team},
                            {"hitsTaken", p.hitsTaken},
                            {"knockedOutSeconds", p.knockedOutSeconds},
                            {"protectionSeconds", p.protectionSeconds},
                            {"wheelsKnockedOff", p.wheelsKnockedOff},
                            {"knockOuts", p.knockOuts},
                            {"timesKnockedOut", p.timesKnockedOut}});
+    }
     return {{"phase", phaseName(match.phase)},
             {"round", match.round},
             {"clock", match.clock},

@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 
 nlohmann::json vec3Json(const Vector3& v);
-// Sets "player", "cars", "weapon" and "projectiles" in state, and with
-// several players "players" (each one's body and weapon).
+// Sets "player", "cars", "weapon" and "projectiles" in state, with several
+// players "players" (each one's body and weapon), and in a match "match"
+// (each player's name as the game shows it, team and standing).
 void describeSimWorld(const SimWorld& world, nlohmann::json& state);
