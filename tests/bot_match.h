@@ -3,9 +3,8 @@
 // library alone at 60 frames a second of game time, as fast as the step
 // runs: the bots think, the world steps, and what happened is tallied.
 
-#include "assets/model_ms3d.h"
 #include "bots/bots.h"
-#include "sim/sim_world.h"
+#include "sim_rig.h"
 
 #include <cmath>
 #include <functional>
@@ -41,14 +40,8 @@ struct BotRig {
     explicit BotRig(int players, MatchRules rules = {})
     {
         std::string reason;
-        if (!model.loadWithoutTextures(TURFWAR_BINARY_DIR "/game/data/model.ms3d", &reason))
+        if (!buildSimRig(world, model, players, reason, TURFWAR_BINARY_DIR "/game/"))
             throw std::runtime_error(reason);
-        model.setAnimationStart(kWalkStartMs);
-        model.restartAnimation();
-        createSimWorld(world);
-        if (!buildSimCars(world, TURFWAR_BINARY_DIR "/game/car.txt", reason))
-            throw std::runtime_error(reason);
-        addSimPlayers(world, players, model);
         startMatch(world, rules);
     }
     std::span<PlayerCommand> mine() { return {commands.data(), world.players.size()}; }

@@ -3,9 +3,8 @@
 // shots and by cars and come back protected, teammates are never targets,
 // and the clock ends a level round in sudden death and then a draw.
 
-#include "assets/model_ms3d.h"
-#include "sim/sim_world.h"
 #include "game_folder.h"
+#include "sim_rig.h"
 
 #include <ode/ode.h>
 
@@ -23,13 +22,8 @@ class Match : public ::testing::Test {
 protected:
     void start(int players, MatchRules rules = {})
     {
-        createSimWorld(world);
         std::string reason;
-        ASSERT_TRUE(buildSimCars(world, "car.txt", reason)) << reason;
-        ASSERT_TRUE(model.loadWithoutTextures("data\\model.ms3d", &reason)) << reason;
-        model.setAnimationStart(kWalkStartMs);
-        model.restartAnimation();
-        addSimPlayers(world, players, model);
+        ASSERT_TRUE(buildSimRig(world, model, players, reason)) << reason;
         startMatch(world, rules);
     }
     void step()

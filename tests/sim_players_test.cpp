@@ -2,9 +2,8 @@
 // has a body, a weapon and a pose of their own, a driven car is no one
 // else's, and every shot is reported and remembered as its shooter's.
 
-#include "assets/model_ms3d.h"
-#include "sim/sim_world.h"
 #include "game_folder.h"
+#include "sim_rig.h"
 
 #include <gtest/gtest.h>
 
@@ -19,13 +18,8 @@ class TwoPlayers : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        createSimWorld(world);
         std::string reason;
-        ASSERT_TRUE(buildSimCars(world, "car.txt", reason)) << reason;
-        ASSERT_TRUE(model.loadWithoutTextures("data\\model.ms3d", &reason)) << reason;
-        model.setAnimationStart(kWalkStartMs);
-        model.restartAnimation();
-        addSimPlayers(world, 2, model);
+        ASSERT_TRUE(buildSimRig(world, model, 2, reason)) << reason;
     }
 
     // One frame with these commands; the events it raised are kept.
