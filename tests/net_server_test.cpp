@@ -125,6 +125,8 @@ TEST(NetServer, TwoPeopleJoinPlayAMatchWithBotsToItsEndAndTheRecordReplaysToTheS
     config.rules.roundSeconds = 15.0f;
     config.rules.respawnSeconds = 1.0f;
     config.record = &record;
+    config.bots = 2;
+    config.peersPerAddress = 3;  // three people on this one machine
     // Faster than real time, so the match (and any sudden death) ends in a
     // few seconds of the test's time.
     config.speed = 12.0f;
@@ -141,15 +143,28 @@ TEST(NetServer, TwoPeopleJoinPlayAMatchWithBotsToItsEndAndTheRecordReplaysToTheS
     ASSERT_TRUE(red.welcome() && blue.welcome());
     EXPECT_EQ(red.welcome()->player % kTeamCount, 0);
     EXPECT_EQ(blue.welcome()->player % kTeamCount, 1);
-    EXPECT_EQ(red.welcome()->playerCount, 4);
+    EXPECT_EQ(red.welcome()->playerCount, 2);
     EXPECT_EQ(blue.welcome()->rounds, 1);
     ASSERT_TRUE(red.roster());
+    EXPECT_EQ(red.roster()->players.size(), 2u);
+
+    // A third person finds every place a person's: the world grows by one,
+    // and the place goes back to a bot when they leave.
+    NetClient visitor;
+    ASSERT_TRUE(visitor.connect(clientConfig(rig.server.port(), "Visitor"), reason)) << reason;
+    ASSERT_TRUE(pumpUntil({&red, &blue, &visitor}, [&] { return joined(visitor) && red.rostersReceived() >= 3; }, 5.0));
+    EXPECT_EQ(visitor.welcome()->player, 2);
+    EXPECT_EQ(visitor.welcome()->playerCount, 3);
+    pumpUntil({&red, &blue, &visitor}, [] { return false; }, 0.3, true);
+    visitor.leave();
+    ASSERT_TRUE(pumpUntil({&red, &blue}, [&] { return red.rostersReceived() >= 4 && blue.rostersReceived() >= 3; }, 5.0));
     const auto& players = red.roster()->players;
-    ASSERT_EQ(players.size(), 4u);
+    ASSERT_EQ(players.size(), 3u);
     EXPECT_FALSE(players[red.welcome()->player].bot);
     EXPECT_EQ(players[red.welcome()->player].name, "Red one");
     EXPECT_EQ(players[blue.welcome()->player].name, "Blue one");  // the control byte taken out
-    EXPECT_EQ(std::count_if(players.begin(), players.end(), [](const RosterEntry& e) { return e.bot; }), 2);
+    EXPECT_TRUE(players[2].bot);
+    EXPECT_NE(players[2].name, "Visitor");
 
     // Both see the match end in their events, and snapshots keep coming.
     bool redSaw = false, blueSaw = false;
@@ -183,6 +198,9 @@ TEST(NetServer, TwoPeopleJoinPlayAMatchWithBotsToItsEndAndTheRecordReplaysToTheS
     ASSERT_TRUE(buildSimRig(replayed, model, 1, reason, kGame)) << reason;
     MatchRecordHeader header;
     long long frames = 0;
+    const std::string recorded = record.str();
+    EXPECT_NE(recorded.find("\ngrow 3\n"), std::string::npos);
+    EXPECT_NE(recorded.find("\nvacate 2\n"), std::string::npos);
     ASSERT_TRUE(replayMatchRecord(record, replayed, model, header, frames, reason)) << reason;
     const SimWorld& served = rig.server.world();
     EXPECT_EQ(frames, static_cast<long long>(rig.server.tick()));
