@@ -432,6 +432,36 @@ TEST(MatchRecord, RefusesMalformedRecordsNamingTheLine)
     EXPECT_EQ(world.players.size(), 3u);
 }
 
+TEST(MatchRecord, AVacatedPlaceIsOutOfItsCarAndAGrownWorldStartsAFreshMatch)
+{
+    SimWorld world;
+    ModelMs3d model;
+    std::string reason;
+    ASSERT_TRUE(buildSimRig(world, model, 2, reason, kGame)) << reason;
+    startMatch(world, MatchRules{.rounds = 2, .roundSeconds = 30.0f, .respawnSeconds = 1.0f});
+    SimPlayer& driver = world.players[1];
+    driver.body.inCar = true;
+    driver.body.carIndex = 1;
+    ASSERT_EQ(driverOf(world, 1), 1);
+    vacatePlace(world, 1);
+    EXPECT_FALSE(driver.body.inCar);
+    EXPECT_EQ(driverOf(world, 1), -1);
+    EXPECT_EQ(driver.body.position.y, 0.0f);
+    EXPECT_GT(driver.enterCooldown, 0.0f);  // the bot taking over does not climb straight back in
+    vacatePlace(world, 0);   // on foot: nothing changes
+    vacatePlace(world, 7);   // no such place: nothing either
+    EXPECT_FALSE(world.players[0].body.inCar);
+
+    world.match->scores = {1, 0};
+    growPlaces(world, model, 3);
+    ASSERT_EQ(world.players.size(), 3u);
+    ASSERT_EQ(world.match->players.size(), 3u);
+    EXPECT_EQ(world.match->players[2].team, 0);
+    EXPECT_EQ(world.match->scores, (std::array<int, kTeamCount>{0, 0}));
+    EXPECT_EQ(world.match->rules.rounds, 2);
+    EXPECT_EQ(world.match->phase, MatchPhase::Countdown);
+}
+
 TEST(NetServer, SanitisedNamesKeepPrintableTextWithinTheLimit)
 {
     EXPECT_EQ(sanitisedPlayerName("Ann\tB\x7f" "ee"), "AnnBee");
