@@ -186,7 +186,8 @@ TEST(NetServer, TwoPeopleJoinPlayAMatchWithBotsToItsEndAndTheRecordReplaysToTheS
     EXPECT_GT(red.snapshotsReceived(), 10);
     ASSERT_FALSE(red.snapshots().empty());
     EXPECT_EQ(red.snapshots().back().tick % kSnapshotInterval, 0u);
-    EXPECT_GE(rig.server.status().matchesFinished, 1);
+    // The status is published after the tick whose events went out.
+    EXPECT_TRUE(waitForStatus(rig.server, [](const NetServerStatus& st) { return st.matchesFinished >= 1; }, 2.0));
 
     // Stopping says Goodbye to both.
     rig.finish();
