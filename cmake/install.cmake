@@ -95,6 +95,7 @@ turfwar_man_page(turfwar-replay 1 "run Turfwar headless from a script")
 turfwar_man_page(turfwar-datagen 1 "write Turfwar's default game data")
 turfwar_man_page(turfwar-inspect 1 "show what Turfwar's loaders read from a model or image file")
 turfwar_man_page(turfwar-soakgen 1 "write a seeded random-play script for turfwar-replay")
+turfwar_man_page(turfwar-server 6 "Turfwar's dedicated network server")
 turfwar_man_page(turfwar 6 "walk, shoot and drive in a walled arena")
 add_custom_target(man_pages ALL DEPENDS ${man_pages})
 
@@ -113,8 +114,17 @@ add_custom_target(package_docs ALL DEPENDS ${CMAKE_BINARY_DIR}/packaging/changel
 # Folders made by the install read as every system folder does, whatever the umask.
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
-install(TARGETS turfwar turfwar-replay turfwar-datagen turfwar-inspect turfwar-soakgen
+install(TARGETS turfwar turfwar-replay turfwar-datagen turfwar-inspect turfwar-soakgen turfwar-server
         RUNTIME DESTINATION ${TURFWAR_INSTALL_BINDIR})
+# The server's systemd unit, written at install time when the prefix is
+# known, naming the server where this install puts it (a package's staged
+# copy is pointed at Debian's layout in packaging/debian_layout.cmake).
+# Installed, never enabled.
+install(CODE "set(TURFWAR_SERVER_PROGRAM \"\${CMAKE_INSTALL_PREFIX}/${TURFWAR_INSTALL_BINDIR}/turfwar-server\")
+configure_file(\"${CMAKE_SOURCE_DIR}/packaging/turfwar-server.service.in\"
+               \"${CMAKE_BINARY_DIR}/packaging/unit/turfwar-server.service\" @ONLY)
+file(INSTALL DESTINATION \"\${CMAKE_INSTALL_PREFIX}/lib/systemd/system\" TYPE FILE
+     FILES \"${CMAKE_BINARY_DIR}/packaging/unit/turfwar-server.service\")")
 # The source folder's .gitkeep comes along into the prepared data; it is no data.
 install(DIRECTORY ${TURFWAR_GAME_DIR}/ DESTINATION ${TURFWAR_INSTALL_DATADIR} PATTERN .gitkeep EXCLUDE)
 # The desktop entry is written at install time, when the prefix is known: a
@@ -157,8 +167,9 @@ that aims itself, climb into either of two physically simulated cars,
 drive, shoot the car's gun, and knock the wheels off the other car.
 
 The package also holds the game's tools: turfwar-replay (the game run
-headless from a script), turfwar-datagen, turfwar-inspect and
-turfwar-soakgen.")
+headless from a script), turfwar-datagen, turfwar-inspect,
+turfwar-soakgen, and turfwar-server, the dedicated network server with
+its systemd unit (installed, not enabled).")
 # A package is always laid out as Debian lays out games, however this build
 # was configured: the staged files are moved before the package is made.
 set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_SOURCE_DIR}/packaging/debian_layout.cmake)

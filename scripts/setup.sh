@@ -21,6 +21,8 @@ packages=(
   help2man lintian desktop-file-utils appstream dpkg-dev fakeroot file
   # Text over the views: FreeType, and the font the game data takes.
   libfreetype-dev fonts-dejavu-core
+  # Network play, and checking the dedicated server's unit.
+  libenet-dev systemd
 )
 
 missing=()

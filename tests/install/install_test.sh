@@ -61,6 +61,15 @@ install)
     done
     grep -q "Cannot find the game's data" "$scratch/err" || fail "$program without data: no box: $(cat "$scratch/err")"
   done
+  # The server's unit names the installed server, which finds the installed data.
+  unit="$scratch/root/opt/turfwar/lib/systemd/system/turfwar-server.service"
+  grep -qx 'ExecStart=/opt/turfwar/bin/turfwar-server --port 27615' "$unit" || fail "the unit's ExecStart: $(grep ExecStart "$unit")"
+  "$bin/turfwar-server" --port 0 --bind 127.0.0.1 >"$scratch/server.out" 2>&1 &
+  server=$!
+  for _ in $(seq 50); do grep -q 'listening on UDP port' "$scratch/server.out" && break; sleep 0.1; done
+  kill -TERM "$server"
+  wait "$server" || fail "the installed server did not end cleanly: $(cat "$scratch/server.out")"
+  grep -q 'listening on UDP port' "$scratch/server.out" || fail "the installed server did not listen: $(cat "$scratch/server.out")"
   # The current directory still counts when it holds the data (scripts/play.sh starts the game there).
   cd "$scratch/root/opt/turfwar/share/turfwar" && check_play "$scratch/lone/turfwar-replay"
   cd "$scratch/elsewhere"
@@ -116,6 +125,7 @@ files)
   for page in turfwar-replay.1 turfwar-datagen.1 turfwar-inspect.1 turfwar-soakgen.1; do
     zcat "$share/man/man1/$page.gz" | grep -q '^\.SH NAME' || fail "no man page $page"
   done
+  zcat "$share/man/man6/turfwar-server.6.gz" | grep -q '^\.SH NAME' || fail "no man page turfwar-server.6"
   ;;
 deb)
   need dpkg-deb; need dpkg-shlibdeps; need lintian
@@ -138,6 +148,9 @@ deb)
   done
   grep -q '^\./usr/share/metainfo/.*\.metainfo\.xml$' <<<"$contents" || fail "the package lacks the metainfo"
   grep -qxF ./usr/share/man/man6/turfwar.6.gz <<<"$contents" || fail "the package lacks turfwar(6)"
+  for file in ./usr/games/turfwar-server ./usr/lib/systemd/system/turfwar-server.service; do
+    grep -qxF "$file" <<<"$contents" || fail "the package lacks $file"
+  done
   # The font is fonts-dejavu-core's, linked by a path relative to the data folder.
   font_link=$(dpkg-deb --contents "$deb" | awk '$6 == "./usr/share/games/turfwar/font/DejaVuSans.ttf" { print $8 }')
   [ "$font_link" = ../../../fonts/truetype/dejavu/DejaVuSans.ttf ] ||
@@ -151,6 +164,8 @@ deb)
   check_play "$scratch/unpacked/usr/games/turfwar-replay" --data "$scratch/unpacked/usr/share/games/turfwar"
   # And with nothing named: the data beside the program, in Debian's games layout.
   check_play "$scratch/unpacked/usr/games/turfwar-replay"
+  grep -qx 'ExecStart=/usr/games/turfwar-server --port 27615' "$scratch/unpacked/usr/lib/systemd/system/turfwar-server.service" ||
+    fail "the package's unit does not start /usr/games/turfwar-server"
   lintian "$deb" >"$scratch/lintian.log" 2>&1 || true
   grep -v 'running with root privileges' "$scratch/lintian.log" || true
   for tag in hardening-no-bindnow hardening-no-fortify-functions hardening-no-relro; do

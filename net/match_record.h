@@ -1,0 +1,59 @@
+#pragma once
+// What a server's simulation consumed, as text, so that a match can be
+// stepped again through a fresh world to the same state: the header names
+// the seed, the rules and the players the world started with, then one line
+// per event that changed the world, in the order the server did it:
+//
+//   turfwar-server-record 1
+//   seed S                  the bots' seed (whole, 0 to 2^63)
+//   rules R M S             rounds to win, round seconds, respawn seconds
+//   players N               the world's players at the start (1 to kMaxPlayers)
+//   frame DT ...            one step: its seconds and every player's command
+//                           (sim/command_record.h's line)
+//   vacate P                player P left: out of any car (growPlaces and
+//                           vacatePlace below say exactly what changes)
+//   grow N                  the world grew to N players: a fresh match
+//   restart                 the match began again (restartMatch)
+//
+// Reading refuses, naming the line, anything else: an unknown word, a
+// number that does not read whole or is out of range, a frame whose player
+// count is not the world's, a header out of order, a line longer than
+// kMaxRecordLine. Writing is a stream the caller owns (a file with
+// --record), flushed by the caller.
+
+#include "sim/command_record.h"
+#include "sim/match.h"
+
+#include <cstdint>
+#include <iosfwd>
+#include <string>
+
+struct SimWorld;
+class SkinnedModel;
+
+struct MatchRecordHeader {
+    std::uint64_t seed = 0;
+    MatchRules rules;
+    int players = 1;
+};
+
+void writeMatchRecordHeader(std::ostream& out, const MatchRecordHeader& header);
+void writeMatchRecordFrame(std::ostream& out, float dt, const PlayerCommand* commands, int playerCount);
+void writeMatchRecordVacate(std::ostream& out, int player);
+void writeMatchRecordGrow(std::ostream& out, int players);
+void writeMatchRecordRestart(std::ostream& out);
+
+// The world changes a server makes besides the step; the record's replay
+// makes them the same way.
+// Player index out of its car (if it drives one), as a person leaving.
+void vacatePlace(SimWorld& world, int index);
+// count players (more than now, at most kMaxPlayers): every player placed
+// afresh and a new match with the same rules. Names are cleared.
+void growPlaces(SimWorld& world, const SkinnedModel& model, int count);
+
+// Steps world (created, its cars built) through a record from its start:
+// players added from model, the match started, every line applied. False
+// with error ("line N: why") on the first malformed line; the world is then
+// wherever it got to. frames counts the steps taken.
+bool replayMatchRecord(std::istream& in, SimWorld& world, const SkinnedModel& model, MatchRecordHeader& header,
+                       long long& frames, std::string& error);

@@ -1,0 +1,307 @@
+#include "net/protocol.h"
+
+#include "net/wire.h"
+#include "sim/driving.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr std::size_t kEventBytes = 12;
+// What fits beside the type, the tick and the count.
+constexpr std::size_t kMaxEventsPerMessage = (kMaxMessageBytes - 6) / kEventBytes;
+constexpr float kPositionScale = 32.0f;  // 1/32 unit
+
+std::int16_t quantisedCoordinate(float v)
+{
+    if (!std::isfinite(v))
+        return 0;
+    return static_cast<std::int16_t>(std::lround(std::clamp(v * kPositionScale, -32767.0f, 32767.0f)));
+}
+
+bool begin(ByteReader& in, MessageType type) { return in.u8() == static_cast<std::uint8_t>(type) && in.ok(); }
+
+void encodeEvent(ByteWriter& out, const StepEvent& e)
+{
+    out.u8(static_cast<std::uint8_t>(e.kind));
+    out.i8(static_cast<std::int8_t>(std::clamp(e.player, -1, 127)));
+    out.i8(static_cast<std::int8_t>(std::clamp(e.car, -1, 127)));
+    out.i8(static_cast<std::int8_t>(std::clamp(e.part, -128, 127)));
+    out.i8(static_cast<std::int8_t>(std::clamp(e.target, -1, 127)));
+    out.u8(static_cast<std::uint8_t>(std::lround(std::clamp(std::isfinite(e.strength) ? e.strength : 0.0f, 0.0f, 1.0f) * 255.0f)));
+    out.i16(quantisedCoordinate(e.position.x));
+    out.i16(quantisedCoordinate(e.position.y));
+    out.i16(quantisedCoordinate(e.position.z));
+}
+
+bool decodeEvent(ByteReader& in, StepEvent& e)
+{
+    const std::uint8_t kind = in.u8();
+    if (kind > static_cast<std::uint8_t>(StepEventKind::ClockWarning))
+        return false;
+    e.kind = static_cast<StepEventKind>(kind);
+    e.player = in.i8();
+    e.car = in.i8();
+    e.part = in.i8();
+    e.target = in.i8();
+    e.strength = static_cast<float>(in.u8()) / 255.0f;
+    e.position.x = static_cast<float>(in.i16()) / kPositionScale;
+    e.position.y = static_cast<float>(in.i16()) / kPositionScale;
+    e.position.z = static_cast<float>(in.i16()) / kPositionScale;
+    // Players and cars are indices or -1; anything else is not ours.
+    return in.ok() && e.player >= -1 && e.player < kMaxPlayers && e.target >= -1 && e.target < kMaxPlayers &&
+           e.car >= -1 && e.car < kCarCount;
+}
+
+}  // namespace
+
+const char* refusalText(RefusalReason reason)
+{
+    switch (reason) {
+    case RefusalReason::WrongVersion:
+        return "the server plays another version of the game";
+    case RefusalReason::WrongGameData:
+        return "the server's car file differs from this game's";
+    case RefusalReason::WrongPassword:
+        return "the password is wrong";
+    case RefusalReason::Full:
+        return "the server is full";
+    case RefusalReason::Malformed:
+        return "the server could not read what this game sent";
+    }
+    return "the server refused";
+}
+
+void encodeHello(const HelloMessage& m, std::vector<std::uint8_t>& out)
+{
+    ByteWriter w(out);
+    w.u8(static_cast<std::uint8_t>(MessageType::Hello));
+    w.u16(m.version);
+    w.u64(m.gameDataHash);
+    w.text(m.name.substr(0, kMaxNameBytes));
+    w.text(m.password.substr(0, kMaxPasswordBytes));
+}
+
+bool decodeHello(std::span<const std::uint8_t> bytes, HelloMessage& m)
+{
+    ByteReader in(bytes);
+    if (!begin(in, MessageType::Hello))
+        return false;
+    m.version = in.u16();
+    m.gameDataHash = in.u64();
+    m.name = in.text(kMaxNameBytes);
+    m.password = in.text(kMaxPasswordBytes);
+    return in.atEnd();
+}
+
+void encodeWelcome(const WelcomeMessage& m, std::vector<std::uint8_t>& out)
+{
+    ByteWriter w(out);
+    w.u8(static_cast<std::uint8_t>(MessageType::Welcome));
+    w.u8(m.player);
+    w.u8(m.playerCount);
+    w.u32(m.tick);
+    w.u32(m.seed);
+    w.u8(m.rounds);
+    w.f32(m.roundSeconds);
+    w.f32(m.respawnSeconds);
+}
+
+bool decodeWelcome(std::span<const std::uint8_t> bytes, WelcomeMessage& m)
+{
+    ByteReader in(bytes);
+    if (!begin(in, MessageType::Welcome))
+        return false;
+    m.player = in.u8();
+    m.playerCount = in.u8();
+    m.tick = in.u32();
+    m.seed = in.u32();
+    m.rounds = in.u8();
+    m.roundSeconds = in.f32();
+    m.respawnSeconds = in.f32();
+    return in.atEnd() && m.playerCount >= 1 && m.playerCount <= kMaxPlayers && m.player < m.playerCount &&
+           m.rounds >= 1 && std::isfinite(m.roundSeconds) && m.roundSeconds > 0.0f && m.roundSeconds < 1e6f &&
+           std::isfinite(m.respawnSeconds) && m.respawnSeconds >= 0.0f && m.respawnSeconds < 1e6f;
+}
+
+void encodeRefused(const RefusedMessage& m, std::vector<std::uint8_t>& out)
+{
+    ByteWriter w(out);
+    w.u8(static_cast<std::uint8_t>(MessageType::Refused));
+    w.u8(static_cast<std::uint8_t>(m.reason));
+}
+
+bool decodeRefused(std::span<const std::uint8_t> bytes, RefusedMessage& m)
+{
+    ByteReader in(bytes);
+    if (!begin(in, MessageType::Refused))
+        return false;
+    const std::uint8_t reason = in.u8();
+    m.reason = static_cast<RefusalReason>(reason);
+    return in.atEnd() && reason >= static_cast<std::uint8_t>(RefusalReason::WrongVersion) &&
+           reason <= static_cast<std::uint8_t>(RefusalReason::Malformed);
+}
+
+void encodeInput(const InputMessage& m, std::vector<std::uint8_t>& out)
+{
+    ByteWriter w(out);
+    w.u8(static_cast<std::uint8_t>(MessageType::Input));
+    w.u32(m.ackedSnapshot);
+    const std::size_t count = std::min(m.inputs.size(), kInputsPerPacket);
+    w.u8(static_cast<std::uint8_t>(count));
+    for (std::size_t i = 0; i < count; ++i) {
+        const NetInput& n = m.inputs[i];
+        w.u32(n.sequence);
+        w.u32(n.serverTick);
+        w.u8(n.buttons);
+        w.i8(n.stickForward);
+        w.i8(n.stickLeft);
+        w.i8(n.steer);
+        w.u8(n.throttle);
+        w.u8(n.brake);
+        w.i32(n.lookYawTotal);
+        w.i32(n.lookPitchTotal);
+        w.u16(n.fireCount);
+    }
+}
+
+bool decodeInput(std::span<const std::uint8_t> bytes, InputMessage& m)
+{
+    ByteReader in(bytes);
+    if (!begin(in, MessageType::Input))
+        return false;
+    m.ackedSnapshot = in.u32();
+    const std::size_t count = in.u8();
+    if (count < 1 || count > kInputsPerPacket)
+        return false;
+    m.inputs.resize(count);
+    for (NetInput& n : m.inputs) {
+        n.sequence = in.u32();
+        n.serverTick = in.u32();
+        n.buttons = in.u8();
+        n.stickForward = in.i8();
+        n.stickLeft = in.i8();
+        n.steer = in.i8();
+        n.throttle = in.u8();
+        n.brake = in.u8();
+        n.lookYawTotal = in.i32();
+        n.lookPitchTotal = in.i32();
+        n.fireCount = in.u16();
+    }
+    return in.atEnd();
+}
+
+void encodeEvents(const EventsMessage& m, std::vector<std::uint8_t>& out)
+{
+    ByteWriter w(out);
+    w.u8(static_cast<std::uint8_t>(MessageType::Events));
+    w.u32(m.tick);
+    const std::size_t count = std::min(m.events.size(), kMaxEventsPerMessage);
+    w.u8(static_cast<std::uint8_t>(count));
+    for (std::size_t i = 0; i < count; ++i)
+        encodeEvent(w, m.events[i]);
+}
+
+bool decodeEvents(std::span<const std::uint8_t> bytes, EventsMessage& m)
+{
+    ByteReader in(bytes);
+    if (!begin(in, MessageType::Events))
+        return false;
+    m.tick = in.u32();
+    const std::size_t count = in.u8();
+    if (count > kMaxEventsPerMessage || in.remaining() != count * kEventBytes)
+        return false;
+    m.events.resize(count);
+    for (StepEvent& e : m.events)
+        if (!decodeEvent(in, e))
+            return false;
+    return in.atEnd();
+}
+
+void encodeRoster(const RosterMessage& m, std::vector<std::uint8_t>& out)
+{
+    ByteWriter w(out);
+    w.u8(static_cast<std::uint8_t>(MessageType::Roster));
+    const std::size_t count = std::min<std::size_t>(m.players.size(), kMaxPlayers);
+    w.u8(static_cast<std::uint8_t>(count));
+    for (std::size_t i = 0; i < count; ++i) {
+        w.u8(m.players[i].player);
+        w.u8(m.players[i].bot ? 1 : 0);
+        w.text(m.players[i].name.substr(0, kMaxNameBytes));
+    }
+}
+
+bool decodeRoster(std::span<const std::uint8_t> bytes, RosterMessage& m)
+{
+    ByteReader in(bytes);
+    if (!begin(in, MessageType::Roster))
+        return false;
+    const std::size_t count = in.u8();
+    if (count > static_cast<std::size_t>(kMaxPlayers))
+        return false;
+    m.players.resize(count);
+    for (RosterEntry& e : m.players) {
+        e.player = in.u8();
+        const std::uint8_t bot = in.u8();
+        e.bot = bot == 1;
+        e.name = in.text(kMaxNameBytes);
+        if (e.player >= kMaxPlayers || bot > 1)
+            return false;
+    }
+    return in.atEnd();
+}
+
+void encodeGoodbye(std::vector<std::uint8_t>& out) { out.push_back(static_cast<std::uint8_t>(MessageType::Goodbye)); }
+
+bool decodeGoodbye(std::span<const std::uint8_t> bytes)
+{
+    ByteReader in(bytes);
+    return begin(in, MessageType::Goodbye) && in.atEnd();
+}
+
+bool messageType(std::span<const std::uint8_t> bytes, MessageType& type)
+{
+    if (bytes.empty() || bytes[0] < static_cast<std::uint8_t>(MessageType::Hello) ||
+        bytes[0] > static_cast<std::uint8_t>(MessageType::Goodbye))
+        return false;
+    type = static_cast<MessageType>(bytes[0]);
+    return true;
+}
+
+PlayerCommand commandFromInput(const NetInput& newest, const NetInput& lastApplied)
+{
+    PlayerCommand c;
+    c.forward = (newest.buttons & kInputForward) != 0;
+    c.back = (newest.buttons & kInputBack) != 0;
+    c.left = (newest.buttons & kInputLeft) != 0;
+    c.right = (newest.buttons & kInputRight) != 0;
+    c.run = (newest.buttons & kInputRun) != 0;
+    c.enterLeave = (newest.buttons & kInputEnterLeave) != 0;
+    const auto axis = [](std::int8_t v) { return std::clamp(static_cast<float>(v) / 127.0f, -1.0f, 1.0f); };
+    c.stickForward = axis(newest.stickForward);
+    c.stickLeft = axis(newest.stickLeft);
+    c.steer = axis(newest.steer);
+    c.throttle = std::min<int>(newest.throttle, kFullThrottle);
+    c.brake = std::min<int>(newest.brake, kFullBrake);
+    // Totals wrap: the difference is taken modulo 2^32 and read as signed.
+    const auto look = [](std::int32_t now, std::int32_t before) {
+        const auto diff = static_cast<std::int32_t>(static_cast<std::uint32_t>(now) - static_cast<std::uint32_t>(before));
+        return std::clamp(static_cast<float>(diff) / 100.0f, -kMaxLookPerInput, kMaxLookPerInput);
+    };
+    c.lookYaw = look(newest.lookYawTotal, lastApplied.lookYawTotal);
+    c.lookPitch = look(newest.lookPitchTotal, lastApplied.lookPitchTotal);
+    const auto presses = static_cast<std::uint16_t>(newest.fireCount - lastApplied.fireCount);
+    c.fire = presses != 0 && presses < 0x8000;
+    return c;
+}
+
+std::uint64_t gameDataHash(std::span<const std::uint8_t> bytes)
+{
+    std::uint64_t h = 0xcbf29ce484222325ull;
+    for (const std::uint8_t b : bytes) {
+        h ^= b;
+        h *= 0x100000001b3ull;
+    }
+    return h;
+}

@@ -1,0 +1,149 @@
+#pragma once
+// What a client and a server say to each other, as bytes: each message is
+// one ENet packet whose first byte is its type. Every decoder checks every
+// length before it reads and returns false on anything malformed (the
+// server then drops that client, never itself); it never reads past the
+// packet, never allocates more than the packet's size allows, and leaves
+// its output unspecified on false.
+//
+// Channels: control (reliable: hello, welcome, refusal, the match's events,
+// joins and leaves, goodbye), input (unreliable: the client's commands) and
+// snapshots (unreliable: the world, 20 a second).
+//
+// Little-endian throughout; no padding; floats are quantised (see snapshot.h).
+
+#include "sim/player_command.h"
+#include "sim/step_events.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+inline constexpr std::uint16_t kProtocolVersion = 1;
+inline constexpr std::uint16_t kDefaultPort = 27615;  // UDP
+inline constexpr std::size_t kMaxNameBytes = 24;       // UTF-8 bytes of a player's name
+inline constexpr std::size_t kMaxPasswordBytes = 64;
+inline constexpr std::size_t kMaxMessageBytes = 1200;  // one datagram; the server holds ENet to it
+
+enum class NetChannel : std::uint8_t { Control = 0, Input = 1, Snapshots = 2 };
+inline constexpr int kNetChannelCount = 3;
+
+enum class MessageType : std::uint8_t {
+    Hello = 1,     // client -> server, control
+    Welcome = 2,   // server -> client, control
+    Refused = 3,   // server -> client, control, then the server disconnects
+    Input = 4,     // client -> server, input
+    Snapshot = 5,  // server -> client, snapshots
+    Events = 6,    // server -> client, control: what the step raised that a client shows
+    Roster = 7,    // server -> client, control: who plays which slot, by name
+    Goodbye = 8,   // either way, control: leaving (the server: stopping)
+};
+
+// Why a server refuses a client.
+enum class RefusalReason : std::uint8_t {
+    WrongVersion = 1,
+    WrongGameData = 2,   // the car file differs
+    WrongPassword = 3,
+    Full = 4,
+    Malformed = 5,
+};
+const char* refusalText(RefusalReason reason);  // a sentence for the player
+
+struct HelloMessage {
+    std::uint16_t version = kProtocolVersion;
+    std::uint64_t gameDataHash = 0;  // gameDataHash() of the client's car file
+    std::string name;                // at most kMaxNameBytes
+    std::string password;            // at most kMaxPasswordBytes; empty: none given
+};
+
+struct WelcomeMessage {
+    std::uint8_t player = 0;       // the slot the client plays
+    std::uint8_t playerCount = 0;  // the world's players, bots included (1 to kMaxPlayers)
+    std::uint32_t tick = 0;        // the server's tick as it welcomed
+    std::uint32_t seed = 0;
+    std::uint8_t rounds = 0;
+    float roundSeconds = 0.0f;
+    float respawnSeconds = 0.0f;
+};
+
+struct RefusedMessage {
+    RefusalReason reason = RefusalReason::Malformed;
+};
+
+// A person's controls as totals, so a lost or repeated packet costs nothing:
+// the look is the sum of every look since the client joined, in hundredths
+// of a degree (wrapping; the server applies the difference from the last it
+// applied), and fire is the number of presses so far (wrapping; more than
+// the last means a press).
+struct NetInput {
+    std::uint32_t sequence = 0;   // the client's frame counter
+    std::uint32_t serverTick = 0; // the newest server tick the client had seen
+    std::uint8_t buttons = 0;     // kInputForward ... kInputEnterLeave
+    std::int8_t stickForward = 0; // -127 to 127
+    std::int8_t stickLeft = 0;
+    std::int8_t steer = 0;
+    std::uint8_t throttle = 0;    // 0 to kFullThrottle
+    std::uint8_t brake = 0;       // 0 to kFullBrake
+    std::int32_t lookYawTotal = 0;    // hundredths of a degree
+    std::int32_t lookPitchTotal = 0;
+    std::uint16_t fireCount = 0;
+};
+inline constexpr std::uint8_t kInputForward = 1;
+inline constexpr std::uint8_t kInputBack = 2;
+inline constexpr std::uint8_t kInputLeft = 4;
+inline constexpr std::uint8_t kInputRight = 8;
+inline constexpr std::uint8_t kInputRun = 16;
+inline constexpr std::uint8_t kInputEnterLeave = 32;
+
+// Every packet repeats the newest few inputs, newest first.
+inline constexpr std::size_t kInputsPerPacket = 4;
+struct InputMessage {
+    std::uint32_t ackedSnapshot = 0;  // the newest snapshot tick received (0: none), the delta baseline
+    std::vector<NetInput> inputs;     // 1 to kInputsPerPacket, newest first
+};
+
+// One event a client shows: a sound, a message on the display.
+struct EventsMessage {
+    std::uint32_t tick = 0;
+    std::vector<StepEvent> events;  // at most what fits in kMaxMessageBytes
+};
+
+struct RosterEntry {
+    std::uint8_t player = 0;
+    bool bot = false;
+    std::string name;
+};
+struct RosterMessage {
+    std::vector<RosterEntry> players;  // at most kMaxPlayers
+};
+
+// Encoders append to out; decoders read one whole message (type byte
+// included) and fail on trailing bytes.
+void encodeHello(const HelloMessage& m, std::vector<std::uint8_t>& out);
+bool decodeHello(std::span<const std::uint8_t> bytes, HelloMessage& m);
+void encodeWelcome(const WelcomeMessage& m, std::vector<std::uint8_t>& out);
+bool decodeWelcome(std::span<const std::uint8_t> bytes, WelcomeMessage& m);
+void encodeRefused(const RefusedMessage& m, std::vector<std::uint8_t>& out);
+bool decodeRefused(std::span<const std::uint8_t> bytes, RefusedMessage& m);
+void encodeInput(const InputMessage& m, std::vector<std::uint8_t>& out);
+bool decodeInput(std::span<const std::uint8_t> bytes, InputMessage& m);
+void encodeEvents(const EventsMessage& m, std::vector<std::uint8_t>& out);
+bool decodeEvents(std::span<const std::uint8_t> bytes, EventsMessage& m);
+void encodeRoster(const RosterMessage& m, std::vector<std::uint8_t>& out);
+bool decodeRoster(std::span<const std::uint8_t> bytes, RosterMessage& m);
+void encodeGoodbye(std::vector<std::uint8_t>& out);
+bool decodeGoodbye(std::span<const std::uint8_t> bytes);
+// The type of a message, false for an empty packet or an unknown type.
+bool messageType(std::span<const std::uint8_t> bytes, MessageType& type);
+
+// A PlayerCommand from the newest input and the last one applied: the look
+// and fire differences, every value clamped to what a device can give (a
+// look of at most kMaxLookPerInput degrees each way).
+inline constexpr float kMaxLookPerInput = 180.0f;
+PlayerCommand commandFromInput(const NetInput& newest, const NetInput& lastApplied);
+
+// FNV-1a of the bytes: the car file's, for the check on connect.
+std::uint64_t gameDataHash(std::span<const std::uint8_t> bytes);

@@ -1,0 +1,592 @@
+#include "net/server.h"
+
+#include "net/match_record.h"
+#include "sim/command_record.h"
+
+#include <enet/enet.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <mutex>
+#include <ostream>
+#include <thread>
+
+namespace {
+
+// What one Events message holds beside its type, tick and count (12 bytes an
+// event), as protocol.cpp encodes it.
+constexpr std::size_t kEventsPerMessage = (kMaxMessageBytes - 6) / 12;
+
+bool readWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
+
+void sendBytes(ENetPeer* peer, const std::vector<std::uint8_t>& bytes, NetChannel channel, bool reliable)
+{
+    ENetPacket* packet = enet_packet_create(bytes.data(), bytes.size(), reliable ? ENET_PACKET_FLAG_RELIABLE : 0);
+    if (packet && enet_peer_send(peer, static_cast<enet_uint8>(channel), packet) != 0)
+        enet_packet_destroy(packet);
+}
+
+// The same number of bytes compared whatever they hold, so a guess learns
+// nothing from how long a refusal took.
+bool samePassword(const std::string& a, const std::string& b)
+{
+    unsigned difference = a.size() == b.size() ? 0u : 1u;
+    const std::size_t n = std::max(a.size(), b.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        const unsigned char x = i < a.size() ? static_cast<unsigned char>(a[i]) : 0;
+        const unsigned char y = i < b.size() ? static_cast<unsigned char>(b[i]) : 0;
+        difference |= static_cast<unsigned>(x ^ y);
+    }
+    return difference == 0;
+}
+
+// Newer in sequence order, wrapping.
+bool newer(std::uint32_t a, std::uint32_t b) { return static_cast<std::int32_t>(a - b) > 0; }
+
+const char* teamName(int team) { return team == 0 ? "red" : "blue"; }
+
+}  // namespace
+
+struct NetServer::Client {
+    ENetPeer* peer = nullptr;
+    double connectedAt = 0.0;  // real seconds
+    bool joined = false;
+    bool refused = false;      // waiting for its disconnect
+    int place = -1;
+    std::string name;
+    bool hasInput = false;
+    NetInput newest;
+    NetInput lastApplied;
+    std::uint32_t ackedSnapshot = 0;
+    double tokens = kInputBurst;
+    double tokensAt = 0.0;
+};
+
+bool startNetworking()
+{
+    static std::once_flag once;
+    static bool started = false;
+    std::call_once(once, [] {
+        started = enet_initialize() == 0;
+        if (started)
+            std::atexit(enet_deinitialize);
+    });
+    return started;
+}
+
+std::string sanitisedPlayerName(const std::string& name)
+{
+    std::string out;
+    for (const char c : name) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b >= 0x20 && b != 0x7f)
+            out.push_back(c);
+    }
+    if (out.size() > kMaxNameBytes) {
+        out.resize(kMaxNameBytes);
+        // Not half a UTF-8 character at the end.
+        while (!out.empty() && (static_cast<unsigned char>(out.back()) & 0xc0) == 0x80)
+            out.pop_back();
+        if (!out.empty() && static_cast<unsigned char>(out.back()) >= 0xc0)
+            out.pop_back();
+    }
+    if (out.find_first_not_of(' ') == std::string::npos)
+        return "Player";
+    return out;
+}
+
+NetServer::NetServer(NetServerConfig config) : config_(std::move(config)) {}
+
+NetServer::~NetServer() { stop(); }
+
+bool NetServer::open(std::string& reason)
+{
+    if (!startNetworking()) {
+        reason = "ENet could not start";
+        return false;
+    }
+    std::vector<std::uint8_t> carBytes;
+    if (!readWholeFile(config_.carFile, carBytes)) {
+        reason = config_.carFile + ": cannot be read";
+        return false;
+    }
+    carHash_ = gameDataHash(carBytes);
+    createSimWorld(world_);
+    if (!buildSimCars(world_, config_.carFile.c_str(), reason))
+        return false;
+    if (!model_.loadWithoutTextures(config_.modelFile.c_str(), &reason))
+        return false;
+    model_.setAnimationStart(kWalkStartMs);
+    model_.restartAnimation();
+    const int places = std::clamp(config_.bots, 1, kMaxPlayers);
+    addSimPlayers(world_, places, model_);
+    startMatch(world_, config_.rules);
+    addBots(bots_, world_, 0, config_.botLevel, config_.seed);
+    for (int i = 0; i < places; ++i)
+        world_.players[static_cast<std::size_t>(i)].name = std::string(botName(i));
+    if (config_.record)
+        writeMatchRecordHeader(*config_.record, {config_.seed, config_.rules, places});
+
+    ENetAddress address{};
+    address.host = ENET_HOST_ANY;
+    address.port = config_.port;
+    if (!config_.bindAddress.empty() && enet_address_set_host_ip(&address, config_.bindAddress.c_str()) != 0) {
+        reason = "'" + config_.bindAddress + "' is not an IPv4 address";
+        return false;
+    }
+    host_ = enet_host_create(&address, static_cast<std::size_t>(kMaxPlayers + kSpareRefusalPeers),
+                             static_cast<std::size_t>(kNetChannelCount), 0, 0);
+    if (!host_) {
+        reason = "cannot listen on UDP port " + std::to_string(config_.port) + " (in use, or not allowed)";
+        return false;
+    }
+    host_->maximumPacketSize = kServerMaxPacketBytes;
+    host_->maximumWaitingData = kServerMaxWaitingBytes;
+    host_->duplicatePeers = static_cast<std::size_t>(std::max(config_.peersPerAddress, 1));
+    ENetAddress bound{};
+    port_ = enet_socket_get_address(host_->socket, &bound) == 0 ? bound.port : config_.port;
+    say("listening on UDP port " + std::to_string(port_) + " with " + std::to_string(places) + " places");
+    publishStatus();
+    return true;
+}
+
+void NetServer::say(const std::string& line) const
+{
+    if (config_.log)
+        config_.log(line);
+}
+
+void NetServer::update(double realSeconds)
+{
+    if (!host_ || stopped_)
+        return;
+    now_ = realSeconds;
+    serviceNetwork(0, realSeconds);
+    // Peers that connected and said nothing are dropped.
+    for (std::size_t i = 0; i < clients_.size();) {
+        Client& c = *clients_[i];
+        if (!c.joined && !c.refused && realSeconds - c.connectedAt > config_.helloTimeoutMs / 1000.0) {
+            drop(c, "no Hello in time");
+            continue;  // drop() removed it
+        }
+        ++i;
+    }
+    const double ticksPerSecond = kServerTickRate * static_cast<double>(config_.speed);
+    const double due = (realSeconds - tickOrigin_) * ticksPerSecond;
+    // A server stalled for more than a second does not race to catch up:
+    // the clock it keeps slips instead.
+    if (due - tick_ > ticksPerSecond)
+        tickOrigin_ = realSeconds - (tick_ + 1) / ticksPerSecond;
+    int budget = static_cast<int>(ticksPerSecond) + 1;
+    while (tick_ + 1 <= (realSeconds - tickOrigin_) * ticksPerSecond && budget-- > 0) {
+        step();
+        // Inputs land between the ticks they are due for.
+        if (config_.speed > 1.0f)
+            serviceNetwork(0, realSeconds);
+    }
+    enet_host_flush(host_);
+    publishStatus();
+}
+
+void NetServer::run(const std::atomic<bool>& stopRequested)
+{
+    const auto start = std::chrono::steady_clock::now();
+    const auto seconds = [&start] {
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    };
+    const double tickReal = kServerTickSeconds / std::max(config_.speed, 0.001f);
+    while (!stopRequested.load() && host_) {
+        update(seconds());
+        // Sleep in ENet until the next tick is due or a packet comes.
+        const double nextDue = tickOrigin_ + (tick_ + 1) * tickReal;
+        const double wait = std::clamp(nextDue - seconds(), 0.0, 0.005);
+        serviceNetwork(static_cast<std::uint32_t>(wait * 1000.0), seconds());
+    }
+    stop();
+}
+
+void NetServer::stop()
+{
+    if (stopped_)
+        return;
+    stopped_ = true;
+    if (host_) {
+        std::vector<std::uint8_t> bytes;
+        encodeGoodbye(bytes);
+        for (const auto& c : clients_) {
+            sendBytes(c->peer, bytes, NetChannel::Control, true);
+            enet_peer_disconnect_later(c->peer, 0);
+        }
+        // A short wait for their acknowledgements, so the Goodbye gets there.
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(1000);
+        ENetEvent event;
+        while (!clients_.empty() && std::chrono::steady_clock::now() < until) {
+            if (enet_host_service(host_, &event, 10) <= 0)
+                continue;
+            if (event.type == ENET_EVENT_TYPE_RECEIVE)
+                enet_packet_destroy(event.packet);
+            else if (event.type == ENET_EVENT_TYPE_DISCONNECT && event.peer->data)
+                forget(*static_cast<Client*>(event.peer->data));
+        }
+        enet_host_flush(host_);
+        enet_host_destroy(host_);
+        host_ = nullptr;
+        clients_.clear();
+    }
+    if (config_.record)
+        config_.record->flush();
+    say("stopped");
+    publishStatus();
+}
+
+void NetServer::serviceNetwork(std::uint32_t waitMs, double realSeconds)
+{
+    ENetEvent event;
+    // A bounded number of events a call, so a flood cannot hold the ticks up.
+    for (int n = 0; n < 256 && host_; ++n) {
+        const int got = enet_host_service(host_, &event, n == 0 ? waitMs : 0);
+        if (got <= 0)
+            return;
+        switch (event.type) {
+        case ENET_EVENT_TYPE_CONNECT: {
+            auto client = std::make_unique<Client>();
+            client->peer = event.peer;
+            client->connectedAt = realSeconds;
+            client->tokensAt = realSeconds;
+            event.peer->data = client.get();
+            enet_peer_timeout(event.peer, 0, config_.peerTimeoutMs, config_.peerTimeoutMs);
+            clients_.push_back(std::move(client));
+            break;
+        }
+        case ENET_EVENT_TYPE_RECEIVE:
+            if (event.peer->data)
+                receive(*static_cast<Client*>(event.peer->data), {event.packet->data, event.packet->dataLength});
+            enet_packet_destroy(event.packet);
+            break;
+        case ENET_EVENT_TYPE_DISCONNECT:
+            if (event.peer->data) {
+                Client& c = *static_cast<Client*>(event.peer->data);
+                if (c.joined)
+                    leave(c, "left");
+                forget(c);
+            }
+            break;
+        case ENET_EVENT_TYPE_NONE:
+            break;
+        }
+    }
+}
+
+void NetServer::forget(Client& client)
+{
+    client.peer->data = nullptr;
+    std::erase_if(clients_, [&client](const std::unique_ptr<Client>& c) { return c.get() == &client; });
+}
+
+void NetServer::drop(Client& client, const char* why)
+{
+    ++clientsDropped_;
+    say("dropped a client: " + std::string(why));
+    if (client.joined)
+        leave(client, "was dropped");
+    ENetPeer* peer = client.peer;
+    forget(client);
+    enet_peer_disconnect_now(peer, 0);
+}
+
+void NetServer::receive(Client& client, std::span<const std::uint8_t> bytes)
+{
+    if (client.refused)
+        return;
+    MessageType type{};
+    if (!messageType(bytes, type)) {
+        drop(client, "an unknown message");
+        return;
+    }
+    if (type == MessageType::Goodbye) {
+        if (!decodeGoodbye(bytes)) {
+            drop(client, "a malformed Goodbye");
+            return;
+        }
+        if (client.joined)
+            leave(client, "left");
+        client.refused = true;  // nothing more is read from it
+        enet_peer_disconnect(client.peer, 0);
+        return;
+    }
+    if (!client.joined) {
+        if (type == MessageType::Hello)
+            hello(client, bytes);
+        else
+            drop(client, "a message before Hello");
+        return;
+    }
+    if (type == MessageType::Input)
+        input(client, bytes);
+    else
+        drop(client, "a message a client does not send");
+}
+
+void NetServer::refuse(Client& client, RefusalReason reason)
+{
+    std::vector<std::uint8_t> bytes;
+    encodeRefused({reason}, bytes);
+    sendBytes(client.peer, bytes, NetChannel::Control, true);
+    // Later: the refusal goes out before the disconnect.
+    enet_peer_disconnect_later(client.peer, 0);
+    client.refused = true;
+    say(std::string("refused a client: ") + refusalText(reason));
+}
+
+void NetServer::hello(Client& client, std::span<const std::uint8_t> bytes)
+{
+    HelloMessage m;
+    if (!decodeHello(bytes, m)) {
+        refuse(client, RefusalReason::Malformed);
+        return;
+    }
+    if (m.version != kProtocolVersion) {
+        refuse(client, RefusalReason::WrongVersion);
+        return;
+    }
+    if (m.gameDataHash != carHash_) {
+        refuse(client, RefusalReason::WrongGameData);
+        return;
+    }
+    if (!config_.password.empty() && !samePassword(m.password, config_.password)) {
+        refuse(client, RefusalReason::WrongPassword);
+        return;
+    }
+    const int place = choosePlace();
+    if (place < 0) {
+        refuse(client, RefusalReason::Full);
+        return;
+    }
+    client.joined = true;
+    client.place = place;
+    client.name = sanitisedPlayerName(m.name);
+    holder_[static_cast<std::size_t>(place)] = &client;
+    std::erase_if(bots_.bots, [place](const Bot& b) { return b.player == place; });
+    world_.players[static_cast<std::size_t>(place)].name = client.name;
+
+    WelcomeMessage w;
+    w.player = static_cast<std::uint8_t>(place);
+    w.playerCount = static_cast<std::uint8_t>(world_.players.size());
+    w.tick = tick_;
+    w.seed = static_cast<std::uint32_t>(config_.seed);
+    w.rounds = static_cast<std::uint8_t>(std::clamp(config_.rules.rounds, 1, 255));
+    w.roundSeconds = config_.rules.roundSeconds;
+    w.respawnSeconds = config_.rules.respawnSeconds;
+    std::vector<std::uint8_t> out;
+    encodeWelcome(w, out);
+    sendBytes(client.peer, out, NetChannel::Control, true);
+    say(client.name + " joined as player " + std::to_string(place + 1) + " (" + teamName(place % kTeamCount) + ")");
+    sendRoster();
+}
+
+int NetServer::choosePlace()
+{
+    const int places = static_cast<int>(world_.players.size());
+    std::array<int, kTeamCount> people{};
+    for (int i = 0; i < places; ++i)
+        if (holder_[static_cast<std::size_t>(i)])
+            ++people[static_cast<std::size_t>(i % kTeamCount)];
+    const int smaller = people[1] < people[0] ? 1 : 0;
+    int any = -1;
+    for (int i = 0; i < places; ++i) {
+        if (holder_[static_cast<std::size_t>(i)])
+            continue;
+        if (i % kTeamCount == smaller)
+            return i;
+        if (any < 0)
+            any = i;
+    }
+    if (any >= 0)
+        return any;
+    if (places >= kMaxPlayers)
+        return -1;
+    // Every place is a person's: one more, and a fresh match for everyone.
+    growPlaces(world_, model_, places + 1);
+    if (config_.record)
+        writeMatchRecordGrow(*config_.record, places + 1);
+    matchOver_ = false;
+    for (int i = 0; i < places; ++i)
+        world_.players[static_cast<std::size_t>(i)].name = holder_[static_cast<std::size_t>(i)]->name;
+    resetBots(bots_, config_.seed);
+    say("the world grew to " + std::to_string(places + 1) + " places; a new match");
+    return places;
+}
+
+void NetServer::botAt(int place)
+{
+    Bot bot;
+    bot.player = place;
+    bot.level = config_.botLevel;
+    // Its own draws, different from the place's last bot's.
+    bot.random = BotRandom(config_.seed * 0x9e3779b97f4a7c15ull + static_cast<std::uint64_t>(place) * 1000003ull +
+                           tick_);
+    bots_.bots.push_back(bot);
+    std::sort(bots_.bots.begin(), bots_.bots.end(), [](const Bot& a, const Bot& b) { return a.player < b.player; });
+    world_.players[static_cast<std::size_t>(place)].name = std::string(botName(place));
+}
+
+void NetServer::leave(Client& client, const char* how)
+{
+    if (!client.joined)
+        return;
+    const int place = client.place;
+    client.joined = false;
+    client.place = -1;
+    holder_[static_cast<std::size_t>(place)] = nullptr;
+    vacatePlace(world_, place);
+    if (config_.record)
+        writeMatchRecordVacate(*config_.record, place);
+    botAt(place);
+    say(client.name + " " + how + " (player " + std::to_string(place + 1) + ")");
+    sendRoster();
+}
+
+void NetServer::input(Client& client, std::span<const std::uint8_t> bytes)
+{
+    client.tokens = std::min(kInputBurst, client.tokens + (now_ - client.tokensAt) * kInputsPerSecondLimit);
+    client.tokensAt = now_;
+    if (client.tokens < 1.0)
+        return;  // too many: ignored, the next in time counts
+    client.tokens -= 1.0;
+    InputMessage m;
+    if (!decodeInput(bytes, m)) {
+        drop(client, "a malformed Input");
+        return;
+    }
+    for (const NetInput& n : m.inputs)
+        if (!client.hasInput || newer(n.sequence, client.newest.sequence)) {
+            client.newest = n;
+            client.hasInput = true;
+        }
+    if (newer(m.ackedSnapshot, client.ackedSnapshot) && m.ackedSnapshot <= tick_)
+        client.ackedSnapshot = m.ackedSnapshot;
+}
+
+void NetServer::sendRoster()
+{
+    RosterMessage roster;
+    for (std::size_t i = 0; i < world_.players.size(); ++i)
+        roster.players.push_back({static_cast<std::uint8_t>(i), holder_[i] == nullptr, shownPlayerName(world_, static_cast<int>(i))});
+    std::vector<std::uint8_t> bytes;
+    encodeRoster(roster, bytes);
+    for (const auto& c : clients_)
+        if (c->joined)
+            sendBytes(c->peer, bytes, NetChannel::Control, true);
+}
+
+void NetServer::step()
+{
+    const std::size_t count = world_.players.size();
+    std::span<PlayerCommand> commands(commands_.data(), count);
+    std::fill(commands.begin(), commands.end(), PlayerCommand{});
+    thinkBots(bots_, world_, kServerTickSeconds, commands);
+    for (std::size_t i = 0; i < count; ++i) {
+        Client* c = holder_[i];
+        if (!c)
+            continue;
+        // The newest input against the last applied: held controls go on,
+        // the look and presses count once; nothing is rewound.
+        commands[i] = c->hasInput ? commandFromInput(c->newest, c->lastApplied) : PlayerCommand{};
+        c->lastApplied = c->newest;
+    }
+    if (config_.record)
+        writeMatchRecordFrame(*config_.record, kServerTickSeconds, commands_.data(), static_cast<int>(count));
+    events_.clear();
+    stepWorld(world_, commands, kServerTickSeconds, events_);
+    ++tick_;
+    for (const StepEvent& e : events_)
+        pendingEvents_.push_back({tick_, e});
+
+    if (world_.match && world_.match->phase == MatchPhase::MatchOver) {
+        if (!matchOver_) {
+            matchOver_ = true;
+            matchOverTick_ = tick_;
+            ++matchesFinished_;
+            const MatchState& m = *world_.match;
+            say(std::string("match over: ") + (m.winner >= 0 ? teamName(m.winner) : "nobody") + " wins " +
+                std::to_string(m.scores[0]) + "-" + std::to_string(m.scores[1]));
+        } else if (tick_ - matchOverTick_ >= static_cast<std::uint32_t>(kRoundResultSeconds * kServerTickRate)) {
+            restartMatch(world_);
+            if (config_.record)
+                writeMatchRecordRestart(*config_.record);
+            resetBots(bots_, config_.seed + static_cast<std::uint64_t>(matchesFinished_));
+            matchOver_ = false;
+        }
+    }
+    if (tick_ % kSnapshotInterval == 0)
+        sendWorld();
+}
+
+void NetServer::sendWorld()
+{
+    WorldSnapshot snapshot;
+    captureSnapshot(world_, tick_, snapshot);
+    std::vector<std::uint8_t> bytes;
+    // The events first: one message per tick that raised any, split when
+    // more than a message holds.
+    std::vector<std::vector<std::uint8_t>> eventMessages;
+    for (std::size_t at = 0; at < pendingEvents_.size();) {
+        EventsMessage m;
+        m.tick = pendingEvents_[at].first;
+        while (at < pendingEvents_.size() && pendingEvents_[at].first == m.tick && m.events.size() < kEventsPerMessage)
+            m.events.push_back(pendingEvents_[at++].second);
+        eventMessages.emplace_back();
+        encodeEvents(m, eventMessages.back());
+    }
+    pendingEvents_.clear();
+    for (const auto& c : clients_) {
+        if (!c->joined)
+            continue;
+        for (const auto& m : eventMessages)
+            sendBytes(c->peer, m, NetChannel::Control, true);
+        const WorldSnapshot* baseline = nullptr;
+        for (const WorldSnapshot& s : history_)
+            if (s.tick == c->ackedSnapshot && c->ackedSnapshot != 0)
+                baseline = &s;
+        bytes.clear();
+        encodeSnapshot(snapshot, baseline, bytes);
+        sendBytes(c->peer, bytes, NetChannel::Snapshots, false);
+    }
+    history_.push_back(std::move(snapshot));
+    if (history_.size() > kSnapshotHistory)
+        history_.pop_front();
+}
+
+void NetServer::publishStatus()
+{
+    NetServerStatus s;
+    s.tick = tick_;
+    s.places = static_cast<int>(world_.players.size());
+    for (std::size_t i = 0; i < world_.players.size(); ++i) {
+        s.personAt[i] = holder_[i] != nullptr;
+        s.people += s.personAt[i] ? 1 : 0;
+    }
+    s.connections = static_cast<int>(clients_.size());
+    s.matchesFinished = matchesFinished_;
+    s.clientsDropped = clientsDropped_;
+    std::lock_guard lock(statusMutex_);
+    status_ = s;
+}
+
+NetServerStatus NetServer::status() const
+{
+    std::lock_guard lock(statusMutex_);
+    return status_;
+}

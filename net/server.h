@@ -1,0 +1,156 @@
+#pragma once
+// The dedicated server: one SimWorld with a match and bots, stepped at
+// kServerTickRate, that people join over ENet. Each tick takes every joined
+// player's newest input, the bots' commands for the other places, and steps;
+// every kSnapshotInterval ticks each joined client gets a snapshot
+// (unreliable, against the newest one it acknowledged while the server still
+// keeps it) and the events raised since the last send (reliable).
+//
+// Places: the world starts with max(bots, 1) players, all bots. A person
+// takes a bot's place on the team with fewer people (index % 2 is the
+// team); when every place is a person's and there is room, the world grows
+// by one and the match starts afresh. A person leaving gives the place back
+// to a bot, out of any car. Matches follow one another: kRoundResultSeconds
+// after MatchOver, restartMatch.
+//
+// Nothing here reads a clock but run(): update() takes the real seconds
+// since open(), so a test can drive it. The server survives anything a
+// client sends: a malformed message drops that client only.
+
+#include "assets/model_ms3d.h"
+#include "bots/bots.h"
+#include "net/protocol.h"
+#include "net/snapshot.h"
+#include "sim/match.h"
+#include "sim/sim_world.h"
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <iosfwd>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+typedef struct _ENetHost ENetHost;
+typedef struct _ENetPeer ENetPeer;
+
+inline constexpr int kServerTickRate = 200;            // steps a simulated second
+inline constexpr float kServerTickSeconds = 1.0f / kServerTickRate;
+inline constexpr int kSnapshotInterval = 10;           // ticks: 20 snapshots a second
+inline constexpr std::size_t kSnapshotHistory = 32;    // kept for deltas, server and client
+inline constexpr std::uint32_t kDefaultPeerTimeoutMs = 5000;   // silence before a peer is gone
+inline constexpr std::uint32_t kDefaultHelloTimeoutMs = 3000;  // connect to Hello
+inline constexpr int kDefaultPeersPerAddress = 2;
+inline constexpr int kSpareRefusalPeers = 4;           // room to refuse while full
+// A client sends one Input a frame; 60 a second is expected, four times that
+// is let through (with a burst), the rest ignored.
+inline constexpr double kInputsPerSecondLimit = 240.0;
+inline constexpr double kInputBurst = 48.0;
+inline constexpr std::size_t kServerMaxPacketBytes = 16 * 1024;  // a whole snapshot fits
+inline constexpr std::size_t kServerMaxWaitingBytes = 32 * 1024; // a client sends little
+
+struct NetServerConfig {
+    std::string bindAddress;          // an IPv4 address; empty: every interface
+    std::uint16_t port = kDefaultPort; // 0: any free port (port() says which)
+    std::string password;             // empty: none asked
+    int bots = 1;                     // places before anyone joins (at least 1)
+    MatchRules rules;
+    std::uint64_t seed = kDefaultBotSeed;
+    BotLevel botLevel = kDefaultBotLevel;
+    std::string carFile = "car.txt";
+    std::string modelFile = "data\\model.ms3d";
+    std::ostream* record = nullptr;   // every step's commands (net/match_record.h); not owned
+    float speed = 1.0f;               // simulated seconds per real second; tests run faster
+    std::uint32_t peerTimeoutMs = kDefaultPeerTimeoutMs;
+    std::uint32_t helloTimeoutMs = kDefaultHelloTimeoutMs;
+    int peersPerAddress = kDefaultPeersPerAddress;
+    std::function<void(const std::string&)> log;  // one line per listen, join, leave, match result
+};
+
+// What a test or the tool may read while run() goes on in another thread.
+struct NetServerStatus {
+    std::uint32_t tick = 0;
+    int places = 0;           // the world's players
+    int people = 0;           // places held by persons
+    int connections = 0;      // peers connected, joined or not
+    int matchesFinished = 0;
+    int clientsDropped = 0;   // for a malformed message, a missing Hello or a flood of inputs
+    std::array<bool, kMaxPlayers> personAt{};
+};
+
+class NetServer {
+public:
+    explicit NetServer(NetServerConfig config);
+    ~NetServer();
+    NetServer(const NetServer&) = delete;
+    NetServer& operator=(const NetServer&) = delete;
+
+    // Reads the car file and model, builds the world and its match, binds.
+    // False with reason when any of that fails.
+    bool open(std::string& reason);
+    std::uint16_t port() const { return port_; }
+
+    // Services the network and steps the ticks due realSeconds after open().
+    void update(double realSeconds);
+    // update() against the steady clock until stopRequested, then stop().
+    void run(const std::atomic<bool>& stopRequested);
+    // Goodbye to every client, their disconnects awaited briefly, the record
+    // flushed, the host closed. Safe to call twice.
+    void stop();
+
+    NetServerStatus status() const;
+    // The world, for a test after stop() (not while run() goes on).
+    const SimWorld& world() const { return world_; }
+    std::uint32_t tick() const { return tick_; }
+
+private:
+    struct Client;
+    void serviceNetwork(std::uint32_t waitMs, double realSeconds);
+    void receive(Client& client, std::span<const std::uint8_t> bytes);
+    void hello(Client& client, std::span<const std::uint8_t> bytes);
+    void input(Client& client, std::span<const std::uint8_t> bytes);
+    void refuse(Client& client, RefusalReason reason);
+    void drop(Client& client, const char* why);
+    void leave(Client& client, const char* how);
+    void forget(Client& client);
+    int choosePlace();
+    void botAt(int place);
+    void sendRoster();
+    void step();
+    void sendWorld();
+    void publishStatus();
+    void say(const std::string& line) const;
+
+    NetServerConfig config_;
+    ENetHost* host_ = nullptr;
+    std::uint16_t port_ = 0;
+    std::uint64_t carHash_ = 0;
+    ModelMs3d model_;
+    SimWorld world_;
+    BotSet bots_;
+    std::vector<std::unique_ptr<Client>> clients_;
+    std::array<Client*, kMaxPlayers> holder_{};
+    std::uint32_t tick_ = 0;
+    double tickOrigin_ = 0.0;        // real seconds at which tick 0 was due
+    double now_ = 0.0;
+    std::uint32_t matchOverTick_ = 0;
+    bool matchOver_ = false;
+    int matchesFinished_ = 0;
+    int clientsDropped_ = 0;
+    std::deque<WorldSnapshot> history_;
+    std::vector<std::pair<std::uint32_t, StepEvent>> pendingEvents_;
+    StepEvents events_;
+    std::array<PlayerCommand, kMaxPlayers> commands_{};
+    mutable std::mutex statusMutex_;
+    NetServerStatus status_;
+    bool stopped_ = false;
+};
+
+// Control bytes out, at most kMaxNameBytes, "Player" when nothing is left.
+std::string sanitisedPlayerName(const std::string& name);
+// enet_initialize once for the process (false when ENet cannot start).
+bool startNetworking();
