@@ -14,12 +14,18 @@
 
 namespace {
 
-// Every ranged value within its row's range, every choice one of its row's.
+// Every ranged value within its row's range (or unset where its row allows),
+// every choice one of its row's.
 bool withinRanges(const Settings& s)
 {
     for (const SettingRow& row : settingsTable()) {
         const SettingValue value = row.get(s);
         if (row.type == SettingType::Whole) {
+            // A row with an unset word ("auto") may hold no number at all.
+            if (row.unsetName && std::holds_alternative<std::monostate>(value))
+                continue;
+            if (!std::holds_alternative<int>(value))
+                return false;
             const int v = std::get<int>(value);
             if (!(v >= row.low && v <= row.high))
                 return false;
