@@ -8,6 +8,7 @@
 #include "net/snapshot.h"
 
 #include <cmath>
+#include <cstdio>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -15,11 +16,15 @@
 
 namespace {
 
-void check(bool condition)
+// Says which check failed, so a finding is read from its log alone.
+void checkAt(bool condition, int line)
 {
-    if (!condition)
+    if (!condition) {
+        std::fprintf(stderr, "fuzz_net_messages: check at line %d failed\n", line);
         std::abort();
+    }
 }
+#define check(condition) checkAt((condition), __LINE__)
 
 // A client's last few snapshots: deltas name one of these ticks.
 std::vector<WorldSnapshot> makeHistory()

@@ -18,22 +18,26 @@
 
 namespace {
 
-enum class Width : std::uint8_t { U8, I8, U16, I16, I32, U32, Raw32 };
+// I16 is symmetric (-32767 to 32767) and Position16 holds the arena's
+// +-1023 units: a decoder refuses what the quantiser never makes, so what it
+// accepts encodes again the same.
+enum class Width : std::uint8_t { U8, I8, U16, I16, Position16, I32, U32, Raw32 };
 
 template <std::size_t N>
 using Group = std::array<std::int64_t, N>;
 
 // A car part: position, orientation (packed), linear and angular velocity.
-constexpr std::array<Width, 10> kPartLayout = {Width::I16, Width::I16, Width::I16, Width::Raw32, Width::I16,
+constexpr std::array<Width, 10> kPartLayout = {Width::Position16, Width::Position16, Width::Position16, Width::Raw32, Width::I16,
                                                Width::I16, Width::I16, Width::I16, Width::I16, Width::I16};
 // A car's hits on its five parts and its three controls.
 constexpr std::array<Width, 8> kCarStateLayout = {Width::U8, Width::U8, Width::U8, Width::U8,
                                                   Width::U8, Width::U8, Width::I8, Width::U8};
 // A player's position, yaw, pitch, walk clock and flags (in car, car, gait, locked).
-constexpr std::array<Width, 7> kPoseLayout = {Width::I16, Width::I16, Width::I16, Width::I32,
+constexpr std::array<Width, 7> kPoseLayout = {Width::Position16, Width::Position16, Width::Position16, Width::I32,
                                               Width::I32, Width::U16, Width::U8};
 // The shot's flash and the aim marker.
-constexpr std::array<Width, 4> kWeaponLayout = {Width::U16, Width::I16, Width::I16, Width::I16};
+constexpr std::array<Width, 4> kWeaponLayout = {Width::U16, Width::Position16, Width::Position16,
+                                                Width::Position16};
 // The match's record of a player.
 constexpr std::array<Width, 6> kRecordLayout = {Width::U8, Width::U32, Width::U16,
                                                 Width::U8, Width::U8,  Width::U8};
@@ -58,6 +62,7 @@ struct WireWorld {
 
 constexpr float kPositionScale = 32.0f;
 constexpr float kPositionLimit = 1023.0f;
+constexpr std::int64_t kPositionLimitSteps = 1023 * 32;
 constexpr float kVelocityScale = 32.0f;
 constexpr double kAngleScale = 100.0;
 constexpr float kTimerScale = 1000.0f;
@@ -368,7 +373,9 @@ bool inRange(Width width, std::int64_t v)
     case Width::U16:
         return v >= 0 && v <= 0xffff;
     case Width::I16:
-        return v >= -32768 && v <= 32767;
+        return v >= -32767 && v <= 32767;
+    case Width::Position16:
+        return v >= -kPositionLimitSteps && v <= kPositionLimitSteps;
     case Width::I32:
         return v >= std::numeric_limits<std::int32_t>::min() && v <= std::numeric_limits<std::int32_t>::max();
     case Width::U32:
@@ -387,6 +394,7 @@ void writeFixed(ByteWriter& w, Width width, std::int64_t v)
         break;
     case Width::U16:
     case Width::I16:
+    case Width::Position16:
         w.u16(static_cast<std::uint16_t>(v));
         break;
     case Width::I32:
@@ -407,6 +415,7 @@ std::int64_t readFixed(ByteReader& in, Width width)
     case Width::U16:
         return in.u16();
     case Width::I16:
+    case Width::Position16:
         return in.i16();
     case Width::I32:
         return in.i32();

@@ -220,12 +220,13 @@ TEST(ProtocolMessages, OutOfRangeValuesAreRefused)
     EXPECT_FALSE(decodeInput(input, in));
 
     // Events: an unknown kind, a player or a car beyond the limits, a count
-    // that does not match the bytes.
+    // that does not match the bytes, a coordinate of -32768 steps (the
+    // encoder stops at -32767, so it would not come back as itself).
     Bytes events;
     encodeEvents({9, {{StepEventKind::Crash, -1, 0, 0, 0.5f, {}}}}, events);
     EventsMessage e;
     for (const auto& [at, value] : std::vector<std::pair<std::size_t, std::uint8_t>>{
-             {6, 14}, {7, kMaxPlayers}, {8, kCarCount}, {10, kMaxPlayers}, {5, 2}, {5, 0}}) {
+             {6, 14}, {7, kMaxPlayers}, {8, kCarCount}, {10, kMaxPlayers}, {5, 2}, {5, 0}, {17, 0x80}}) {
         Bytes bad = events;
         bad[at] = value;
         EXPECT_FALSE(decodeEvents(bad, e)) << at;

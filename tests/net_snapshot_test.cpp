@@ -422,6 +422,20 @@ TEST(SnapshotDecode, OutOfRangeFieldsAreRefused)
     EXPECT_TRUE(refused(6, 0));   // no players
     EXPECT_TRUE(refused(6, kMaxPlayers + 1));
 
+    // Positions past the arena's +-1023 and velocities of -32768 steps are
+    // never sent: refused, so what is accepted encodes again the same.
+    const auto refusedWord = [&](std::size_t at, std::uint16_t value) {
+        std::vector<std::uint8_t> bad = good;
+        bad.at(at) = static_cast<std::uint8_t>(value);
+        bad.at(at + 1) = static_cast<std::uint8_t>(value >> 8);
+        return !decodeSnapshot(bad, {}, out);
+    };
+    EXPECT_TRUE(refusedWord(7, 0x8000));
+    EXPECT_TRUE(refusedWord(7, 1023 * 32 + 1));
+    EXPECT_FALSE(refusedWord(7, 1023 * 32));
+    EXPECT_TRUE(refusedWord(7 + 10, 0x8000));   // its linear velocity
+    EXPECT_FALSE(refusedWord(7 + 10, 0x8001));
+
     // Offsets in the full form: header 7, each car 5 x 22 + 8, each player 17 + 8 + 10.
     constexpr std::size_t kCarBytes = 5 * 22 + 8;
     const std::size_t carState = 7 + 5 * 22;
