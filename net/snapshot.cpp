@@ -80,10 +80,7 @@ constexpr std::uint8_t kPoseFlagsUsed = kFlagInCar | kFlagCarIndex | kGaitMask |
 
 constexpr std::uint8_t kSnapshotDelta = 1;
 constexpr std::uint8_t kShotLocked = 1;
-constexpr std::uint8_t kShotContinues = 2;
-constexpr std::uint8_t kShotFlagsUsed = kShotLocked | kShotContinues;
 constexpr std::size_t kShotFullBytes = 2 + 6 * 4 + 4;
-constexpr std::size_t kShotContinuedBytes = 2;
 
 std::int64_t roundClamped(float v, float scale, float low, float high)
 {
@@ -685,50 +682,40 @@ void encodeSnapshot(const WorldSnapshot& snapshot, const WorldSnapshot* baseline
         out.insert(out.end(), body.begin(), body.end());
     }
 
-    // The shots: those the baseline had flown on cost two bytes, the rest a
-    // whole launch; what would not fit in one datagram is left out, the
-    // oldest first (a shot is only a picture: its hit was dealt at firing).
+    // The shots: a bit for each of the baseline's, set when it flew on
+    // here; the rest as whole launches, of which what would not fit in one
+    // datagram is left out, the oldest first (a shot is only a picture: its
+    // hit was dealt at firing).
     const std::uint32_t ticks = baseline ? snapshot.tick - baseline->tick : 0;
-    struct Chosen {
-        const ProjectileSnapshot* shot;
-        bool continues;
-    };
-    std::vector<Chosen> candidates;
+    std::vector<std::uint8_t> continued(baseline ? (baseline->projectiles.size() + 7) / 8 : 0);
+    std::vector<const ProjectileSnapshot*> fresh;
+    std::array<bool, kProjectileCount> seen{};
     for (const ProjectileSnapshot& p : snapshot.projectiles) {
-        if (p.slot >= kProjectileCount || p.shooter >= players || p.stepsFlown >= kMaxProjectileSteps ||
-            !finite(p.muzzle) || !finite(p.launchVelocity))
+        if (p.slot >= kProjectileCount || seen[p.slot] || p.shooter >= players ||
+            p.stepsFlown >= kMaxProjectileSteps || !finite(p.muzzle) || !finite(p.launchVelocity))
             continue;
-        candidates.push_back({&p, baseline && continuesShot(p, findShot(baseline->projectiles, p.slot), ticks)});
+        seen[p.slot] = true;
+        const ProjectileSnapshot* before = baseline ? findShot(baseline->projectiles, p.slot) : nullptr;
+        if (before && continuesShot(p, before, ticks)) {
+            const auto index = static_cast<std::size_t>(before - baseline->projectiles.data());
+            continued[index / 8] = static_cast<std::uint8_t>(continued[index / 8] | (1u << (index % 8)));
+            continue;
+        }
+        fresh.push_back(&p);
     }
-    std::stable_sort(candidates.begin(), candidates.end(), [](const Chosen& a, const Chosen& b) {
-        if (a.continues != b.continues)
-            return a.continues;
-        return a.shot->stepsFlown < b.shot->stepsFlown;
+    out.insert(out.end(), continued.begin(), continued.end());
+    std::stable_sort(fresh.begin(), fresh.end(), [](const ProjectileSnapshot* a, const ProjectileSnapshot* b) {
+        return a->stepsFlown < b->stepsFlown;
     });
-    std::size_t budget = out.size() - start + 1;  // the count byte
-    std::size_t taken = 0;
-    for (const Chosen& c : candidates) {
-        const std::size_t cost = c.continues ? kShotContinuedBytes : kShotFullBytes;
-        if (budget + cost > kMaxMessageBytes)
-            break;
-        budget += cost;
-        ++taken;
-    }
-    candidates.resize(taken);
-    std::sort(candidates.begin(), candidates.end(),
-              [](const Chosen& a, const Chosen& b) { return a.shot->slot < b.shot->slot; });
-    // The same slot twice is sent once.
-    candidates.erase(std::unique(candidates.begin(), candidates.end(),
-                                 [](const Chosen& a, const Chosen& b) { return a.shot->slot == b.shot->slot; }),
-                     candidates.end());
-    w.u8(static_cast<std::uint8_t>(candidates.size()));
-    for (const Chosen& c : candidates) {
-        const ProjectileSnapshot& p = *c.shot;
+    const std::size_t room = kMaxMessageBytes - std::min(kMaxMessageBytes, out.size() - start + 1);
+    fresh.resize(std::min(fresh.size(), room / kShotFullBytes));
+    std::sort(fresh.begin(), fresh.end(),
+              [](const ProjectileSnapshot* a, const ProjectileSnapshot* b) { return a->slot < b->slot; });
+    w.u8(static_cast<std::uint8_t>(fresh.size()));
+    for (const ProjectileSnapshot* shot : fresh) {
+        const ProjectileSnapshot& p = *shot;
         w.u8(p.slot);
-        w.u8(static_cast<std::uint8_t>((p.locked ? kShotLocked : 0) | (c.continues ? kShotContinues : 0) |
-                                       (p.shooter << 4)));
-        if (c.continues)
-            continue;
+        w.u8(static_cast<std::uint8_t>((p.locked ? kShotLocked : 0) | (p.shooter << 4)));
         w.f32(p.muzzle.x);
         w.f32(p.muzzle.y);
         w.f32(p.muzzle.z);
@@ -835,43 +822,58 @@ bool decodeSnapshot(std::span<const std::uint8_t> bytes, std::span<const WorldSn
     if (!matchValid(now.match))
         return false;
 
-    const std::size_t shots = in.u8();
-    if (!in.ok() || shots > static_cast<std::size_t>(kProjectileCount) || in.remaining() < shots * kShotContinuedBytes)
-        return false;
     WorldSnapshot decoded;
-    decoded.projectiles.reserve(shots);
-    const std::uint32_t ticks = baseline ? tick - baseline->tick : 0;
+    std::array<bool, kProjectileCount> taken{};
+    if (baseline) {
+        const std::vector<ProjectileSnapshot>& before = baseline->projectiles;
+        const std::uint32_t ticks = tick - baseline->tick;
+        if (before.size() > static_cast<std::size_t>(kProjectileCount))
+            return false;
+        const std::size_t bitCount = before.size();
+        std::array<std::uint8_t, (kProjectileCount + 7) / 8> continued{};
+        for (std::size_t i = 0; i < (bitCount + 7) / 8; ++i)
+            continued[i] = in.u8();
+        if (!in.ok() || (bitCount % 8 != 0 && (continued[bitCount / 8] >> (bitCount % 8)) != 0))
+            return false;
+        decoded.projectiles.reserve(bitCount);
+        for (std::size_t i = 0; i < bitCount; ++i) {
+            if (((continued[i / 8] >> (i % 8)) & 1) == 0)
+                continue;
+            ProjectileSnapshot p = before[i];
+            p.stepsFlown += ticks;
+            if (p.slot >= kProjectileCount || taken[p.slot] || p.shooter >= players ||
+                p.stepsFlown >= kMaxProjectileSteps)
+                return false;
+            taken[p.slot] = true;
+            decoded.projectiles.push_back(p);
+        }
+    }
+    const std::size_t shots = in.u8();
+    if (!in.ok() || shots > kProjectileCount - decoded.projectiles.size() ||
+        in.remaining() < shots * kShotFullBytes)
+        return false;
+    decoded.projectiles.reserve(decoded.projectiles.size() + shots);
     int lastSlot = -1;
     for (std::size_t k = 0; k < shots; ++k) {
         ProjectileSnapshot p;
         p.slot = in.u8();
         const std::uint8_t shotFlags = in.u8();
-        if (!in.ok() || p.slot >= kProjectileCount || static_cast<int>(p.slot) <= lastSlot ||
-            (shotFlags & 0x0f & ~kShotFlagsUsed) != 0)
+        if (!in.ok() || p.slot >= kProjectileCount || static_cast<int>(p.slot) <= lastSlot || taken[p.slot] ||
+            (shotFlags & 0x0f & ~kShotLocked) != 0)
             return false;
         lastSlot = p.slot;
         p.locked = (shotFlags & kShotLocked) != 0;
         p.shooter = static_cast<std::uint8_t>(shotFlags >> 4);
-        if (p.shooter >= players)
-            return false;
-        if (shotFlags & kShotContinues) {
-            const ProjectileSnapshot* before = baseline ? findShot(baseline->projectiles, p.slot) : nullptr;
-            if (!before || before->shooter != p.shooter || before->locked != p.locked)
-                return false;
-            p.muzzle = before->muzzle;
-            p.launchVelocity = before->launchVelocity;
-            p.stepsFlown = before->stepsFlown + ticks;
-        } else {
-            p.muzzle = {in.f32(), in.f32(), in.f32()};
-            p.launchVelocity = {in.f32(), in.f32(), in.f32()};
-            p.stepsFlown = in.u32();
-            if (!in.ok() || !finite(p.muzzle) || !finite(p.launchVelocity))
-                return false;
-        }
-        if (p.stepsFlown >= kMaxProjectileSteps)
+        p.muzzle = {in.f32(), in.f32(), in.f32()};
+        p.launchVelocity = {in.f32(), in.f32(), in.f32()};
+        p.stepsFlown = in.u32();
+        if (!in.ok() || p.shooter >= players || !finite(p.muzzle) || !finite(p.launchVelocity) ||
+            p.stepsFlown >= kMaxProjectileSteps)
             return false;
         decoded.projectiles.push_back(p);
     }
+    std::sort(decoded.projectiles.begin(), decoded.projectiles.end(),
+              [](const ProjectileSnapshot& a, const ProjectileSnapshot& b) { return a.slot < b.slot; });
     if (!in.atEnd())
         return false;
 

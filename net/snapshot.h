@@ -27,7 +27,7 @@
 // and controls; a player's pose, weapon and match record; the match) and,
 // for a changed group, each whole-number field as the difference from the
 // baseline's, zigzagged, in 7-bit groups. A shot the baseline had, flown on
-// by the ticks between, costs its slot and one byte.
+// by the ticks between, costs one bit.
 
 #include "math/quaternion.h"
 #include "math/vector3.h"

@@ -117,9 +117,9 @@ TEST(SnapshotCodec, FullAndDeltaDecodeToTheQuantisedCapture)
     }
     EXPECT_GT(withShots, 0);
 
-    // Against itself nothing changed: the header, the bits and the shots' slots.
+    // Against itself nothing changed: the header, the bits, a bit a shot.
     const std::vector<std::uint8_t> same = encoded(history.back(), &history.back());
-    EXPECT_LE(same.size(), 11u + 5u + 2u * history.back().projectiles.size() + 1u);
+    EXPECT_LE(same.size(), 11u + 5u + (history.back().projectiles.size() + 7) / 8 + 1u);
 }
 
 TEST(SnapshotCodec, QuantisationStaysWithinItsSteps)
@@ -478,6 +478,38 @@ TEST(SnapshotDecode, OutOfRangeFieldsAreRefused)
     EXPECT_FALSE(decodeSnapshot(two, {}, out));
 }
 
+TEST(SnapshotDecode, ADeltasShotsAreTheBaselinesFlownOnAndNewOnesInFreeSlots)
+{
+    const WorldSnapshot base = sampleSnapshot(100);
+    const WorldSnapshot now = sampleSnapshot(110);  // the same shot, 10 steps on
+    const std::vector<WorldSnapshot> history = {base};
+    const std::vector<std::uint8_t> delta = encoded(now, &base);
+    WorldSnapshot out;
+    ASSERT_TRUE(decodeSnapshot(delta, history, out));
+    ASSERT_EQ(out.projectiles.size(), 1u);
+    EXPECT_EQ(out.projectiles[0].stepsFlown, 110u);
+    // Its bit, then no new shots.
+    ASSERT_EQ(delta[delta.size() - 2], 1);
+    ASSERT_EQ(delta.back(), 0);
+    std::vector<std::uint8_t> bad = delta;
+    bad[bad.size() - 2] = 3;  // a bit past the baseline's one shot
+    EXPECT_FALSE(decodeSnapshot(bad, history, out));
+    // A new shot in a free slot is taken; in the slot flown on, refused.
+    const auto withNewShot = [&](std::uint8_t slot) {
+        std::vector<std::uint8_t> more = delta;
+        more.back() = 1;
+        more.push_back(slot);
+        more.push_back(0);
+        more.insert(more.end(), 28, 0);
+        return more;
+    };
+    ASSERT_TRUE(decodeSnapshot(withNewShot(2), history, out));
+    ASSERT_EQ(out.projectiles.size(), 2u);
+    EXPECT_EQ(out.projectiles[0].slot, 2);  // by slot
+    EXPECT_EQ(out.projectiles[1].slot, 4);
+    EXPECT_FALSE(decodeSnapshot(withNewShot(4), history, out));
+}
+
 TEST(SnapshotEncode, AFullOneFitsADatagramWithThePoolFull)
 {
     WorldSnapshot s = sampleSnapshot(7);
@@ -495,12 +527,13 @@ TEST(SnapshotEncode, AFullOneFitsADatagramWithThePoolFull)
     // The newest shots are the ones kept.
     for (const ProjectileSnapshot& p : out.projectiles)
         EXPECT_LT(p.stepsFlown, out.projectiles.size());
-    // As a delta against that one, every shot flown on fits in two bytes.
+    // As a delta against that one, every shot flown on takes a bit.
     WorldSnapshot later = out;
     later.tick += 10;
     for (ProjectileSnapshot& p : later.projectiles)
         p.stepsFlown += 10;
     const std::vector<std::uint8_t> delta = encoded(later, &out);
+    EXPECT_LT(delta.size(), 12u + (out.projectiles.size() + 7) / 8 + 8u);
     WorldSnapshot back;
     const std::vector<WorldSnapshot> history = {out};
     ASSERT_TRUE(decodeSnapshot(delta, history, back));
