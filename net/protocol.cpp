@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -46,11 +47,16 @@ bool decodeEvent(ByteReader& in, StepEvent& e)
     e.part = in.i8();
     e.target = in.i8();
     e.strength = static_cast<float>(in.u8()) / 255.0f;
-    e.position.x = static_cast<float>(in.i16()) / kPositionScale;
-    e.position.y = static_cast<float>(in.i16()) / kPositionScale;
-    e.position.z = static_cast<float>(in.i16()) / kPositionScale;
+    // The encoder holds coordinates to +-32767 steps: -32768 is not ours
+    // (and would not encode again as itself).
+    bool coordinatesOk = true;
+    for (float* c : {&e.position.x, &e.position.y, &e.position.z}) {
+        const std::int16_t v = in.i16();
+        coordinatesOk = coordinatesOk && v != std::numeric_limits<std::int16_t>::min();
+        *c = static_cast<float>(v) / kPositionScale;
+    }
     // Players and cars are indices or -1; anything else is not ours.
-    return in.ok() && e.player >= -1 && e.player < kMaxPlayers && e.target >= -1 && e.target < kMaxPlayers &&
+    return in.ok() && coordinatesOk && e.player >= -1 && e.player < kMaxPlayers && e.target >= -1 && e.target < kMaxPlayers &&
            e.car >= -1 && e.car < kCarCount;
 }
 

@@ -14,9 +14,20 @@
 // - velocities: 1/32 unit per simulated second in 16 bits, clamped;
 // - angles (yaw, pitch): 1/100 degree in 32 bits, wrapping past +-180 for
 //   yaw is not done (yaw grows without bound in the game);
-// - timers: 1/1000 s in 16 bits, clamped.
+// - timers: 1/1000 s in 16 bits, clamped (the shot's flash, a respawn's
+//   protection); the round's clocks and a knock-out's wait run longer and
+//   take 32 bits;
+// - the walk's clock: 1/4 ms in 16 bits, clamped.
 // Projectiles are sent as their launch (muzzle, velocity, shooter) and the
-// steps flown since: their flight is exact arithmetic the client repeats.
+// steps flown since: their flight is exact arithmetic the client repeats, so
+// the launch goes as raw floats (a decoder refuses non-finite ones). A full
+// snapshot that would outgrow one datagram leaves out the oldest shots.
+//
+// A delta writes a bit for each group of fields (a car part; a car's hits
+// and controls; a player's pose, weapon and match record; the match) and,
+// for a changed group, each whole-number field as the difference from the
+// baseline's, zigzagged, in 7-bit groups. A shot the baseline had, flown on
+// by the ticks between, costs one bit.
 
 #include "math/quaternion.h"
 #include "math/vector3.h"
@@ -26,17 +37,31 @@
 #include "sim/projectile.h"
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <vector>
 
 struct SimWorld;
 
+// Exact comparisons: a decoded snapshot equals the quantised one it came from.
+inline bool sameVector(const Vector3& a, const Vector3& b) { return a.x == b.x && a.y == b.y && a.z == b.z; }
+inline bool sameQuaternion(const Quaternion& a, const Quaternion& b)
+{
+    return a.q[0] == b.q[0] && a.q[1] == b.q[1] && a.q[2] == b.q[2] && a.q[3] == b.q[3];
+}
+
 struct CarPartSnapshot {
     Vector3 position;
     Quaternion orientation;   // x, y, z, w (ODE keeps w first)
     Vector3 linearVelocity;   // units per simulated second
     Vector3 angularVelocity;  // radians per simulated second
+
+    friend bool operator==(const CarPartSnapshot& a, const CarPartSnapshot& b)
+    {
+        return sameVector(a.position, b.position) && sameQuaternion(a.orientation, b.orientation) &&
+               sameVector(a.linearVelocity, b.linearVelocity) && sameVector(a.angularVelocity, b.angularVelocity);
+    }
 };
 
 struct CarSnapshot {
@@ -45,6 +70,8 @@ struct CarSnapshot {
     std::uint8_t throttle = 0;  // the controls, for the engine's sound
     std::int8_t steer = 0;      // -127 to 127
     std::uint8_t brake = 0;
+
+    friend bool operator==(const CarSnapshot&, const CarSnapshot&) = default;
 };
 
 struct PlayerSnapshot {
@@ -65,6 +92,17 @@ struct PlayerSnapshot {
     std::uint8_t wheelsKnockedOff = 0;
     std::uint8_t knockOuts = 0;
     std::uint8_t timesKnockedOut = 0;
+
+    friend bool operator==(const PlayerSnapshot& a, const PlayerSnapshot& b)
+    {
+        return sameVector(a.position, b.position) && a.yaw == b.yaw && a.pitch == b.pitch && a.gait == b.gait &&
+               a.inCar == b.inCar && a.carIndex == b.carIndex && a.animationMs == b.animationMs &&
+               a.shotTimer == b.shotTimer && a.targetLocked == b.targetLocked &&
+               sameVector(a.targetPosition, b.targetPosition) && a.hitsTaken == b.hitsTaken &&
+               a.knockedOutSeconds == b.knockedOutSeconds && a.protectionSeconds == b.protectionSeconds &&
+               a.wheelsKnockedOff == b.wheelsKnockedOff && a.knockOuts == b.knockOuts &&
+               a.timesKnockedOut == b.timesKnockedOut;
+    }
 };
 
 struct ProjectileSnapshot {
@@ -73,8 +111,17 @@ struct ProjectileSnapshot {
     bool locked = false;
     Vector3 muzzle;                 // where it was launched
     Vector3 launchVelocity;         // units per second
-    std::uint16_t stepsFlown = 0;   // server ticks since launch
+    std::uint32_t stepsFlown = 0;   // server ticks since launch, below kMaxProjectileSteps
+
+    friend bool operator==(const ProjectileSnapshot& a, const ProjectileSnapshot& b)
+    {
+        return a.slot == b.slot && a.shooter == b.shooter && a.locked == b.locked && sameVector(a.muzzle, b.muzzle) &&
+               sameVector(a.launchVelocity, b.launchVelocity) && a.stepsFlown == b.stepsFlown;
+    }
 };
+// A client flies a shot this many steps at most (at 200 ticks a second,
+// well over an hour); a capture leaves out any older.
+inline constexpr std::uint32_t kMaxProjectileSteps = 1u << 20;
 
 struct MatchSnapshot {
     bool running = false;           // false: free play, the rest is zero
@@ -85,14 +132,18 @@ struct MatchSnapshot {
     std::array<std::uint8_t, kTeamCount> scores{};
     std::array<std::uint8_t, kTeamCount> wheelsOff{};
     std::int8_t winner = -1;
+
+    friend bool operator==(const MatchSnapshot&, const MatchSnapshot&) = default;
 };
 
 struct WorldSnapshot {
     std::uint32_t tick = 0;
     std::array<CarSnapshot, kCarCount> cars{};
     std::vector<PlayerSnapshot> players;         // the world's players, 1 to kMaxPlayers
-    std::vector<ProjectileSnapshot> projectiles; // the live ones, by slot
+    std::vector<ProjectileSnapshot> projectiles; // the live ones, by slot, ascending
     MatchSnapshot match;
+
+    friend bool operator==(const WorldSnapshot&, const WorldSnapshot&) = default;
 };
 
 void captureSnapshot(const SimWorld& world, std::uint32_t tick, WorldSnapshot& out);

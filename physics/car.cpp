@@ -182,19 +182,25 @@ void Car::hit(int part)
     ++hits[part];
     dBodyAddForceAtRelPos(bodies[part], kHitForce.x, kHitForce.y, kHitForce.z, kHitPoint.x, kHitPoint.y,
                           kHitPoint.z);
-    if (hits[part] == kWheelDetachHits && part >= 1) {
-        // The joint stays (drive still sets it, to no effect); the wheel now
-        // lives in the hash space and collides with its former car too.
-        dJointAttach(joints[part - 1], nullptr, nullptr);
-        dSpaceRemove(carSpace, geoms[part]);
-        dSpaceAdd(space, geoms[part]);
-        // ODE adds the geometry to the front of the hash space without
-        // marking it moved, which hides the now-changed car space behind a
-        // clean entry: the next collision then meets a stale bounding box
-        // and ODE aborts. Setting the body where it is marks the wheel moved.
-        const dReal* at = dBodyGetPosition(bodies[part]);
-        dBodySetPosition(bodies[part], at[0], at[1], at[2]);
-    }
+    if (hits[part] == kWheelDetachHits && part >= 1)
+        detachWheel(part);
+}
+
+void Car::detachWheel(int part)
+{
+    if (part < 1 || part >= kCarPartCount || wheelDetached(part))
+        return;
+    // The joint stays (drive still sets it, to no effect); the wheel now
+    // lives in the hash space and collides with its former car too.
+    dJointAttach(joints[part - 1], nullptr, nullptr);
+    dSpaceRemove(carSpace, geoms[part]);
+    dSpaceAdd(space, geoms[part]);
+    // ODE adds the geometry to the front of the hash space without
+    // marking it moved, which hides the now-changed car space behind a
+    // clean entry: the next collision then meets a stale bounding box
+    // and ODE aborts. Setting the body where it is marks the wheel moved.
+    const dReal* at = dBodyGetPosition(bodies[part]);
+    dBodySetPosition(bodies[part], at[0], at[1], at[2]);
 }
 
 void Car::pushPart(int part, Vector3 localForce, Vector3 localPoint)

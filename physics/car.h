@@ -68,6 +68,10 @@ public:
     // acts in the next step); the third hit on a wheel sets the wheel free, to
     // collide with everything, its own car included. The chassis never comes off.
     void hit(int part);
+    // Sets a wheel (1 to 4) free as its third hit does, without the push;
+    // nothing happens to a wheel already free or to the chassis. A network
+    // client frees the wheels the server says are off.
+    void detachWheel(int part);
 
     // Adds a force given in the part's frame at a point in the part's frame
     // (model units); like a hit's push it acts in the next step.

@@ -47,8 +47,10 @@ void placeBesideCar(SimWorld& world, int index)
         world.playerModel->restartAnimation(p.pose);
 }
 
-// Every wheel back on its hinge: the cars' bodies are destroyed and built
-// again from the numbers the car file gave.
+}  // namespace
+
+// The cars' bodies are destroyed and built again from the numbers the car
+// file gave.
 void rebuildCars(SimWorld& world)
 {
     for (int c = 0; c < kCarCount; ++c) {
@@ -65,6 +67,8 @@ void rebuildCars(SimWorld& world)
         world.crashCooldown[static_cast<std::size_t>(c)] = 0.0f;
     }
 }
+
+namespace {
 
 void startRound(SimWorld& world)
 {

@@ -77,6 +77,10 @@ struct MatchState {
 // Starts a match in a world with its cars built and players added: cars
 // rebuilt, players beside their cars, projectiles cleared, the countdown on.
 void startMatch(SimWorld& world, const MatchRules& rules);
+// Every wheel back on its hinge: the built cars destroyed and built again
+// where they start, with no crash left to report (a round's start; a
+// network client's too, when the server's snapshot shows a new round).
+void rebuildCars(SimWorld& world);
 // The same match again from round 1 with the scores cleared (a rematch).
 void restartMatch(SimWorld& world);
 

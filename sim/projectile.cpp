@@ -9,6 +9,9 @@ void Projectile::launch(Vector3 muzzle, Vector3 startVelocity, int byPlayer)
     shooter = byPlayer;
     position = muzzle;
     velocity = startVelocity;
+    launchPosition = muzzle;
+    launchVelocity = startVelocity;
+    stepsFlown = 0;
     active = true;
 }
 
@@ -24,4 +27,5 @@ void Projectile::update(float dt)
     position.x += velocity.x * dt;
     position.y += velocity.y * dt;
     position.z += velocity.z * dt;
+    ++stepsFlown;
 }

@@ -11,6 +11,11 @@ struct Projectile {
     bool active = false;
     int shooter = 0;    // the index of the player who fired it
     bool locked = false;  // its hit was dealt when fired; in a match only unlocked shots hit on their path
+    // The launch and the updates since: a network client flies a shot again
+    // from these with the same arithmetic and lands exactly where it is.
+    Vector3 launchPosition;
+    Vector3 launchVelocity;
+    unsigned stepsFlown = 0;  // updates that moved it since the launch
 
     void launch(Vector3 muzzle, Vector3 startVelocity, int byPlayer = 0);
     // Gravity of 2 units/s^2 with the real frame time. A projectile already

@@ -1,0 +1,303 @@
+// The small messages: each comes back as it went, every cut and every extra
+// byte is refused, as are unknown types, reasons and kinds and counts beyond
+// their limits; and a client's totals become a command with the look and the
+// presses taken across the wrap and held to what a device can give.
+
+#include "net/protocol.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <limits>
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// Every prefix of a good packet, and the packet with a byte more, refused.
+void expectCutsAndExtrasRefused(const Bytes& good, const std::function<bool(std::span<const std::uint8_t>)>& decode)
+{
+    ASSERT_TRUE(decode(good));
+    for (std::size_t n = 0; n < good.size(); ++n)
+        EXPECT_FALSE(decode(std::span(good).first(n))) << n << " of " << good.size();
+    Bytes longer = good;
+    longer.push_back(0);
+    EXPECT_FALSE(decode(longer));
+}
+
+HelloMessage sampleHello()
+{
+    HelloMessage m;
+    m.gameDataHash = 0x0123456789abcdefull;
+    m.name = "Ada";
+    m.password = "secret";
+    return m;
+}
+
+InputMessage sampleInput()
+{
+    InputMessage m;
+    m.ackedSnapshot = 4321;
+    for (int i = 0; i < 3; ++i) {
+        NetInput n;
+        n.sequence = static_cast<std::uint32_t>(100 - i);
+        n.serverTick = 900;
+        n.buttons = kInputForward | kInputRun;
+        n.stickForward = -127;
+        n.steer = 64;
+        n.throttle = 100;
+        n.lookYawTotal = -123456 + i;
+        n.lookPitchTotal = 77;
+        n.fireCount = static_cast<std::uint16_t>(65535 - i);
+        m.inputs.push_back(n);
+    }
+    return m;
+}
+
+TEST(ProtocolMessages, RoundTrips)
+{
+    Bytes b;
+    encodeHello(sampleHello(), b);
+    HelloMessage hello;
+    ASSERT_TRUE(decodeHello(b, hello));
+    EXPECT_EQ(hello.version, kProtocolVersion);
+    EXPECT_EQ(hello.gameDataHash, 0x0123456789abcdefull);
+    EXPECT_EQ(hello.name, "Ada");
+    EXPECT_EQ(hello.password, "secret");
+
+    b.clear();
+    encodeWelcome({3, 8, 77, 99, 5, 120.0f, 2.5f}, b);
+    WelcomeMessage welcome;
+    ASSERT_TRUE(decodeWelcome(b, welcome));
+    EXPECT_EQ(welcome.player, 3);
+    EXPECT_EQ(welcome.playerCount, 8);
+    EXPECT_EQ(welcome.tick, 77u);
+    EXPECT_EQ(welcome.seed, 99u);
+    EXPECT_EQ(welcome.rounds, 5);
+    EXPECT_EQ(welcome.roundSeconds, 120.0f);
+    EXPECT_EQ(welcome.respawnSeconds, 2.5f);
+
+    for (int r = 1; r <= 5; ++r) {
+        b.clear();
+        encodeRefused({static_cast<RefusalReason>(r)}, b);
+        RefusedMessage refused;
+        ASSERT_TRUE(decodeRefused(b, refused));
+        EXPECT_EQ(static_cast<int>(refused.reason), r);
+        EXPECT_STRNE(refusalText(refused.reason), "the server refused");
+    }
+
+    b.clear();
+    encodeInput(sampleInput(), b);
+    InputMessage input;
+    ASSERT_TRUE(decodeInput(b, input));
+    ASSERT_EQ(input.inputs.size(), 3u);
+    EXPECT_EQ(input.ackedSnapshot, 4321u);
+    EXPECT_EQ(input.inputs[2].sequence, 98u);
+    EXPECT_EQ(input.inputs[0].stickForward, -127);
+    EXPECT_EQ(input.inputs[1].lookYawTotal, -123455);
+    EXPECT_EQ(input.inputs[2].fireCount, 65533);
+
+    EventsMessage events;
+    events.tick = 5;
+    events.events.push_back({StepEventKind::WheelOff, 2, 1, 3, 1.0f, {10.5f, -3.0f, 999.0f}});
+    events.events.push_back({StepEventKind::ClockWarning, -1, -1, 4, 0.0f, {}});
+    b.clear();
+    encodeEvents(events, b);
+    EventsMessage eventsBack;
+    ASSERT_TRUE(decodeEvents(b, eventsBack));
+    ASSERT_EQ(eventsBack.events.size(), 2u);
+    EXPECT_EQ(eventsBack.events[0].kind, StepEventKind::WheelOff);
+    EXPECT_EQ(eventsBack.events[0].part, 3);
+    EXPECT_EQ(eventsBack.events[0].position.x, 10.5f);
+    EXPECT_EQ(eventsBack.events[0].strength, 1.0f);
+    EXPECT_EQ(eventsBack.events[1].player, -1);
+
+    RosterMessage roster;
+    roster.players = {{0, false, "Ada"}, {1, true, "Bot Grace"}};
+    b.clear();
+    encodeRoster(roster, b);
+    RosterMessage rosterBack;
+    ASSERT_TRUE(decodeRoster(b, rosterBack));
+    ASSERT_EQ(rosterBack.players.size(), 2u);
+    EXPECT_TRUE(rosterBack.players[1].bot);
+    EXPECT_EQ(rosterBack.players[1].name, "Bot Grace");
+
+    b.clear();
+    encodeGoodbye(b);
+    EXPECT_TRUE(decodeGoodbye(b));
+    MessageType type{};
+    ASSERT_TRUE(messageType(b, type));
+    EXPECT_EQ(type, MessageType::Goodbye);
+}
+
+TEST(ProtocolMessages, CutsAndExtraBytesAreRefused)
+{
+    Bytes b;
+    encodeHello(sampleHello(), b);
+    HelloMessage hello;
+    expectCutsAndExtrasRefused(b, [&](auto bytes) { return decodeHello(bytes, hello); });
+    b.clear();
+    encodeWelcome({0, 2, 1, 1, 3, 180.0f, 3.0f}, b);
+    WelcomeMessage welcome;
+    expectCutsAndExtrasRefused(b, [&](auto bytes) { return decodeWelcome(bytes, welcome); });
+    b.clear();
+    encodeRefused({RefusalReason::Full}, b);
+    RefusedMessage refused;
+    expectCutsAndExtrasRefused(b, [&](auto bytes) { return decodeRefused(bytes, refused); });
+    b.clear();
+    encodeInput(sampleInput(), b);
+    InputMessage input;
+    expectCutsAndExtrasRefused(b, [&](auto bytes) { return decodeInput(bytes, input); });
+    b.clear();
+    encodeEvents({9, {{StepEventKind::Crash, -1, 0, 0, 0.5f, {1.0f, 2.0f, 3.0f}}}}, b);
+    EventsMessage events;
+    expectCutsAndExtrasRefused(b, [&](auto bytes) { return decodeEvents(bytes, events); });
+    b.clear();
+    encodeRoster({{{0, false, "Ada"}, {7, true, "B"}}}, b);
+    RosterMessage roster;
+    expectCutsAndExtrasRefused(b, [&](auto bytes) { return decodeRoster(bytes, roster); });
+    b.clear();
+    encodeGoodbye(b);
+    expectCutsAndExtrasRefused(b, [](auto bytes) { return decodeGoodbye(bytes); });
+
+    // Each decoder takes its own type only.
+    b.clear();
+    encodeGoodbye(b);
+    EXPECT_FALSE(decodeRefused(b, refused));
+    EXPECT_FALSE(decodeHello(b, hello));
+}
+
+TEST(ProtocolMessages, OutOfRangeValuesAreRefused)
+{
+    MessageType type{};
+    EXPECT_FALSE(messageType({}, type));
+    const Bytes zero = {0};
+    const Bytes nine = {9};
+    EXPECT_FALSE(messageType(zero, type));
+    EXPECT_FALSE(messageType(nine, type));
+
+    RefusedMessage refused;
+    EXPECT_FALSE(decodeRefused(Bytes{3, 0}, refused));
+    EXPECT_FALSE(decodeRefused(Bytes{3, 6}, refused));
+
+    WelcomeMessage welcome;
+    const auto welcomeOf = [](WelcomeMessage m) {
+        Bytes b;
+        encodeWelcome(m, b);
+        return b;
+    };
+    EXPECT_FALSE(decodeWelcome(welcomeOf({0, 0, 1, 1, 3, 180.0f, 3.0f}), welcome));   // no players
+    EXPECT_FALSE(decodeWelcome(welcomeOf({0, 9, 1, 1, 3, 180.0f, 3.0f}), welcome));   // too many
+    EXPECT_FALSE(decodeWelcome(welcomeOf({2, 2, 1, 1, 3, 180.0f, 3.0f}), welcome));   // a slot beyond them
+    EXPECT_FALSE(decodeWelcome(welcomeOf({0, 2, 1, 1, 0, 180.0f, 3.0f}), welcome));   // no rounds
+    EXPECT_FALSE(decodeWelcome(welcomeOf({0, 2, 1, 1, 3, std::numeric_limits<float>::quiet_NaN(), 3.0f}), welcome));
+    EXPECT_FALSE(decodeWelcome(welcomeOf({0, 2, 1, 1, 3, 180.0f, -1.0f}), welcome));
+
+    // Hello: a name over its limit (the length byte says 25).
+    Bytes hello;
+    encodeHello(sampleHello(), hello);
+    Bytes longName = {1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, static_cast<std::uint8_t>(kMaxNameBytes + 1)};
+    longName.insert(longName.end(), kMaxNameBytes + 1, 'a');
+    longName.push_back(0);
+    HelloMessage h;
+    EXPECT_FALSE(decodeHello(longName, h));
+    // The encoder cuts what is too long rather than sending it.
+    HelloMessage tooLong = sampleHello();
+    tooLong.name.assign(40, 'n');
+    hello.clear();
+    encodeHello(tooLong, hello);
+    ASSERT_TRUE(decodeHello(hello, h));
+    EXPECT_EQ(h.name.size(), kMaxNameBytes);
+
+    // Input: a count of 0 and of 5.
+    Bytes input;
+    encodeInput(sampleInput(), input);
+    InputMessage in;
+    input[5] = 0;
+    EXPECT_FALSE(decodeInput(input, in));
+    input[5] = kInputsPerPacket + 1;
+    EXPECT_FALSE(decodeInput(input, in));
+
+    // Events: an unknown kind, a player or a car beyond the limits, a count
+    // that does not match the bytes, a coordinate of -32768 steps (the
+    // encoder stops at -32767, so it would not come back as itself).
+    Bytes events;
+    encodeEvents({9, {{StepEventKind::Crash, -1, 0, 0, 0.5f, {}}}}, events);
+    EventsMessage e;
+    for (const auto& [at, value] : std::vector<std::pair<std::size_t, std::uint8_t>>{
+             {6, 14}, {7, kMaxPlayers}, {8, kCarCount}, {10, kMaxPlayers}, {5, 2}, {5, 0}, {17, 0x80}}) {
+        Bytes bad = events;
+        bad[at] = value;
+        EXPECT_FALSE(decodeEvents(bad, e)) << at;
+    }
+
+    // Roster: nine players, a slot beyond the players, a bot flag of 2.
+    Bytes roster;
+    encodeRoster({{{0, false, "A"}}}, roster);
+    RosterMessage r;
+    Bytes bad = roster;
+    bad[1] = kMaxPlayers + 1;
+    EXPECT_FALSE(decodeRoster(bad, r));
+    bad = roster;
+    bad[2] = kMaxPlayers;
+    EXPECT_FALSE(decodeRoster(bad, r));
+    bad = roster;
+    bad[3] = 2;
+    EXPECT_FALSE(decodeRoster(bad, r));
+}
+
+TEST(ProtocolCommand, TotalsWrapAndValuesAreClamped)
+{
+    NetInput before;
+    NetInput now;
+    // The look across the 32-bit wrap is a small turn, not a huge one.
+    before.lookYawTotal = std::numeric_limits<std::int32_t>::max() - 50;
+    now.lookYawTotal = std::numeric_limits<std::int32_t>::min() + 49;  // 100 hundredths on
+    before.lookPitchTotal = 0;
+    now.lookPitchTotal = -250;
+    PlayerCommand c = commandFromInput(now, before);
+    EXPECT_FLOAT_EQ(c.lookYaw, 1.0f);
+    EXPECT_FLOAT_EQ(c.lookPitch, -2.5f);
+    // A look beyond a device's reach is held to it.
+    now.lookYawTotal = before.lookYawTotal + 90000;
+    now.lookPitchTotal = -90000;
+    c = commandFromInput(now, before);
+    EXPECT_EQ(c.lookYaw, kMaxLookPerInput);
+    EXPECT_EQ(c.lookPitch, -kMaxLookPerInput);
+
+    // Presses: more than the last is a press, across the wrap too; the same
+    // count or fewer (an old packet) is none.
+    before.fireCount = 65535;
+    now.fireCount = 0;
+    EXPECT_TRUE(commandFromInput(now, before).fire);
+    now.fireCount = 65535;
+    EXPECT_FALSE(commandFromInput(now, before).fire);
+    now.fireCount = 65000;
+    EXPECT_FALSE(commandFromInput(now, before).fire);
+
+    // Sticks and pedals within their ranges.
+    now.stickForward = -128;
+    now.stickLeft = 127;
+    now.steer = -64;
+    now.throttle = 255;
+    now.brake = 101;
+    now.buttons = kInputBack | kInputLeft | kInputEnterLeave;
+    c = commandFromInput(now, before);
+    EXPECT_EQ(c.stickForward, -1.0f);
+    EXPECT_EQ(c.stickLeft, 1.0f);
+    EXPECT_NEAR(c.steer, -64.0f / 127.0f, 1e-6f);
+    EXPECT_EQ(c.throttle, 100);
+    EXPECT_EQ(c.brake, 100);
+    EXPECT_TRUE(c.back && c.left && c.enterLeave);
+    EXPECT_FALSE(c.forward || c.right || c.run);
+}
+
+TEST(ProtocolHash, GameDataHashIsFnv1a)
+{
+    EXPECT_EQ(gameDataHash({}), 0xcbf29ce484222325ull);
+    const Bytes a = {'a'};
+    EXPECT_EQ(gameDataHash(a), 0xaf63dc4c8601ec8cull);
+}
+
+}  // namespace
