@@ -19,7 +19,7 @@
 typedef struct _ENetHost ENetHost;
 typedef struct _ENetPeer ENetPeer;
 
-inline constexpr std::size_t kClientMaxPacketBytes = 16 * 1024;
+inline constexpr std::size_t kClientMaxPacketBytes = 2 * 1024;  // a message is one datagram at most
 inline constexpr std::size_t kClientMaxWaitingBytes = 256 * 1024;
 
 enum class NetClientState {

@@ -9,9 +9,6 @@
 
 namespace {
 
-constexpr std::size_t kEventBytes = 12;
-// What fits beside the type, the tick and the count.
-constexpr std::size_t kMaxEventsPerMessage = (kMaxMessageBytes - 6) / kEventBytes;
 constexpr float kPositionScale = 32.0f;  // 1/32 unit
 
 std::int16_t quantisedCoordinate(float v)

@@ -105,7 +105,10 @@ struct InputMessage {
     std::vector<NetInput> inputs;     // 1 to kInputsPerPacket, newest first
 };
 
-// One event a client shows: a sound, a message on the display.
+// One event a client shows: a sound, a message on the display. An event takes
+// 12 bytes; a message holds as many as fit beside its type, tick and count.
+inline constexpr std::size_t kEventBytes = 12;
+inline constexpr std::size_t kMaxEventsPerMessage = (kMaxMessageBytes - 6) / kEventBytes;
 struct EventsMessage {
     std::uint32_t tick = 0;
     std::vector<StepEvent> events;  // at most what fits in kMaxMessageBytes

@@ -18,10 +18,6 @@
 
 namespace {
 
-// What one Events message holds beside its type, tick and count (12 bytes an
-// event), as protocol.cpp encodes it.
-constexpr std::size_t kEventsPerMessage = (kMaxMessageBytes - 6) / 12;
-
 bool readWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes)
 {
     std::ifstream in(path, std::ios::binary);
@@ -545,7 +541,7 @@ void NetServer::sendWorld()
     for (std::size_t at = 0; at < pendingEvents_.size();) {
         EventsMessage m;
         m.tick = pendingEvents_[at].first;
-        while (at < pendingEvents_.size() && pendingEvents_[at].first == m.tick && m.events.size() < kEventsPerMessage)
+        while (at < pendingEvents_.size() && pendingEvents_[at].first == m.tick && m.events.size() < kMaxEventsPerMessage)
             m.events.push_back(pendingEvents_[at++].second);
         eventMessages.emplace_back();
         encodeEvents(m, eventMessages.back());

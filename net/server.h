@@ -50,7 +50,9 @@ inline constexpr int kSpareRefusalPeers = 4;           // room to refuse while f
 // is let through (with a burst), the rest ignored.
 inline constexpr double kInputsPerSecondLimit = 240.0;
 inline constexpr double kInputBurst = 48.0;
-inline constexpr std::size_t kServerMaxPacketBytes = 16 * 1024;  // a whole snapshot fits
+// Every message the game sends fits one datagram (kMaxMessageBytes); ENet's
+// own default of 32 MiB would let a peer make the host gather far more.
+inline constexpr std::size_t kServerMaxPacketBytes = 2 * 1024;
 inline constexpr std::size_t kServerMaxWaitingBytes = 32 * 1024; // a client sends little
 
 struct NetServerConfig {

@@ -86,6 +86,7 @@ int main(int argc, char** argv)
     int bots = 1;
     std::string botLevel = botLevelName(kDefaultBotLevel);
     std::string password;
+    int peersPerAddress = kDefaultPeersPerAddress;
     int rounds = kDefaultRounds;
     float roundMinutes = kDefaultRoundSeconds / 60.0f;
     float respawnSeconds = kDefaultRespawnSeconds;
@@ -104,6 +105,10 @@ int main(int argc, char** argv)
         ->check(CLI::IsMember({"easy", "normal", "hard"}))
         ->capture_default_str();
     app.add_option("--password", password, "Password a client must give (default: none)");
+    app.add_option("--peers-per-address", peersPerAddress,
+                   "Connections one address may hold at once, 1 to 12: more for players behind one NAT address")
+        ->check(CLI::Range(1, kMaxPlayers + kSpareRefusalPeers))
+        ->capture_default_str();
     app.add_option("--rounds", rounds, "Rounds a team must win, 1 to 99")->check(CLI::Range(1, 99))->capture_default_str();
     app.add_option("--round-minutes", roundMinutes, "Minutes on a round's clock, 0.25 to 60")
         ->check(CLI::Range(0.25f, 60.0f))
@@ -149,6 +154,7 @@ int main(int argc, char** argv)
     config.port = port;
     config.bindAddress = bind;
     config.password = password;
+    config.peersPerAddress = peersPerAddress;
     config.bots = bots;
     config.botLevel = botLevelFromName(botLevel).value_or(kDefaultBotLevel);
     config.rules.rounds = rounds;
