@@ -260,7 +260,8 @@ TEST(ProtocolCommand, TotalsWrapAndValuesAreClamped)
     EXPECT_FLOAT_EQ(c.lookYaw, 1.0f);
     EXPECT_FLOAT_EQ(c.lookPitch, -2.5f);
     // A look beyond a device's reach is held to it.
-    now.lookYawTotal = before.lookYawTotal + 90000;
+    // (Wrapped as the client's totals wrap: through unsigned, without overflow.)
+    now.lookYawTotal = static_cast<std::int32_t>(static_cast<std::uint32_t>(before.lookYawTotal) + 90000u);
     now.lookPitchTotal = -90000;
     c = commandFromInput(now, before);
     EXPECT_EQ(c.lookYaw, kMaxLookPerInput);
