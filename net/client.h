@@ -65,6 +65,8 @@ public:
     // One client frame's input: its sequence is set here; sent with the
     // previous kInputsPerPacket - 1, newest first.
     void sendInput(NetInput input);
+    // The sequence the last sendInput gave its input (0: none sent).
+    std::uint32_t lastInputSequence() const { return sequence_; }
     // Goodbye, then a disconnect awaited up to waitMs; the host is closed.
     void leave(std::uint32_t waitMs = 1000);
     // Gone without a word, as a crashed game: the host closed at once.

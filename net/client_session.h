@@ -22,11 +22,15 @@
 // did not.
 
 #include "net/client.h"
+#include "net/server.h"
+#include "net/snapshot.h"
 #include "sim/sim_world.h"
 #include "sim/step_events.h"
 
+#include <array>
 #include <cstdint>
 #include <deque>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,6 +38,16 @@ class SkinnedModel;
 
 inline constexpr std::uint32_t kInterpolationDelayTicks = 2 * kSnapshotInterval;  // 100 ms at 200 Hz
 inline constexpr float kCorrectionFadeSeconds = 0.1f;
+
+// A client's running input: each frame's command added to the totals, the
+// look in whole hundredths of a degree with what rounding leaves carried
+// to the next frame (so slow, fine looks are not lost), a press counted.
+struct InputTotals {
+    NetInput input;
+    float yawRest = 0.0f;    // degrees not yet in the total
+    float pitchRest = 0.0f;
+    void add(const PlayerCommand& command);
+};
 
 // What the prediction measured: each correction is how far the own player
 // (or the chassis of the car they drive) stood from where the server's
@@ -81,6 +95,7 @@ private:
     void welcome(SimWorld& world);
     void reconcile(SimWorld& world);
     void predictStep(SimWorld& world, const PlayerCommand& own, float dt);
+    void noteCorrection(double units);
     void showOthers(SimWorld& world);
     void fadeCorrection(SimWorld& world, float dt);
     void releaseEvents(StepEvents& events);
@@ -93,11 +108,18 @@ private:
     double serverTick_ = 0.0;        // the server's tick as this client reckons it
     std::uint32_t shownTick_ = 0;
     int rostersSeen_ = 0;
-    NetInput totals_;                // what the next input carries
-    std::uint32_t sequence_ = 0;     // of the last input sent
+    std::size_t namedPlayers_ = 0;   // the world's players when the roster was last applied
+    InputTotals totals_;             // what the next input carries
+    NetInput lastSent_;              // the input before it, for the command the server makes of it
     std::deque<PendingCommand> pending_;
     std::deque<HeldEvent> held_;
-    std::vector<PlayerCommand> commands_;
+    std::vector<PlayerCommand> commands_;  // the prediction's, kept to spare allocations
+    std::vector<PlayerCommand> allowed_;
+    StepEvents scratch_;                  // what the prediction raises, not shown
+    WorldSnapshot shown_;                 // the others' interpolated world
+    std::optional<MatchState> heldMatch_; // the match, kept out of the prediction's steps
+    std::optional<MatchState> newestMatch_; // the newest snapshot's, which says what the own player may do
+    std::uint8_t lastRound_ = 0;
     // The correction still to fade: the own player's position, or the
     // driven car's parts (positions and orientations).
     Vector3 playerError_;
@@ -106,7 +128,3 @@ private:
     int errorCar_ = -1;
     PredictionStats stats_;
 };
-
-// The input a command adds to the running totals (the look summed in
-// hundredths of a degree, a press counted), as NetClient sends it.
-void addCommandToInput(const PlayerCommand& command, NetInput& totals);

@@ -557,9 +557,11 @@ void NetServer::sendWorld()
             if (s.tick == c->ackedSnapshot && c->ackedSnapshot != 0)
                 baseline = &s;
         bytes.clear();
+        snapshot.inputSequence = c->lastApplied.sequence;
         encodeSnapshot(snapshot, baseline, bytes);
         sendBytes(c->peer, bytes, NetChannel::Snapshots, false);
     }
+    snapshot.inputSequence = 0;
     history_.push_back(std::move(snapshot));
     if (history_.size() > kSnapshotHistory)
         history_.pop_front();

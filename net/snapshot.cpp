@@ -512,19 +512,7 @@ void captureSnapshot(const SimWorld& world, std::uint32_t tick, WorldSnapshot& o
         if (!car.built())
             continue;
         for (int p = 0; p < kCarPartCount; ++p) {
-            CarPartSnapshot& part = snap.parts[static_cast<std::size_t>(p)];
-            const dBodyID body = car.bodies[p];
-            const dReal* at = dBodyGetPosition(body);
-            const dReal* q = dBodyGetQuaternion(body);  // w, x, y, z
-            const dReal* v = dBodyGetLinearVel(body);
-            const dReal* a = dBodyGetAngularVel(body);
-            part.position = {odeToFloat(at[0]), odeToFloat(at[1]), odeToFloat(at[2])};
-            part.orientation.q[0] = odeToFloat(q[1]);
-            part.orientation.q[1] = odeToFloat(q[2]);
-            part.orientation.q[2] = odeToFloat(q[3]);
-            part.orientation.q[3] = odeToFloat(q[0]);
-            part.linearVelocity = {odeToFloat(v[0]), odeToFloat(v[1]), odeToFloat(v[2])};
-            part.angularVelocity = {odeToFloat(a[0]), odeToFloat(a[1]), odeToFloat(a[2])};
+            snap.parts[static_cast<std::size_t>(p)] = carPartOf(car, p);
             snap.hits[static_cast<std::size_t>(p)] = static_cast<std::uint8_t>(std::clamp(car.hits[p], 0, 255));
         }
         snap.throttle = static_cast<std::uint8_t>(std::clamp(car.throttle, 0, kFullThrottle));
@@ -622,6 +610,7 @@ void encodeSnapshot(const WorldSnapshot& snapshot, const WorldSnapshot* baseline
     ByteWriter w(out);
     w.u8(static_cast<std::uint8_t>(MessageType::Snapshot));
     w.u32(snapshot.tick);
+    w.u32(snapshot.inputSequence);
     w.u8(baseline ? kSnapshotDelta : 0);
     if (baseline)
         w.u32(baseline->tick);
@@ -732,6 +721,7 @@ bool decodeSnapshot(std::span<const std::uint8_t> bytes, std::span<const WorldSn
     if (in.u8() != static_cast<std::uint8_t>(MessageType::Snapshot))
         return false;
     const std::uint32_t tick = in.u32();
+    const std::uint32_t inputSequence = in.u32();
     const std::uint8_t flags = in.u8();
     if (!in.ok() || (flags & ~kSnapshotDelta) != 0)
         return false;
@@ -878,6 +868,7 @@ bool decodeSnapshot(std::span<const std::uint8_t> bytes, std::span<const WorldSn
         return false;
 
     decoded.tick = tick;
+    decoded.inputSequence = inputSequence;
     for (int c = 0; c < kCarCount; ++c)
         decoded.cars[static_cast<std::size_t>(c)] = carFromWire(now.cars[static_cast<std::size_t>(c)]);
     decoded.players.reserve(players);
@@ -930,11 +921,14 @@ void placeShot(Projectile& shot, const ProjectileSnapshot& p, float tickSeconds)
 
 }  // namespace
 
-void applySnapshot(const WorldSnapshot& snapshot, float tickSeconds, SimWorld& world)
+namespace {
+
+void applyTo(const WorldSnapshot& snapshot, float tickSeconds, const SnapshotOverlay* overlay, SimWorld& world)
 {
+    const bool full = overlay == nullptr;
     // A wheel free here but whole in the snapshot: the server began a round.
     bool newRound = false;
-    for (int c = 0; c < kCarCount; ++c) {
+    for (int c = 0; c < kCarCount && full; ++c) {
         const Car& car = world.cars[static_cast<std::size_t>(c)];
         if (!car.built())
             continue;
@@ -949,11 +943,11 @@ void applySnapshot(const WorldSnapshot& snapshot, float tickSeconds, SimWorld& w
     for (int c = 0; c < kCarCount; ++c) {
         Car& car = world.cars[static_cast<std::size_t>(c)];
         const CarSnapshot& snap = snapshot.cars[static_cast<std::size_t>(c)];
-        if (!car.built())
+        if (!car.built() || (overlay && overlay->keepCar == c))
             continue;
         for (int p = 0; p < kCarPartCount; ++p) {
             car.hits[p] = snap.hits[static_cast<std::size_t>(p)];
-            if (p >= 1 && car.hits[p] >= kWheelDetachHits)
+            if (full && p >= 1 && car.hits[p] >= kWheelDetachHits)
                 car.detachWheel(p);
             placeBody(car.bodies[p], snap.parts[static_cast<std::size_t>(p)]);
         }
@@ -962,7 +956,9 @@ void applySnapshot(const WorldSnapshot& snapshot, float tickSeconds, SimWorld& w
         car.setBrake(snap.brake);
     }
 
-    const std::size_t count = std::min<std::size_t>(snapshot.players.size(), kMaxPlayers);
+    std::size_t count = std::min<std::size_t>(snapshot.players.size(), kMaxPlayers);
+    if (!full)
+        count = std::min(count, world.players.size());
     if (world.players.size() < count) {
         const std::size_t had = world.players.size();
         world.players.resize(count);
@@ -971,6 +967,8 @@ void applySnapshot(const WorldSnapshot& snapshot, float tickSeconds, SimWorld& w
                 world.playerModel->restartAnimation(world.players[i].pose);
     }
     for (std::size_t i = 0; i < count; ++i) {
+        if (overlay && overlay->keepPlayer == static_cast<int>(i))
+            continue;
         const PlayerSnapshot& snap = snapshot.players[i];
         SimPlayer& p = world.players[i];
         p.body.position = snap.position;
@@ -1033,5 +1031,132 @@ void applySnapshot(const WorldSnapshot& snapshot, float tickSeconds, SimWorld& w
         mp.wheelsKnockedOff = snap.wheelsKnockedOff;
         mp.knockOuts = snap.knockOuts;
         mp.timesKnockedOut = snap.timesKnockedOut;
+    }
+}
+
+}  // namespace
+
+void applySnapshot(const WorldSnapshot& snapshot, float tickSeconds, SimWorld& world)
+{
+    applyTo(snapshot, tickSeconds, nullptr, world);
+}
+
+void applySnapshotOverlay(const WorldSnapshot& snapshot, float tickSeconds, const SnapshotOverlay& overlay,
+                          SimWorld& world)
+{
+    applyTo(snapshot, tickSeconds, &overlay, world);
+}
+
+CarPartSnapshot carPartOf(const Car& car, int part)
+{
+    CarPartSnapshot out;
+    const dBodyID body = car.bodies[part];
+    const dReal* at = dBodyGetPosition(body);
+    const dReal* q = dBodyGetQuaternion(body);  // w, x, y, z
+    const dReal* v = dBodyGetLinearVel(body);
+    const dReal* a = dBodyGetAngularVel(body);
+    out.position = {odeToFloat(at[0]), odeToFloat(at[1]), odeToFloat(at[2])};
+    out.orientation.q[0] = odeToFloat(q[1]);
+    out.orientation.q[1] = odeToFloat(q[2]);
+    out.orientation.q[2] = odeToFloat(q[3]);
+    out.orientation.q[3] = odeToFloat(q[0]);
+    out.linearVelocity = {odeToFloat(v[0]), odeToFloat(v[1]), odeToFloat(v[2])};
+    out.angularVelocity = {odeToFloat(a[0]), odeToFloat(a[1]), odeToFloat(a[2])};
+    return out;
+}
+
+void placeCarPart(Car& car, int part, const CarPartSnapshot& state) { placeBody(car.bodies[part], state); }
+
+namespace {
+
+Vector3 blend(const Vector3& a, const Vector3& b, float t)
+{
+    return {a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t, a.z + (b.z - a.z) * t};
+}
+float blend(float a, float b, float t) { return a + (b - a) * t; }
+bool jumped(const Vector3& a, const Vector3& b) { return magnitude(subtract(b, a)) > kSnapshotJump; }
+
+CarPartSnapshot blendPart(const CarPartSnapshot& a, const CarPartSnapshot& b, float t)
+{
+    if (jumped(a.position, b.position))
+        return t < 0.5f ? a : b;
+    CarPartSnapshot out;
+    out.position = blend(a.position, b.position, t);
+    out.orientation = nlerp(a.orientation, b.orientation, t);
+    out.linearVelocity = blend(a.linearVelocity, b.linearVelocity, t);
+    out.angularVelocity = blend(a.angularVelocity, b.angularVelocity, t);
+    return out;
+}
+
+PlayerSnapshot blendPlayer(const PlayerSnapshot& a, const PlayerSnapshot& b, float t)
+{
+    PlayerSnapshot out = t < 0.5f ? a : b;
+    const float jump = a.inCar ? kSnapshotJump : kPlayerJump;
+    if (magnitude(subtract(b.position, a.position)) > jump || a.inCar != b.inCar)
+        return out;
+    out.position = blend(a.position, b.position, t);
+    out.yaw = blend(a.yaw, b.yaw, t);
+    out.pitch = blend(a.pitch, b.pitch, t);
+    // The walk's clock restarts when a walk begins: blended only while it runs on.
+    if (b.animationMs >= a.animationMs)
+        out.animationMs = blend(a.animationMs, b.animationMs, t);
+    return out;
+}
+
+}  // namespace
+
+void interpolateSnapshots(const WorldSnapshot& a, const WorldSnapshot& b, std::uint32_t tick, WorldSnapshot& out)
+{
+    const std::uint32_t span = b.tick - a.tick;
+    const std::uint32_t into = std::min(tick - a.tick, span);
+    const float t = span == 0 ? 1.0f : static_cast<float>(into) / static_cast<float>(span);
+    const WorldSnapshot& nearer = t < 0.5f ? a : b;
+    // A new round places everyone afresh: nothing is blended across it.
+    if (a.match.running != b.match.running || a.match.round != b.match.round) {
+        const std::uint32_t at = a.tick + into;
+        out = nearer;
+        out.tick = at;
+        return;
+    }
+    out.tick = a.tick + into;
+    out.inputSequence = nearer.inputSequence;
+    for (std::size_t c = 0; c < out.cars.size(); ++c) {
+        out.cars[c] = nearer.cars[c];
+        for (std::size_t p = 0; p < out.cars[c].parts.size(); ++p)
+            out.cars[c].parts[p] = blendPart(a.cars[c].parts[p], b.cars[c].parts[p], t);
+    }
+    // A world that grew between them is shown as it is after.
+    if (a.players.size() == b.players.size()) {
+        out.players.resize(b.players.size());
+        for (std::size_t i = 0; i < out.players.size(); ++i)
+            out.players[i] = blendPlayer(a.players[i], b.players[i], t);
+    } else {
+        out.players = b.players;
+    }
+    out.projectiles.clear();
+    const std::uint32_t back = span - into;  // b's steps flown after tick
+    for (const ProjectileSnapshot& shot : b.projectiles)
+        if (shot.stepsFlown >= back) {
+            out.projectiles.push_back(shot);
+            out.projectiles.back().stepsFlown -= back;
+        }
+    if (t < 0.5f) {
+        // Still nearer a: its shots that b no longer holds (they hit
+        // something between) go on until then.
+        for (const ProjectileSnapshot& shot : a.projectiles) {
+            const bool inB = std::any_of(out.projectiles.begin(), out.projectiles.end(),
+                                         [&](const ProjectileSnapshot& o) { return o.slot == shot.slot; });
+            if (!inB && shot.stepsFlown + into < kMaxProjectileSteps) {
+                out.projectiles.push_back(shot);
+                out.projectiles.back().stepsFlown += into;
+            }
+        }
+        std::sort(out.projectiles.begin(), out.projectiles.end(),
+                  [](const ProjectileSnapshot& x, const ProjectileSnapshot& y) { return x.slot < y.slot; });
+    }
+    out.match = nearer.match;
+    if (a.match.running && b.match.running && a.match.phase == b.match.phase && a.match.round == b.match.round) {
+        out.match.clock = blend(a.match.clock, b.match.clock, t);
+        out.match.phaseSeconds = blend(a.match.phaseSeconds, b.match.phaseSeconds, t);
     }
 }

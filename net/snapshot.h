@@ -138,6 +138,10 @@ struct MatchSnapshot {
 
 struct WorldSnapshot {
     std::uint32_t tick = 0;
+    // The receiving client's newest input the server had applied by this
+    // tick (its sequence; 0: none yet): what a client's prediction replays
+    // on top. Set per client as it is sent, not by captureSnapshot.
+    std::uint32_t inputSequence = 0;
     std::array<CarSnapshot, kCarCount> cars{};
     std::vector<PlayerSnapshot> players;         // the world's players, 1 to kMaxPlayers
     std::vector<ProjectileSnapshot> projectiles; // the live ones, by slot, ascending
@@ -157,6 +161,33 @@ void quantiseSnapshot(WorldSnapshot& snapshot);
 // tickSeconds a step) and the match. The world has its cars built and at
 // least as many players.
 void applySnapshot(const WorldSnapshot& snapshot, float tickSeconds, SimWorld& world);
+
+// For a client that shows some of the world from another snapshot than the
+// rest: one player and one car left as they are (-1: none), and the cars'
+// make-up (wheels set free, a new round's rebuild) and the player count
+// left to the last full apply, as an older snapshot must not undo them.
+struct SnapshotOverlay {
+    int keepPlayer = -1;
+    int keepCar = -1;
+};
+void applySnapshotOverlay(const WorldSnapshot& snapshot, float tickSeconds, const SnapshotOverlay& overlay,
+                          SimWorld& world);
+
+// The world between a (at a.tick) and b (at b.tick, later) at tick, which
+// lies between them: positions, velocities and clocks blended, orientations
+// nlerped; what jumps (a respawn, a new round: more than kSnapshotJump
+// apart, or kPlayerJump for a player on foot) and what does not blend (counts, flags, the match) taken from the
+// nearer snapshot. Shots are b's flown back to tick, and a's that b no
+// longer has while tick is nearer a.
+inline constexpr float kSnapshotJump = 100.0f;  // units
+// On foot a player runs at most kRunSpeed: in a few snapshot intervals, a
+// few units. Further is a respawn beside the car, however near that is.
+inline constexpr float kPlayerJump = 10.0f;
+void interpolateSnapshots(const WorldSnapshot& a, const WorldSnapshot& b, std::uint32_t tick, WorldSnapshot& out);
+
+// One car part's body as a snapshot holds it, and put back.
+CarPartSnapshot carPartOf(const Car& car, int part);
+void placeCarPart(Car& car, int part, const CarPartSnapshot& state);
 
 // The wire: with a baseline (an earlier snapshot the client acknowledged),
 // only what differs is written, and the packet names the baseline's tick;

@@ -119,7 +119,7 @@ TEST(SnapshotCodec, FullAndDeltaDecodeToTheQuantisedCapture)
 
     // Against itself nothing changed: the header, the bits, a bit a shot.
     const std::vector<std::uint8_t> same = encoded(history.back(), &history.back());
-    EXPECT_LE(same.size(), 11u + 5u + (history.back().projectiles.size() + 7) / 8 + 1u);
+    EXPECT_LE(same.size(), 15u + 5u + (history.back().projectiles.size() + 7) / 8 + 1u);
 }
 
 TEST(SnapshotCodec, QuantisationStaysWithinItsSteps)
@@ -172,7 +172,7 @@ TEST(SnapshotCodec, AnyOrientationBitsDecodeToAUnitQuaternion)
     WorldSnapshot s;
     s.players.resize(1);
     std::vector<std::uint8_t> packet = encoded(s);
-    const std::size_t orientationAt = 1 + 4 + 1 + 1 + 6;  // type, tick, flags, players, car 0 part 0 position
+    const std::size_t orientationAt = 1 + 4 + 4 + 1 + 1 + 6;  // type, tick, input, flags, players, car 0 part 0 position
     std::uint32_t state = 12345;
     for (int n = 0; n < 5000; ++n) {
         state = state * 1664525u + 1013904223u;
@@ -417,10 +417,10 @@ TEST(SnapshotDecode, OutOfRangeFieldsAreRefused)
         return !decodeSnapshot(bad, {}, out);
     };
     EXPECT_TRUE(refused(0, static_cast<std::uint8_t>(MessageType::Roster)));  // not a snapshot
-    EXPECT_TRUE(refused(5, 2));   // an unknown flag
-    EXPECT_TRUE(refused(5, 1));   // a delta with no history
-    EXPECT_TRUE(refused(6, 0));   // no players
-    EXPECT_TRUE(refused(6, kMaxPlayers + 1));
+    EXPECT_TRUE(refused(9, 2));   // an unknown flag
+    EXPECT_TRUE(refused(9, 1));   // a delta with no history
+    EXPECT_TRUE(refused(10, 0));   // no players
+    EXPECT_TRUE(refused(10, kMaxPlayers + 1));
 
     // Positions past the arena's +-1023 and velocities of -32768 steps are
     // never sent: refused, so what is accepted encodes again the same.
@@ -430,18 +430,18 @@ TEST(SnapshotDecode, OutOfRangeFieldsAreRefused)
         bad.at(at + 1) = static_cast<std::uint8_t>(value >> 8);
         return !decodeSnapshot(bad, {}, out);
     };
-    EXPECT_TRUE(refusedWord(7, 0x8000));
-    EXPECT_TRUE(refusedWord(7, 1023 * 32 + 1));
-    EXPECT_FALSE(refusedWord(7, 1023 * 32));
-    EXPECT_TRUE(refusedWord(7 + 10, 0x8000));   // its linear velocity
-    EXPECT_FALSE(refusedWord(7 + 10, 0x8001));
+    EXPECT_TRUE(refusedWord(11, 0x8000));
+    EXPECT_TRUE(refusedWord(11, 1023 * 32 + 1));
+    EXPECT_FALSE(refusedWord(11, 1023 * 32));
+    EXPECT_TRUE(refusedWord(11 + 10, 0x8000));   // its linear velocity
+    EXPECT_FALSE(refusedWord(11 + 10, 0x8001));
 
-    // Offsets in the full form: header 7, each car 5 x 22 + 8, each player 17 + 8 + 10.
+    // Offsets in the full form: header 11 (type, tick, input, flags, players), each car 5 x 22 + 8, each player 17 + 8 + 10.
     constexpr std::size_t kCarBytes = 5 * 22 + 8;
-    const std::size_t carState = 7 + 5 * 22;
+    const std::size_t carState = 11 + 5 * 22;
     EXPECT_TRUE(refused(carState + 5, kFullThrottle + 1));
     EXPECT_TRUE(refused(carState + 6, 0x80));  // steer -128
-    const std::size_t firstPlayer = 7 + 2 * kCarBytes;
+    const std::size_t firstPlayer = 11 + 2 * kCarBytes;
     const std::size_t flags = firstPlayer + 6 + 4 + 4 + 2;
     EXPECT_TRUE(refused(flags, 3 << 2));  // gait 3
     EXPECT_TRUE(refused(flags, 0x40));    // an unknown flag
@@ -533,7 +533,7 @@ TEST(SnapshotEncode, AFullOneFitsADatagramWithThePoolFull)
     for (ProjectileSnapshot& p : later.projectiles)
         p.stepsFlown += 10;
     const std::vector<std::uint8_t> delta = encoded(later, &out);
-    EXPECT_LT(delta.size(), 12u + (out.projectiles.size() + 7) / 8 + 8u);
+    EXPECT_LT(delta.size(), 16u + (out.projectiles.size() + 7) / 8 + 8u);
     WorldSnapshot back;
     const std::vector<WorldSnapshot> history = {out};
     ASSERT_TRUE(decodeSnapshot(delta, history, back));
@@ -541,3 +541,51 @@ TEST(SnapshotEncode, AFullOneFitsADatagramWithThePoolFull)
 }
 
 }  // namespace
+
+TEST(SnapshotInterpolation, BlendsWhatMovesTakesTheNearerOfWhatJumpsAndFliesShotsBack)
+{
+    WorldSnapshot a = sampleSnapshot(100);
+    WorldSnapshot b = sampleSnapshot(110);
+    a.cars[1].parts[2].orientation = {};
+    b.cars[1].parts[2].orientation = {{0.0f, std::sin(0.25f), 0.0f, std::cos(0.25f)}};  // half a radian about y
+    b.players[2].position.x += 50.0f;  // a respawn beside the car
+    b.players[1].animationMs = a.players[1].animationMs - 100.0f;  // a walk begun afresh
+
+    WorldSnapshot out;
+    interpolateSnapshots(a, b, 104, out);
+    EXPECT_EQ(out.tick, 104u);
+    EXPECT_FLOAT_EQ(out.cars[1].parts[2].position.z, 0.6f * a.cars[1].parts[2].position.z + 0.4f * b.cars[1].parts[2].position.z);
+    EXPECT_NEAR(2.0f * std::asin(out.cars[1].parts[2].orientation[1]), 0.2f, 1e-3f);
+    EXPECT_FLOAT_EQ(out.players[0].yaw, a.players[0].yaw + 4.0f);
+    EXPECT_FLOAT_EQ(out.players[2].position.x, a.players[2].position.x);  // nearer a: not yet respawned
+    EXPECT_EQ(out.players[1].animationMs, a.players[1].animationMs);
+    EXPECT_NEAR(out.match.clock, a.match.clock - 4 * 0.005f, 1e-4f);
+    // b's shot at 110 steps flown was at 104 steps at tick 104; a's own
+    // (in the same slot) is not shown twice.
+    ASSERT_EQ(out.projectiles.size(), 1u);
+    EXPECT_EQ(out.projectiles[0].stepsFlown, 104u);
+
+    interpolateSnapshots(a, b, 107, out);
+    EXPECT_FLOAT_EQ(out.players[2].position.x, b.players[2].position.x);  // nearer b: there
+    // Outside the two: clamped to the later.
+    interpolateSnapshots(a, b, 130, out);
+    EXPECT_EQ(out.tick, 110u);
+    EXPECT_TRUE(sameVector(out.cars[1].parts[2].position, b.cars[1].parts[2].position));
+
+    // A shot that b no longer has (it hit something) goes on while a is nearer.
+    WorldSnapshot gone = b;
+    gone.projectiles.clear();
+    interpolateSnapshots(a, gone, 103, out);
+    ASSERT_EQ(out.projectiles.size(), 1u);
+    EXPECT_EQ(out.projectiles[0].stepsFlown, 103u);
+    interpolateSnapshots(a, gone, 106, out);
+    EXPECT_TRUE(out.projectiles.empty());
+
+    // Nothing is blended across a new round: everyone is placed afresh.
+    WorldSnapshot next = b;
+    next.match.round = 3;
+    interpolateSnapshots(a, next, 103, out);
+    EXPECT_TRUE(sameVector(out.cars[1].parts[2].position, a.cars[1].parts[2].position));
+    EXPECT_EQ(out.match.round, 2);
+    EXPECT_EQ(out.tick, 103u);
+}
