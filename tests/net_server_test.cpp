@@ -5,9 +5,8 @@
 // Every server listens on 127.0.0.1 on a port ENet picks, so tests in
 // parallel cannot clash; every wait is bounded.
 
-#include "net/client.h"
 #include "net/match_record.h"
-#include "net/server.h"
+#include "net_rig.h"
 #include "sim_rig.h"
 
 #include <enet/enet.h>
@@ -31,91 +30,6 @@
 #include <unistd.h>
 
 extern char** environ;
-
-namespace {
-
-const std::string kGame = TURFWAR_BINARY_DIR "/game/";
-
-std::uint64_t carHash()
-{
-    std::ifstream in(kGame + "car.txt", std::ios::binary);
-    const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    return gameDataHash(bytes);
-}
-
-NetServerConfig serverConfig()
-{
-    NetServerConfig c;
-    c.bindAddress = "127.0.0.1";
-    c.port = 0;
-    c.bots = 4;
-    c.carFile = kGame + "car.txt";
-    c.modelFile = kGame + "data\\model.ms3d";
-    return c;
-}
-
-// A server running in its own thread, stopped and joined on the way out.
-struct ServerThread {
-    explicit ServerThread(NetServerConfig config) : server(std::move(config))
-    {
-        std::string reason;
-        if (!server.open(reason))
-            throw std::runtime_error(reason);
-        thread = std::thread([this] { server.run(stopRequested); });
-    }
-    ~ServerThread() { finish(); }
-    void finish()
-    {
-        stopRequested = true;
-        if (thread.joinable())
-            thread.join();
-    }
-    NetServer server;
-    std::atomic<bool> stopRequested{false};
-    std::thread thread;
-};
-
-NetClientConfig clientConfig(std::uint16_t port, const std::string& name = "Tester")
-{
-    NetClientConfig c;
-    c.port = port;
-    c.hello.name = name;
-    c.hello.gameDataHash = carHash();
-    return c;
-}
-
-// Services the clients (sending each an input a frame, when asked) until
-// done() or seconds of real time; true when done.
-bool pumpUntil(std::vector<NetClient*> clients, const std::function<bool()>& done, double seconds,
-               bool sendInputs = false)
-{
-    const auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (std::chrono::steady_clock::now() < until) {
-        for (NetClient* c : clients) {
-            c->service(2);
-            if (sendInputs)
-                c->sendInput(NetInput{.buttons = kInputForward, .lookYawTotal = 0});
-        }
-        if (done())
-            return true;
-    }
-    return done();
-}
-
-bool joined(const NetClient& c) { return c.state() == NetClientState::Joined; }
-
-bool waitForStatus(const NetServer& server, const std::function<bool(const NetServerStatus&)>& done, double seconds)
-{
-    const auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (std::chrono::steady_clock::now() < until) {
-        if (done(server.status()))
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return done(server.status());
-}
-
-}  // namespace
 
 TEST(NetServer, TwoPeopleJoinPlayAMatchWithBotsToItsEndAndTheRecordReplaysToTheSameWorld)
 {
@@ -196,7 +110,7 @@ TEST(NetServer, TwoPeopleJoinPlayAMatchWithBotsToItsEndAndTheRecordReplaysToTheS
     // The record, stepped through a fresh world, reaches the server's world exactly.
     SimWorld replayed;
     ModelMs3d model;
-    ASSERT_TRUE(buildSimRig(replayed, model, 1, reason, kGame)) << reason;
+    ASSERT_TRUE(buildSimRig(replayed, model, 1, reason, kNetGame)) << reason;
     MatchRecordHeader header;
     long long frames = 0;
     const std::string recorded = record.str();
@@ -417,7 +331,7 @@ TEST(MatchRecord, RefusesMalformedRecordsNamingTheLine)
     SimWorld world;
     ModelMs3d model;
     std::string reason;
-    ASSERT_TRUE(buildSimRig(world, model, 1, reason, kGame)) << reason;
+    ASSERT_TRUE(buildSimRig(world, model, 1, reason, kNetGame)) << reason;
     const std::string header = "turfwar-server-record 1\nseed 1\nrules 1 15 3\nplayers 2\n";
     PlayerCommand two[2]{};
     const std::string frame = frameRecordLine(0.005f, two, 2) + "\n";
@@ -442,7 +356,7 @@ TEST(MatchRecord, RefusesMalformedRecordsNamingTheLine)
         long long frames = 0;
         SimWorld fresh;
         ModelMs3d m;
-        ASSERT_TRUE(buildSimRig(fresh, m, 1, reason, kGame)) << reason;
+        ASSERT_TRUE(buildSimRig(fresh, m, 1, reason, kNetGame)) << reason;
         EXPECT_FALSE(replayMatchRecord(in, fresh, m, h, frames, reason)) << c.text;
         EXPECT_EQ(reason.rfind(c.where + ":", 0), 0u) << reason;
     }
@@ -459,7 +373,7 @@ TEST(MatchRecord, AVacatedPlaceIsOutOfItsCarAndAGrownWorldStartsAFreshMatch)
     SimWorld world;
     ModelMs3d model;
     std::string reason;
-    ASSERT_TRUE(buildSimRig(world, model, 2, reason, kGame)) << reason;
+    ASSERT_TRUE(buildSimRig(world, model, 2, reason, kNetGame)) << reason;
     startMatch(world, MatchRules{.rounds = 2, .roundSeconds = 30.0f, .respawnSeconds = 1.0f});
     SimPlayer& driver = world.players[1];
     driver.body.inCar = true;
@@ -505,7 +419,7 @@ TEST(ServerTool, ListensTakesAClientAndEndsCleanlyOnSigterm)
     posix_spawn_file_actions_adddup2(&actions, out[1], 1);
     posix_spawn_file_actions_addclose(&actions, out[0]);
     const std::string tool = TURFWAR_BINARY_DIR "/turfwar-server";
-    std::vector<std::string> args = {tool, "--port", "0", "--bind", "127.0.0.1", "--bots", "2", "--data", kGame};
+    std::vector<std::string> args = {tool, "--port", "0", "--bind", "127.0.0.1", "--bots", "2", "--data", kNetGame};
     std::vector<char*> argv;
     for (auto& a : args)
         argv.push_back(a.data());
