@@ -267,13 +267,11 @@ void ClientSession::predictStep(SimWorld& world, const PlayerCommand& own, float
     // shown is older), so a knock-out or the countdown's end is predicted
     // when the server has it.
     if (newestMatch_) {
-        heldMatch_.swap(world.match);
         world.match.swap(newestMatch_);
         allowed_.assign(count, PlayerCommand{});
         filterMatchCommands(world, commands_, allowed_);
         commands_.swap(allowed_);
         world.match.swap(newestMatch_);
-        heldMatch_.swap(world.match);
     }
     // No game rules here: no shots in flight to hit anything, no match to
     // score or end a round. Both come back from the server.

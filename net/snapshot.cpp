@@ -1074,11 +1074,11 @@ Vector3 blend(const Vector3& a, const Vector3& b, float t)
     return {a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t, a.z + (b.z - a.z) * t};
 }
 float blend(float a, float b, float t) { return a + (b - a) * t; }
-bool jumped(const Vector3& a, const Vector3& b) { return magnitude(subtract(b, a)) > kSnapshotJump; }
+bool jumped(const Vector3& a, const Vector3& b, float limit) { return magnitude(subtract(b, a)) > limit; }
 
 CarPartSnapshot blendPart(const CarPartSnapshot& a, const CarPartSnapshot& b, float t)
 {
-    if (jumped(a.position, b.position))
+    if (jumped(a.position, b.position, kSnapshotJump))
         return t < 0.5f ? a : b;
     CarPartSnapshot out;
     out.position = blend(a.position, b.position, t);
@@ -1091,8 +1091,7 @@ CarPartSnapshot blendPart(const CarPartSnapshot& a, const CarPartSnapshot& b, fl
 PlayerSnapshot blendPlayer(const PlayerSnapshot& a, const PlayerSnapshot& b, float t)
 {
     PlayerSnapshot out = t < 0.5f ? a : b;
-    const float jump = a.inCar ? kSnapshotJump : kPlayerJump;
-    if (magnitude(subtract(b.position, a.position)) > jump || a.inCar != b.inCar)
+    if (jumped(a.position, b.position, a.inCar ? kSnapshotJump : kPlayerJump) || a.inCar != b.inCar)
         return out;
     out.position = blend(a.position, b.position, t);
     out.yaw = blend(a.yaw, b.yaw, t);

@@ -6,28 +6,17 @@
 // see the match end as the server ends it.
 
 #include "net/client_session.h"
-#include "net/server.h"
+#include "net_rig.h"
 #include "sim_rig.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cmath>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <numbers>
 
 namespace {
-
-const std::string kGame = TURFWAR_BINARY_DIR "/game/";
-
-std::uint64_t carHash()
-{
-    std::ifstream in(kGame + "car.txt", std::ios::binary);
-    const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    return gameDataHash(bytes);
-}
 
 struct ClientRig {
     SimWorld world;
@@ -70,16 +59,12 @@ bool jumpedNear(const Jumps& jumps, std::size_t slot, std::uint32_t tick, std::u
 
 TEST(NetSession, TwoClientsShowTheServersWorldWithinABoundAndSeeTheMatchEndAsTheServerEndsIt)
 {
-    NetServerConfig config;
-    config.bindAddress = "127.0.0.1";
-    config.port = 0;
+    NetServerConfig config = serverConfig();
     config.bots = 3;  // one stays a bot and drives its team's car
     config.peersPerAddress = 2;
     config.rules.rounds = 1;
     config.rules.roundSeconds = 20.0f;
     config.rules.respawnSeconds = 1.0f;
-    config.carFile = kGame + "car.txt";
-    config.modelFile = kGame + "data\\model.ms3d";
     NetServer server(config);
     std::string reason;
     ASSERT_TRUE(server.open(reason)) << reason;
@@ -87,11 +72,8 @@ TEST(NetSession, TwoClientsShowTheServersWorldWithinABoundAndSeeTheMatchEndAsThe
     ClientRig rigs[2];
     for (int i = 0; i < 2; ++i) {
         ClientRig& r = rigs[i];
-        ASSERT_TRUE(buildSimRig(r.world, r.model, 1, reason, kGame)) << reason;
-        NetClientConfig c;
-        c.port = server.port();
-        c.hello.name = i == 0 ? "Walker" : "Turner";
-        c.hello.gameDataHash = carHash();
+        ASSERT_TRUE(buildSimRig(r.world, r.model, 1, reason, kNetGame)) << reason;
+        const NetClientConfig c = clientConfig(server.port(), i == 0 ? "Walker" : "Turner");
         ASSERT_TRUE(r.session.connect(c, reason)) << reason;
     }
 
