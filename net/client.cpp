@@ -6,6 +6,17 @@
 
 #include <chrono>
 
+namespace {
+
+std::uint64_t steadyMs()
+{
+    return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                          std::chrono::steady_clock::now().time_since_epoch())
+                                          .count());
+}
+
+}  // namespace
+
 NetClient::~NetClient() { close(); }
 
 bool NetClient::connect(const NetClientConfig& config, std::string& reason)
@@ -35,7 +46,7 @@ bool NetClient::connect(const NetClientConfig& config, std::string& reason)
         close();
         return false;
     }
-    enet_peer_timeout(peer_, 0, config.timeoutMs, config.timeoutMs);
+    enet_peer_timeout(peer_, 0, kLinkTimeoutMs, kLinkTimeoutMs);
     state_ = NetClientState::Connecting;
     welcome_.reset();
     refusal_.reset();
@@ -47,7 +58,12 @@ bool NetClient::connect(const NetClientConfig& config, std::string& reason)
     newestSnapshot_ = 0;
     inputs_.clear();
     sequence_ = 0;
+    streamTaken_ = 0;
     goodbye_ = false;
+    connected_ = false;
+    lastHeardMs_ = steadyMs();
+    helloSentMs_ = 0;
+    inputSentMs_ = 0;
     return true;
 }
 
@@ -66,13 +82,13 @@ void NetClient::service(std::uint32_t waitMs)
         if (enet_host_service(host_, &event, n == 0 ? waitMs : 0) <= 0)
             break;
         switch (event.type) {
-        case ENET_EVENT_TYPE_CONNECT: {
-            std::vector<std::uint8_t> bytes;
-            encodeHello(config_.hello, bytes);
-            sendRaw(bytes, NetChannel::Control, true);
+        case ENET_EVENT_TYPE_CONNECT:
+            connected_ = true;
+            lastHeardMs_ = steadyMs();
+            sendHello();
             break;
-        }
         case ENET_EVENT_TYPE_RECEIVE:
+            lastHeardMs_ = steadyMs();
             receive(event.packet->data, event.packet->dataLength, event.channelID);
             enet_packet_destroy(event.packet);
             break;
@@ -86,8 +102,66 @@ void NetClient::service(std::uint32_t waitMs)
             break;
         }
     }
-    if (host_)
-        enet_host_flush(host_);
+    if (!host_)
+        return;
+    const std::uint64_t now = steadyMs();
+    if (state_ == NetClientState::Connecting || state_ == NetClientState::Joined) {
+        if (now - lastHeardMs_ > config_.timeoutMs) {
+            state_ = NetClientState::Lost;
+            if (peer_)
+                enet_peer_disconnect_now(peer_, 0);
+            peer_ = nullptr;
+            close();
+            return;
+        }
+    }
+    if (state_ == NetClientState::Connecting && connected_ && now - helloSentMs_ >= kHelloRepeatMs)
+        sendHello();
+    if (state_ == NetClientState::Joined && now - inputSentMs_ >= kKeepAliveMs)
+        sendInputPacket();
+    enet_host_flush(host_);
+}
+
+void NetClient::sendHello()
+{
+    std::vector<std::uint8_t> bytes;
+    encodeHello(config_.hello, bytes);
+    sendRaw(bytes, NetChannel::Control, false);
+    helloSentMs_ = steadyMs();
+}
+
+bool NetClient::receiveStreamed(std::span<const std::uint8_t> bytes)
+{
+    MessageType type{};
+    if (!messageType(bytes, type))
+        return false;
+    switch (type) {
+    case MessageType::Welcome: {
+        WelcomeMessage m;
+        if (!decodeWelcome(bytes, m) || state_ != NetClientState::Connecting)
+            return false;
+        welcome_ = m;
+        state_ = NetClientState::Joined;
+        return true;
+    }
+    case MessageType::Roster: {
+        RosterMessage m;
+        if (!decodeRoster(bytes, m))
+            return false;
+        roster_ = std::move(m);
+        ++rosters_;
+        return true;
+    }
+    case MessageType::Events: {
+        EventsMessage m;
+        if (!decodeEvents(bytes, m))
+            return false;
+        events_.push_back(std::move(m));
+        return true;
+    }
+    default:
+        return false;
+    }
 }
 
 void NetClient::receive(const std::uint8_t* data, std::size_t size, std::uint8_t)
@@ -97,15 +171,6 @@ void NetClient::receive(const std::uint8_t* data, std::size_t size, std::uint8_t
     bool good = messageType(bytes, type);
     if (good) {
         switch (type) {
-        case MessageType::Welcome: {
-            WelcomeMessage m;
-            good = decodeWelcome(bytes, m) && state_ == NetClientState::Connecting;
-            if (good) {
-                welcome_ = m;
-                state_ = NetClientState::Joined;
-            }
-            break;
-        }
         case MessageType::Refused: {
             RefusedMessage m;
             good = decodeRefused(bytes, m);
@@ -115,20 +180,21 @@ void NetClient::receive(const std::uint8_t* data, std::size_t size, std::uint8_t
             }
             break;
         }
-        case MessageType::Roster: {
-            RosterMessage m;
-            good = decodeRoster(bytes, m);
-            if (good) {
-                roster_ = std::move(m);
-                ++rosters_;
+        case MessageType::Stream: {
+            StreamMessage m;
+            good = decodeStream(bytes, m);
+            // Items already taken are skipped; one past a gap waits for the
+            // server to send it again from the gap on.
+            for (std::size_t k = 0; good && k < m.items.size(); ++k) {
+                const std::uint32_t sequence = m.first + static_cast<std::uint32_t>(k);
+                if (sequence != streamTaken_ + 1) {
+                    if (static_cast<std::int32_t>(sequence - streamTaken_) > 1)
+                        break;
+                    continue;
+                }
+                good = receiveStreamed(m.items[k]);
+                ++streamTaken_;
             }
-            break;
-        }
-        case MessageType::Events: {
-            EventsMessage m;
-            good = decodeEvents(bytes, m);
-            if (good)
-                events_.push_back(std::move(m));
             break;
         }
         case MessageType::Snapshot: {
@@ -174,7 +240,7 @@ std::vector<EventsMessage> NetClient::takeEvents()
     return out;
 }
 
-void NetClient::sendInput(NetInput input)
+void NetClient::sendInput(NetInput input, bool send)
 {
     if (!peer_ || state_ != NetClientState::Joined)
         return;
@@ -182,12 +248,23 @@ void NetClient::sendInput(NetInput input)
     inputs_.push_front(input);
     if (inputs_.size() > kInputsPerPacket)
         inputs_.pop_back();
+    if (send)
+        sendInputPacket();
+}
+
+void NetClient::sendInputPacket()
+{
     InputMessage m;
     m.ackedSnapshot = newestSnapshot_;
-    m.inputs.assign(inputs_.begin(), inputs_.end());
+    m.ackedStream = streamTaken_;
+    if (inputs_.empty())
+        m.inputs.push_back({});  // nothing pressed yet: sequence 0, which any real input is newer than
+    else
+        m.inputs.assign(inputs_.begin(), inputs_.end());
     std::vector<std::uint8_t> bytes;
     encodeInput(m, bytes);
     sendRaw(bytes, NetChannel::Input, false);
+    inputSentMs_ = steadyMs();
 }
 
 void NetClient::sendRaw(const std::vector<std::uint8_t>& bytes, NetChannel channel, bool reliable)

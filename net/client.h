@@ -4,8 +4,11 @@
 // events, the last kSnapshotHistory snapshots), acknowledging the newest
 // snapshot in every Input it sends. Drawing and prediction are the game's.
 //
-// service() does all the network work and reads no clock; a connection the
-// server stops answering is reported lost after kDefaultPeerTimeoutMs.
+// service() does all the network work: it says Hello again every
+// kHelloRepeatMs until the server answers, sends the inputs again when none
+// went for kKeepAliveMs (so an idle client still acknowledges and is heard),
+// and reports the connection lost after timeoutMs with nothing heard, by the
+// steady clock.
 
 #include "net/protocol.h"
 #include "net/snapshot.h"
@@ -21,6 +24,8 @@ typedef struct _ENetPeer ENetPeer;
 
 inline constexpr std::size_t kClientMaxPacketBytes = 2 * 1024;  // a message is one datagram at most
 inline constexpr std::size_t kClientMaxWaitingBytes = 256 * 1024;
+inline constexpr std::uint32_t kHelloRepeatMs = 200;
+inline constexpr std::uint32_t kKeepAliveMs = 250;
 
 enum class NetClientState {
     Idle,        // not started, or closed
@@ -35,7 +40,7 @@ struct NetClientConfig {
     std::string host = "127.0.0.1";  // a name or an IPv4 address
     std::uint16_t port = kDefaultPort;
     HelloMessage hello;              // name, password, game data hash, version
-    std::uint32_t timeoutMs = 5000;  // silence before the server counts as lost
+    std::uint32_t timeoutMs = kDefaultPeerTimeoutMs;  // silence before the server counts as lost
 };
 
 class NetClient {
@@ -62,9 +67,10 @@ public:
     int snapshotsReceived() const { return snapshotsReceived_; }
     bool goodbyeReceived() const { return goodbye_; }
 
-    // One client frame's input: its sequence is set here; sent with the
-    // previous kInputsPerPacket - 1, newest first.
-    void sendInput(NetInput input);
+    // One client frame's input: its sequence is set here. With send, a
+    // packet goes with it and the previous kInputsPerPacket - 1, newest
+    // first; without, it waits for the next that is sent.
+    void sendInput(NetInput input, bool send = true);
     // The sequence the last sendInput gave its input (0: none sent).
     std::uint32_t lastInputSequence() const { return sequence_; }
     // Goodbye, then a disconnect awaited up to waitMs; the host is closed.
@@ -76,6 +82,9 @@ public:
 
 private:
     void receive(const std::uint8_t* data, std::size_t size, std::uint8_t channel);
+    bool receiveStreamed(std::span<const std::uint8_t> bytes);
+    void sendHello();
+    void sendInputPacket();
     void close();
 
     ENetHost* host_ = nullptr;
@@ -93,5 +102,11 @@ private:
     std::uint32_t newestSnapshot_ = 0;
     std::deque<NetInput> inputs_;  // newest first
     std::uint32_t sequence_ = 0;
+    std::uint32_t streamTaken_ = 0;  // the stream's items handled, in order
     bool goodbye_ = false;
+    bool connected_ = false;         // ENet's connection made: the Hello is on its way
+    // Steady-clock milliseconds.
+    std::uint64_t lastHeardMs_ = 0;
+    std::uint64_t helloSentMs_ = 0;
+    std::uint64_t inputSentMs_ = 0;
 };

@@ -146,26 +146,143 @@ bool decodeRefused(std::span<const std::uint8_t> bytes, RefusedMessage& m)
            reason <= static_cast<std::uint8_t>(RefusalReason::Malformed);
 }
 
+namespace {
+
+// What an older input in a packet changed from the one after it.
+constexpr std::uint8_t kSequenceGap = 1;   // not one less than the newer one's
+constexpr std::uint8_t kButtonsChanged = 2;
+constexpr std::uint8_t kSticksChanged = 4;
+constexpr std::uint8_t kPedalsChanged = 8;
+constexpr std::uint8_t kYawChanged = 16;
+constexpr std::uint8_t kPitchChanged = 32;
+constexpr std::uint8_t kFireChanged = 64;
+constexpr std::uint8_t kUnknownChanges = 128;
+
+std::int32_t wrappingDifference(std::int32_t a, std::int32_t b)
+{
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) - static_cast<std::uint32_t>(b));
+}
+
+std::int32_t wrappingSum(std::int32_t a, std::int32_t b)
+{
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) + static_cast<std::uint32_t>(b));
+}
+
+void encodeWholeInput(ByteWriter& w, const NetInput& n)
+{
+    w.u32(n.sequence);
+    w.u8(n.buttons);
+    w.i8(n.stickForward);
+    w.i8(n.stickLeft);
+    w.i8(n.steer);
+    w.u8(n.throttle);
+    w.u8(n.brake);
+    w.i32(n.lookYawTotal);
+    w.i32(n.lookPitchTotal);
+    w.u16(n.fireCount);
+}
+
+void decodeWholeInput(ByteReader& in, NetInput& n)
+{
+    n.sequence = in.u32();
+    n.buttons = in.u8();
+    n.stickForward = in.i8();
+    n.stickLeft = in.i8();
+    n.steer = in.i8();
+    n.throttle = in.u8();
+    n.brake = in.u8();
+    n.lookYawTotal = in.i32();
+    n.lookPitchTotal = in.i32();
+    n.fireCount = in.u16();
+}
+
+void encodeOlderInput(ByteWriter& w, const NetInput& n, const NetInput& newer)
+{
+    std::uint8_t changes = 0;
+    if (n.sequence != newer.sequence - 1)
+        changes |= kSequenceGap;
+    if (n.buttons != newer.buttons)
+        changes |= kButtonsChanged;
+    if (n.stickForward != newer.stickForward || n.stickLeft != newer.stickLeft || n.steer != newer.steer)
+        changes |= kSticksChanged;
+    if (n.throttle != newer.throttle || n.brake != newer.brake)
+        changes |= kPedalsChanged;
+    if (n.lookYawTotal != newer.lookYawTotal)
+        changes |= kYawChanged;
+    if (n.lookPitchTotal != newer.lookPitchTotal)
+        changes |= kPitchChanged;
+    if (n.fireCount != newer.fireCount)
+        changes |= kFireChanged;
+    w.u8(changes);
+    if (changes & kSequenceGap)
+        w.u32(n.sequence);
+    if (changes & kButtonsChanged)
+        w.u8(n.buttons);
+    if (changes & kSticksChanged) {
+        w.i8(n.stickForward);
+        w.i8(n.stickLeft);
+        w.i8(n.steer);
+    }
+    if (changes & kPedalsChanged) {
+        w.u8(n.throttle);
+        w.u8(n.brake);
+    }
+    if (changes & kYawChanged)
+        w.svar32(wrappingDifference(newer.lookYawTotal, n.lookYawTotal));
+    if (changes & kPitchChanged)
+        w.svar32(wrappingDifference(newer.lookPitchTotal, n.lookPitchTotal));
+    if (changes & kFireChanged)
+        w.u16(static_cast<std::uint16_t>(newer.fireCount - n.fireCount));
+}
+
+bool decodeOlderInput(ByteReader& in, NetInput& n, const NetInput& newer)
+{
+    const std::uint8_t changes = in.u8();
+    if (changes & kUnknownChanges)
+        return false;
+    n = newer;
+    n.sequence = (changes & kSequenceGap) ? in.u32() : newer.sequence - 1;
+    if (changes & kButtonsChanged)
+        n.buttons = in.u8();
+    if (changes & kSticksChanged) {
+        n.stickForward = in.i8();
+        n.stickLeft = in.i8();
+        n.steer = in.i8();
+    }
+    if (changes & kPedalsChanged) {
+        n.throttle = in.u8();
+        n.brake = in.u8();
+    }
+    if (changes & kYawChanged)
+        n.lookYawTotal = wrappingSum(newer.lookYawTotal, -in.svar32());
+    if (changes & kPitchChanged)
+        n.lookPitchTotal = wrappingSum(newer.lookPitchTotal, -in.svar32());
+    if (changes & kFireChanged)
+        n.fireCount = static_cast<std::uint16_t>(newer.fireCount - in.u16());
+    return in.ok();
+}
+
+bool streamed(std::uint8_t type)
+{
+    return type == static_cast<std::uint8_t>(MessageType::Welcome) ||
+           type == static_cast<std::uint8_t>(MessageType::Events) || type == static_cast<std::uint8_t>(MessageType::Roster);
+}
+
+}  // namespace
+
 void encodeInput(const InputMessage& m, std::vector<std::uint8_t>& out)
 {
     ByteWriter w(out);
     w.u8(static_cast<std::uint8_t>(MessageType::Input));
     w.u32(m.ackedSnapshot);
+    w.u32(m.ackedStream);
     const std::size_t count = std::min(m.inputs.size(), kInputsPerPacket);
     w.u8(static_cast<std::uint8_t>(count));
     for (std::size_t i = 0; i < count; ++i) {
-        const NetInput& n = m.inputs[i];
-        w.u32(n.sequence);
-        w.u32(n.serverTick);
-        w.u8(n.buttons);
-        w.i8(n.stickForward);
-        w.i8(n.stickLeft);
-        w.i8(n.steer);
-        w.u8(n.throttle);
-        w.u8(n.brake);
-        w.i32(n.lookYawTotal);
-        w.i32(n.lookPitchTotal);
-        w.u16(n.fireCount);
+        if (i == 0)
+            encodeWholeInput(w, m.inputs[0]);
+        else
+            encodeOlderInput(w, m.inputs[i], m.inputs[i - 1]);
     }
 }
 
@@ -175,22 +292,57 @@ bool decodeInput(std::span<const std::uint8_t> bytes, InputMessage& m)
     if (!begin(in, MessageType::Input))
         return false;
     m.ackedSnapshot = in.u32();
+    m.ackedStream = in.u32();
     const std::size_t count = in.u8();
     if (count < 1 || count > kInputsPerPacket)
         return false;
     m.inputs.resize(count);
-    for (NetInput& n : m.inputs) {
-        n.sequence = in.u32();
-        n.serverTick = in.u32();
-        n.buttons = in.u8();
-        n.stickForward = in.i8();
-        n.stickLeft = in.i8();
-        n.steer = in.i8();
-        n.throttle = in.u8();
-        n.brake = in.u8();
-        n.lookYawTotal = in.i32();
-        n.lookPitchTotal = in.i32();
-        n.fireCount = in.u16();
+    decodeWholeInput(in, m.inputs[0]);
+    for (std::size_t i = 1; i < count; ++i)
+        if (!decodeOlderInput(in, m.inputs[i], m.inputs[i - 1]))
+            return false;
+    return in.atEnd();
+}
+
+std::size_t encodeStream(std::uint32_t first, std::span<const std::vector<std::uint8_t>> items,
+                         std::vector<std::uint8_t>& out)
+{
+    ByteWriter w(out);
+    w.u8(static_cast<std::uint8_t>(MessageType::Stream));
+    w.u32(first);
+    const std::size_t countAt = out.size();
+    w.u8(0);
+    std::size_t count = 0;
+    std::size_t bytes = kStreamHeaderBytes;
+    for (const auto& item : items) {
+        const std::size_t size = kStreamItemHeaderBytes + item.size();
+        if (count == kMaxStreamItems || (count > 0 && bytes + size > kMaxMessageBytes))
+            break;
+        w.u16(static_cast<std::uint16_t>(item.size()));
+        w.bytes(item);
+        bytes += size;
+        ++count;
+    }
+    out[countAt] = static_cast<std::uint8_t>(count);
+    return count;
+}
+
+bool decodeStream(std::span<const std::uint8_t> bytes, StreamMessage& m)
+{
+    ByteReader in(bytes);
+    if (!begin(in, MessageType::Stream))
+        return false;
+    m.first = in.u32();
+    const std::size_t count = in.u8();
+    if (count < 1)
+        return false;
+    m.items.resize(count);
+    for (auto& item : m.items) {
+        const std::size_t size = in.u16();
+        const std::span<const std::uint8_t> b = in.bytes(size);
+        if (!in.ok() || b.empty() || !streamed(b[0]))
+            return false;
+        item.assign(b.begin(), b.end());
     }
     return in.atEnd();
 }
@@ -266,7 +418,7 @@ bool decodeGoodbye(std::span<const std::uint8_t> bytes)
 bool messageType(std::span<const std::uint8_t> bytes, MessageType& type)
 {
     if (bytes.empty() || bytes[0] < static_cast<std::uint8_t>(MessageType::Hello) ||
-        bytes[0] > static_cast<std::uint8_t>(MessageType::Goodbye))
+        bytes[0] > static_cast<std::uint8_t>(MessageType::Stream))
         return false;
     type = static_cast<MessageType>(bytes[0]);
     return true;

@@ -6,9 +6,19 @@
 // packet, never allocates more than the packet's size allows, and leaves
 // its output unspecified on false.
 //
-// Channels: control (reliable: hello, welcome, refusal, the match's events,
-// joins and leaves, goodbye), input (unreliable: the client's commands) and
-// snapshots (unreliable: the world, 20 a second).
+// Channels: control (the hello, repeated unreliably until answered; the
+// refusal and goodbye, reliable), input (unreliable: the client's
+// commands), snapshots (unreliable: the world, 20 a second) and the stream
+// (unreliable: the welcome, rosters and the match's events, in a sequence
+// of our own that the client acknowledges in every Input and the server
+// sends again with each snapshot until it is acknowledged). ENet's reliable
+// packets double their resend time with every loss, so at a quarter of the
+// datagrams lost one of them is often seconds late and holds back all
+// behind it; resent every 50 ms, the stream's items are not.
+//
+// A connection ends after kDefaultPeerTimeoutMs with nothing heard from the
+// other end (inputs flow 30 times a second, snapshots 20, so that is
+// silence, not loss); ENet's own give-up is set far beyond it.
 //
 // Little-endian throughout; no padding; floats are quantised (see snapshot.h).
 
@@ -22,24 +32,30 @@
 #include <string>
 #include <vector>
 
-inline constexpr std::uint16_t kProtocolVersion = 1;
+inline constexpr std::uint16_t kProtocolVersion = 2;
 inline constexpr std::uint16_t kDefaultPort = 27615;  // UDP
 inline constexpr std::size_t kMaxNameBytes = 24;       // UTF-8 bytes of a player's name
 inline constexpr std::size_t kMaxPasswordBytes = 64;
 inline constexpr std::size_t kMaxMessageBytes = 1200;  // one datagram; the server holds ENet to it
 
-enum class NetChannel : std::uint8_t { Control = 0, Input = 1, Snapshots = 2 };
-inline constexpr int kNetChannelCount = 3;
+enum class NetChannel : std::uint8_t { Control = 0, Input = 1, Snapshots = 2, Stream = 3 };
+inline constexpr int kNetChannelCount = 4;
+
+inline constexpr std::uint32_t kDefaultPeerTimeoutMs = 5000;  // silence before the other end is gone
+// ENet's own limit for an unacknowledged reliable packet: beyond any
+// silence the game allows, so only the game's timeout ends a connection.
+inline constexpr std::uint32_t kLinkTimeoutMs = 60000;
 
 enum class MessageType : std::uint8_t {
-    Hello = 1,     // client -> server, control
-    Welcome = 2,   // server -> client, control
+    Hello = 1,     // client -> server, control, repeated until answered
+    Welcome = 2,   // server -> client, in the stream
     Refused = 3,   // server -> client, control, then the server disconnects
     Input = 4,     // client -> server, input
     Snapshot = 5,  // server -> client, snapshots
-    Events = 6,    // server -> client, control: what the step raised that a client shows
-    Roster = 7,    // server -> client, control: who plays which slot, by name
+    Events = 6,    // server -> client, in the stream: what the step raised that a client shows
+    Roster = 7,    // server -> client, in the stream: who plays which slot, by name
     Goodbye = 8,   // either way, control: leaving (the server: stopping)
+    Stream = 9,    // server -> client, stream: numbered Welcome, Events and Roster messages
 };
 
 // Why a server refuses a client.
@@ -80,7 +96,6 @@ struct RefusedMessage {
 // the last means a press).
 struct NetInput {
     std::uint32_t sequence = 0;   // the client's frame counter
-    std::uint32_t serverTick = 0; // the newest server tick the client had seen
     std::uint8_t buttons = 0;     // kInputForward ... kInputEnterLeave
     std::int8_t stickForward = 0; // -127 to 127
     std::int8_t stickLeft = 0;
@@ -98,17 +113,33 @@ inline constexpr std::uint8_t kInputRight = 8;
 inline constexpr std::uint8_t kInputRun = 16;
 inline constexpr std::uint8_t kInputEnterLeave = 32;
 
-// Every packet repeats the newest few inputs, newest first.
+// A client makes an input every frame and sends them at most
+// kInputPacketsPerSecond a second, each packet repeating the newest few,
+// newest first: the newest whole, each older one as what changed from the
+// one after it (a frame's look and little else, as a rule).
 inline constexpr std::size_t kInputsPerPacket = 4;
+inline constexpr int kInputPacketsPerSecond = 30;
 struct InputMessage {
     std::uint32_t ackedSnapshot = 0;  // the newest snapshot tick received (0: none), the delta baseline
+    std::uint32_t ackedStream = 0;    // the stream's items taken, in order (0: none)
     std::vector<NetInput> inputs;     // 1 to kInputsPerPacket, newest first
+};
+
+// Stream items, numbered from 1 for each client; a message carries items
+// first, first + 1, ... each an encoded Welcome, Events or Roster message.
+inline constexpr std::size_t kStreamHeaderBytes = 6;  // type, first, count
+inline constexpr std::size_t kStreamItemHeaderBytes = 2;
+inline constexpr std::size_t kMaxStreamItems = 255;
+struct StreamMessage {
+    std::uint32_t first = 0;
+    std::vector<std::vector<std::uint8_t>> items;  // 1 to kMaxStreamItems, each a whole message
 };
 
 // One event a client shows: a sound, a message on the display. An event takes
 // 12 bytes; a message holds as many as fit beside its type, tick and count.
 inline constexpr std::size_t kEventBytes = 12;
-inline constexpr std::size_t kMaxEventsPerMessage = (kMaxMessageBytes - 6) / kEventBytes;
+// (Its 6 bytes, and the 8 of the stream message that carries it.)
+inline constexpr std::size_t kMaxEventsPerMessage = (kMaxMessageBytes - 6 - 8) / kEventBytes;
 struct EventsMessage {
     std::uint32_t tick = 0;
     std::vector<StepEvent> events;  // at most what fits in kMaxMessageBytes
@@ -137,6 +168,13 @@ void encodeEvents(const EventsMessage& m, std::vector<std::uint8_t>& out);
 bool decodeEvents(std::span<const std::uint8_t> bytes, EventsMessage& m);
 void encodeRoster(const RosterMessage& m, std::vector<std::uint8_t>& out);
 bool decodeRoster(std::span<const std::uint8_t> bytes, RosterMessage& m);
+// Encodes as many items as fit in kMaxMessageBytes (at least one: an item
+// is itself at most one message) and returns how many that was.
+std::size_t encodeStream(std::uint32_t first, std::span<const std::vector<std::uint8_t>> items,
+                         std::vector<std::uint8_t>& out);
+// Checks the framing and that each item is a type the stream carries; the
+// items themselves are read with their own decoders.
+bool decodeStream(std::span<const std::uint8_t> bytes, StreamMessage& m);
 void encodeGoodbye(std::vector<std::uint8_t>& out);
 bool decodeGoodbye(std::span<const std::uint8_t> bytes);
 // The type of a message, false for an empty packet or an unknown type.

@@ -53,11 +53,19 @@ bool newer(std::uint32_t a, std::uint32_t b) { return static_cast<std::int32_t>(
 
 const char* teamName(int team) { return team == 0 ? "red" : "blue"; }
 
+// Silence is real time whatever speed the server steps at (a test may run
+// the match faster, but datagrams take the time they take).
+double steadySeconds()
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
 }  // namespace
 
 struct NetServer::Client {
     ENetPeer* peer = nullptr;
     double connectedAt = 0.0;  // real seconds
+    double lastHeard = 0.0;    // steadySeconds() of its last packet
     bool joined = false;
     bool refused = false;      // waiting for its disconnect
     int place = -1;
@@ -68,6 +76,11 @@ struct NetServer::Client {
     std::uint32_t ackedSnapshot = 0;
     double tokens = kInputBurst;
     double tokensAt = 0.0;
+    // The stream: items from ackedStream + 1 on, not yet acknowledged.
+    std::deque<std::vector<std::uint8_t>> stream;
+    std::uint32_t ackedStream = 0;
+    std::size_t streamBytes = 0;
+    bool behind = false;       // its backlog passed kMaxStreamBacklogBytes
 };
 
 bool startNetworking()
@@ -170,6 +183,7 @@ void NetServer::update(double realSeconds)
         return;
     now_ = realSeconds;
     serviceNetwork(0, realSeconds);
+    dropSilentAndBehind();
     // Peers that connected and said nothing are dropped.
     for (std::size_t i = 0; i < clients_.size();) {
         Client& c = *clients_[i];
@@ -261,8 +275,9 @@ void NetServer::serviceNetwork(std::uint32_t waitMs, double realSeconds)
             client->peer = event.peer;
             client->connectedAt = realSeconds;
             client->tokensAt = realSeconds;
+            client->lastHeard = steadySeconds();
             event.peer->data = client.get();
-            enet_peer_timeout(event.peer, 0, config_.peerTimeoutMs, config_.peerTimeoutMs);
+            enet_peer_timeout(event.peer, 0, kLinkTimeoutMs, kLinkTimeoutMs);
             clients_.push_back(std::move(client));
             break;
         }
@@ -302,8 +317,33 @@ void NetServer::drop(Client& client, const char* why)
     enet_peer_disconnect_now(peer, 0);
 }
 
+void NetServer::dropSilentAndBehind()
+{
+    const double now = steadySeconds();
+    for (std::size_t i = 0; i < clients_.size();) {
+        Client& c = *clients_[i];
+        if (c.behind) {
+            drop(c, "its stream went unacknowledged");
+            continue;  // drop() removed it
+        }
+        if (now - c.lastHeard > config_.peerTimeoutMs / 1000.0) {
+            ++clientsTimedOut_;
+            if (c.joined)
+                leave(c, "timed out");
+            else
+                say("a client timed out");
+            ENetPeer* peer = c.peer;
+            forget(c);
+            enet_peer_disconnect_now(peer, 0);
+            continue;
+        }
+        ++i;
+    }
+}
+
 void NetServer::receive(Client& client, std::span<const std::uint8_t> bytes)
 {
+    client.lastHeard = steadySeconds();
     if (client.refused)
         return;
     MessageType type{};
@@ -331,6 +371,8 @@ void NetServer::receive(Client& client, std::span<const std::uint8_t> bytes)
     }
     if (type == MessageType::Input)
         input(client, bytes);
+    else if (type == MessageType::Hello)
+        return;  // a repeat that crossed the welcome
     else
         drop(client, "a message a client does not send");
 }
@@ -387,9 +429,41 @@ void NetServer::hello(Client& client, std::span<const std::uint8_t> bytes)
     w.respawnSeconds = config_.rules.respawnSeconds;
     std::vector<std::uint8_t> out;
     encodeWelcome(w, out);
-    sendBytes(client.peer, out, NetChannel::Control, true);
+    enqueue(client, std::move(out));
     say(client.name + " joined as player " + std::to_string(place + 1) + " (" + teamName(place % kTeamCount) + ")");
     sendRoster();
+    // The welcome goes now rather than with the next snapshot.
+    sendStream(client);
+}
+
+void NetServer::enqueue(Client& client, std::vector<std::uint8_t> bytes)
+{
+    client.streamBytes += bytes.size();
+    client.stream.push_back(std::move(bytes));
+    if (client.streamBytes > kMaxStreamBacklogBytes)
+        client.behind = true;  // dropped at the next update, outside any loop over the clients
+}
+
+void NetServer::sendStream(Client& client)
+{
+    std::vector<std::uint8_t> bytes;
+    std::size_t at = 0;
+    for (int n = 0; n < kStreamMessagesPerSend && at < client.stream.size(); ++n) {
+        // The deque's items as one span: copied to a contiguous run.
+        std::vector<std::vector<std::uint8_t>> run;
+        std::size_t size = kStreamHeaderBytes;
+        for (std::size_t k = at; k < client.stream.size() && run.size() < kMaxStreamItems; ++k) {
+            size += kStreamItemHeaderBytes + client.stream[k].size();
+            if (!run.empty() && size > kMaxMessageBytes)
+                break;
+            run.push_back(client.stream[k]);
+        }
+        bytes.clear();
+        const std::size_t sent =
+            encodeStream(client.ackedStream + 1 + static_cast<std::uint32_t>(at), run, bytes);
+        sendBytes(client.peer, bytes, NetChannel::Stream, false);
+        at += sent;
+    }
 }
 
 int NetServer::choosePlace()
@@ -473,6 +547,16 @@ void NetServer::input(Client& client, std::span<const std::uint8_t> bytes)
         }
     if (newer(m.ackedSnapshot, client.ackedSnapshot) && m.ackedSnapshot <= tick_)
         client.ackedSnapshot = m.ackedSnapshot;
+    // Items it has taken are not sent again; an acknowledgement beyond
+    // what was sent is nonsense, and ignored.
+    const std::uint32_t taken = m.ackedStream - client.ackedStream;
+    if (newer(m.ackedStream, client.ackedStream) && taken <= client.stream.size()) {
+        for (std::uint32_t k = 0; k < taken; ++k) {
+            client.streamBytes -= client.stream.front().size();
+            client.stream.pop_front();
+        }
+        client.ackedStream = m.ackedStream;
+    }
 }
 
 void NetServer::sendRoster()
@@ -484,7 +568,7 @@ void NetServer::sendRoster()
     encodeRoster(roster, bytes);
     for (const auto& c : clients_)
         if (c->joined)
-            sendBytes(c->peer, bytes, NetChannel::Control, true);
+            enqueue(*c, bytes);
 }
 
 void NetServer::step()
@@ -551,7 +635,8 @@ void NetServer::sendWorld()
         if (!c->joined)
             continue;
         for (const auto& m : eventMessages)
-            sendBytes(c->peer, m, NetChannel::Control, true);
+            enqueue(*c, m);
+        sendStream(*c);
         const WorldSnapshot* baseline = nullptr;
         for (const WorldSnapshot& s : history_)
             if (s.tick == c->ackedSnapshot && c->ackedSnapshot != 0)
@@ -579,6 +664,7 @@ void NetServer::publishStatus()
     s.connections = static_cast<int>(clients_.size());
     s.matchesFinished = matchesFinished_;
     s.clientsDropped = clientsDropped_;
+    s.clientsTimedOut = clientsTimedOut_;
     std::lock_guard lock(statusMutex_);
     status_ = s;
 }

@@ -4,7 +4,8 @@
 // player's newest input, the bots' commands for the other places, and steps;
 // every kSnapshotInterval ticks each joined client gets a snapshot
 // (unreliable, against the newest one it acknowledged while the server still
-// keeps it) and the events raised since the last send (reliable).
+// keeps it) and its stream: the events raised since the last send, with
+// every item it has not yet acknowledged sent again.
 //
 // Places: the world starts with max(bots, 1) players, all bots. A person
 // takes a bot's place on the team with fewer people (index % 2 is the
@@ -42,10 +43,14 @@ inline constexpr int kServerTickRate = 200;            // steps a simulated seco
 inline constexpr float kServerTickSeconds = 1.0f / kServerTickRate;
 inline constexpr int kSnapshotInterval = 10;           // ticks: 20 snapshots a second
 inline constexpr std::size_t kSnapshotHistory = 32;    // kept for deltas, server and client
-inline constexpr std::uint32_t kDefaultPeerTimeoutMs = 5000;   // silence before a peer is gone
 inline constexpr std::uint32_t kDefaultHelloTimeoutMs = 3000;  // connect to Hello
 inline constexpr int kDefaultPeersPerAddress = 2;
 inline constexpr int kSpareRefusalPeers = 4;           // room to refuse while full
+// A client's stream items not yet acknowledged: sent again every snapshot,
+// in at most this many messages; a client that lets more than the backlog
+// pile up has not been listening for seconds and is dropped.
+inline constexpr int kStreamMessagesPerSend = 4;
+inline constexpr std::size_t kMaxStreamBacklogBytes = 64 * 1024;
 // A client sends one Input a frame; 60 a second is expected, four times that
 // is let through (with a burst), the rest ignored.
 inline constexpr double kInputsPerSecondLimit = 240.0;
@@ -67,7 +72,7 @@ struct NetServerConfig {
     std::string modelFile = "data\\model.ms3d";
     std::ostream* record = nullptr;   // every step's commands (net/match_record.h); not owned
     float speed = 1.0f;               // simulated seconds per real second; tests run faster
-    std::uint32_t peerTimeoutMs = kDefaultPeerTimeoutMs;
+    std::uint32_t peerTimeoutMs = kDefaultPeerTimeoutMs;  // real milliseconds of silence, whatever the speed
     std::uint32_t helloTimeoutMs = kDefaultHelloTimeoutMs;
     int peersPerAddress = kDefaultPeersPerAddress;
     std::function<void(const std::string&)> log;  // one line per listen, join, leave, match result
@@ -80,7 +85,8 @@ struct NetServerStatus {
     int people = 0;           // places held by persons
     int connections = 0;      // peers connected, joined or not
     int matchesFinished = 0;
-    int clientsDropped = 0;   // for a malformed message, a missing Hello or a flood of inputs
+    int clientsDropped = 0;   // for a malformed message, a missing Hello or a stream left unacknowledged
+    int clientsTimedOut = 0;  // silent for peerTimeoutMs
     std::array<bool, kMaxPlayers> personAt{};
 };
 
@@ -116,6 +122,9 @@ private:
     void hello(Client& client, std::span<const std::uint8_t> bytes);
     void input(Client& client, std::span<const std::uint8_t> bytes);
     void refuse(Client& client, RefusalReason reason);
+    void enqueue(Client& client, std::vector<std::uint8_t> bytes);
+    void sendStream(Client& client);
+    void dropSilentAndBehind();
     void drop(Client& client, const char* why);
     void leave(Client& client, const char* how);
     void forget(Client& client);
@@ -143,6 +152,7 @@ private:
     bool matchOver_ = false;
     int matchesFinished_ = 0;
     int clientsDropped_ = 0;
+    int clientsTimedOut_ = 0;
     std::deque<WorldSnapshot> history_;
     std::vector<std::pair<std::uint32_t, StepEvent>> pendingEvents_;
     StepEvents events_;

@@ -38,6 +38,23 @@ public:
         std::memcpy(&bits, &v, sizeof bits);
         u32(bits);
     }
+    // Seven bits a byte, low first, the top bit saying more follow: small
+    // numbers in one byte.
+    void var32(std::uint32_t v)
+    {
+        while (v >= 0x80) {
+            u8(static_cast<std::uint8_t>(v | 0x80));
+            v >>= 7;
+        }
+        u8(static_cast<std::uint8_t>(v));
+    }
+    // A signed difference near zero either way in few bytes (zigzag).
+    void svar32(std::int32_t v)
+    {
+        const auto u = static_cast<std::uint32_t>(v);
+        var32((u << 1) ^ (v < 0 ? 0xffffffffu : 0u));
+    }
+    void bytes(std::span<const std::uint8_t> b) { out_.insert(out_.end(), b.begin(), b.end()); }
     // A length byte and the bytes; the caller keeps it within 255.
     void text(const std::string& s)
     {
@@ -85,6 +102,36 @@ public:
         float v = 0.0f;
         std::memcpy(&v, &bits, sizeof v);
         return v;
+    }
+    // var32's form: at most five bytes, the fifth holding only the top four bits.
+    std::uint32_t var32()
+    {
+        std::uint32_t v = 0;
+        for (int shift = 0; shift < 35; shift += 7) {
+            const std::uint8_t b = u8();
+            if (shift == 28 && b > 0x0f)
+                ok_ = false;
+            v |= static_cast<std::uint32_t>(b & 0x7f) << shift;
+            if (!(b & 0x80) || !ok_)
+                return ok_ ? v : 0;
+        }
+        return 0;  // unreachable: the fifth byte ends it or fails
+    }
+    std::int32_t svar32()
+    {
+        const std::uint32_t u = var32();
+        return static_cast<std::int32_t>((u >> 1) ^ (0u - (u & 1u)));
+    }
+    // n bytes as they are (empty, and bad, when fewer are left).
+    std::span<const std::uint8_t> bytes(std::size_t n)
+    {
+        if (!ok_ || bytes_.size() - at_ < n) {
+            ok_ = false;
+            return {};
+        }
+        const auto b = bytes_.subspan(at_, n);
+        at_ += n;
+        return b;
     }
     // A length byte and that many bytes, at most limit of them.
     std::string text(std::size_t limit)

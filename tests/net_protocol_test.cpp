@@ -42,7 +42,6 @@ InputMessage sampleInput()
     for (int i = 0; i < 3; ++i) {
         NetInput n;
         n.sequence = static_cast<std::uint32_t>(100 - i);
-        n.serverTick = 900;
         n.buttons = kInputForward | kInputRun;
         n.stickForward = -127;
         n.steer = 64;
@@ -131,6 +130,106 @@ TEST(ProtocolMessages, RoundTrips)
     EXPECT_EQ(type, MessageType::Goodbye);
 }
 
+// The older inputs go as what changed from the one after them: every field
+// comes back, across the wraps of the totals and with a gap in the
+// sequence, and a packet of frames that only look is small.
+TEST(ProtocolMessages, RepeatedInputsComeBackExactlyAndSmall)
+{
+    InputMessage m;
+    m.ackedSnapshot = 77;
+    m.ackedStream = 12;
+    NetInput n;
+    n.sequence = 7;
+    n.lookYawTotal = std::numeric_limits<std::int32_t>::min() + 3;
+    n.lookPitchTotal = -5;
+    n.fireCount = 1;
+    m.inputs.push_back(n);
+    n.sequence = 2;  // a gap
+    n.lookYawTotal = std::numeric_limits<std::int32_t>::max() - 4;  // across the wrap
+    n.buttons = kInputForward | kInputEnterLeave;
+    n.stickLeft = -127;
+    n.brake = 100;
+    n.fireCount = 65535;  // across the wrap
+    m.inputs.push_back(n);
+    n.sequence = 1;
+    n.lookPitchTotal = std::numeric_limits<std::int32_t>::min();  // the largest difference there is
+    m.inputs.push_back(n);
+    Bytes b;
+    encodeInput(m, b);
+    InputMessage back;
+    ASSERT_TRUE(decodeInput(b, back));
+    EXPECT_EQ(back.ackedSnapshot, 77u);
+    EXPECT_EQ(back.ackedStream, 12u);
+    ASSERT_EQ(back.inputs.size(), m.inputs.size());
+    for (std::size_t i = 0; i < m.inputs.size(); ++i) {
+        const NetInput& x = m.inputs[i];
+        const NetInput& y = back.inputs[i];
+        EXPECT_TRUE(x.sequence == y.sequence && x.buttons == y.buttons && x.stickForward == y.stickForward &&
+                    x.stickLeft == y.stickLeft && x.steer == y.steer && x.throttle == y.throttle &&
+                    x.brake == y.brake && x.lookYawTotal == y.lookYawTotal && x.lookPitchTotal == y.lookPitchTotal &&
+                    x.fireCount == y.fireCount)
+            << i;
+    }
+
+    // Four frames of a mouse turning a little and a stick held: the three
+    // older ones take three bytes each beside the whole newest one.
+    InputMessage looks;
+    for (int i = 0; i < 4; ++i) {
+        NetInput f;
+        f.sequence = 1000u - static_cast<std::uint32_t>(i);
+        f.stickForward = 127;
+        f.lookYawTotal = 5000 - 40 * i;
+        f.lookPitchTotal = -200 + 3 * i;
+        looks.inputs.push_back(f);
+    }
+    b.clear();
+    encodeInput(looks, b);
+    EXPECT_EQ(b.size(), 10u + 20u + 3u * 3u);
+}
+
+// The stream's framing: items come back as they went; a message holds as
+// many as fit a datagram and says how many; empty, unknown or cut items
+// are refused.
+TEST(ProtocolStream, ItemsComeBackAndOneMessageHoldsWhatFitsADatagram)
+{
+    std::vector<Bytes> items(3);
+    encodeWelcome({1, 2, 40, 5, 3, 180.0f, 3.0f}, items[0]);
+    encodeRoster({{{0, true, "Ada"}, {1, false, "Me"}}}, items[1]);
+    encodeEvents({41, {{StepEventKind::Crash, -1, 0, 0, 0.5f, {1.0f, 2.0f, 3.0f}}}}, items[2]);
+    Bytes b;
+    ASSERT_EQ(encodeStream(9, items, b), 3u);
+    StreamMessage m;
+    ASSERT_TRUE(decodeStream(b, m));
+    EXPECT_EQ(m.first, 9u);
+    EXPECT_EQ(m.items, items);
+    expectCutsAndExtrasRefused(b, [&](auto bytes) { return decodeStream(bytes, m); });
+
+    // Events messages as full as they come: each fits a stream message of
+    // its own, and a second one does not fit beside it.
+    EventsMessage full;
+    full.tick = 3;
+    full.events.resize(kMaxEventsPerMessage + 5);
+    std::vector<Bytes> big(2);
+    encodeEvents(full, big[0]);
+    big[1] = big[0];
+    b.clear();
+    ASSERT_EQ(encodeStream(1, big, b), 1u);
+    EXPECT_LE(b.size(), kMaxMessageBytes);
+    ASSERT_TRUE(decodeStream(b, m));
+    EventsMessage again;
+    ASSERT_TRUE(decodeEvents(m.items[0], again));
+    EXPECT_EQ(again.events.size(), kMaxEventsPerMessage);
+
+    // No items; an item of no bytes; an item that is not a streamed type.
+    EXPECT_FALSE(decodeStream(Bytes{static_cast<std::uint8_t>(MessageType::Stream), 1, 0, 0, 0, 0}, m));
+    EXPECT_FALSE(decodeStream(Bytes{static_cast<std::uint8_t>(MessageType::Stream), 1, 0, 0, 0, 1, 0, 0}, m));
+    Bytes goodbye;
+    encodeGoodbye(goodbye);
+    b.clear();
+    encodeStream(1, std::vector<Bytes>{goodbye}, b);
+    EXPECT_FALSE(decodeStream(b, m));
+}
+
 TEST(ProtocolMessages, CutsAndExtraBytesAreRefused)
 {
     Bytes b;
@@ -173,9 +272,9 @@ TEST(ProtocolMessages, OutOfRangeValuesAreRefused)
     MessageType type{};
     EXPECT_FALSE(messageType({}, type));
     const Bytes zero = {0};
-    const Bytes nine = {9};
+    const Bytes ten = {10};
     EXPECT_FALSE(messageType(zero, type));
-    EXPECT_FALSE(messageType(nine, type));
+    EXPECT_FALSE(messageType(ten, type));
 
     RefusedMessage refused;
     EXPECT_FALSE(decodeRefused(Bytes{3, 0}, refused));
@@ -210,14 +309,31 @@ TEST(ProtocolMessages, OutOfRangeValuesAreRefused)
     ASSERT_TRUE(decodeHello(hello, h));
     EXPECT_EQ(h.name.size(), kMaxNameBytes);
 
-    // Input: a count of 0 and of 5.
+    // Input: a count of 0 and of 5; an older input's change flags with the
+    // unknown top bit; a look difference in six bytes (five is the most).
     Bytes input;
     encodeInput(sampleInput(), input);
     InputMessage in;
-    input[5] = 0;
-    EXPECT_FALSE(decodeInput(input, in));
-    input[5] = kInputsPerPacket + 1;
-    EXPECT_FALSE(decodeInput(input, in));
+    constexpr std::size_t countAt = 9;
+    constexpr std::size_t firstChangesAt = countAt + 1 + 20;
+    Bytes cut = input;
+    cut[countAt] = 0;
+    EXPECT_FALSE(decodeInput(cut, in));
+    cut[countAt] = kInputsPerPacket + 1;
+    EXPECT_FALSE(decodeInput(cut, in));
+    cut = input;
+    cut[firstChangesAt] |= 0x80;
+    EXPECT_FALSE(decodeInput(cut, in));
+    InputMessage look;
+    look.inputs.resize(2);
+    look.inputs[1].sequence = look.inputs[0].sequence - 1;
+    look.inputs[1].lookYawTotal = 1;
+    Bytes longLook;
+    encodeInput(look, longLook);
+    ASSERT_EQ(longLook.size(), firstChangesAt + 2u);  // the changes, then a one-byte difference
+    longLook.back() |= 0x80;
+    longLook.insert(longLook.end(), {0x80, 0x80, 0x80, 0x80, 0x00});
+    EXPECT_FALSE(decodeInput(longLook, in));
 
     // Events: an unknown kind, a player or a car beyond the limits, a count
     // that does not match the bytes, a coordinate of -32768 steps (the

@@ -236,7 +236,7 @@ TEST(NetServer, GarbageDatagramsAndMalformedMessagesDropOnlyTheirSender)
     EXPECT_TRUE(waitForStatus(rig.server, [&](const NetServerStatus& now) { return now.tick > before + 20; }, 2.0));
 }
 
-TEST(NetServer, AVanishedClientsPlaceGoesBackToABotAfterTheTimeoutAndSilentPeersAreDropped)
+TEST(NetServer, AVanishedClientsPlaceGoesBackToABotAfterTheTimeoutAnIdleOneStaysAndSilenceEndsEitherSide)
 {
     NetServerConfig config = serverConfig();
     config.peerTimeoutMs = 1000;
@@ -248,8 +248,22 @@ TEST(NetServer, AVanishedClientsPlaceGoesBackToABotAfterTheTimeoutAndSilentPeers
     ASSERT_TRUE(pumpUntil({&gone}, [&] { return joined(gone); }, 5.0));
     const int place = gone.welcome()->player;
     ASSERT_TRUE(waitForStatus(rig.server, [&](const NetServerStatus& s) { return s.personAt[place]; }, 2.0));
+    // One that only services, with no frame's input to send, is heard all
+    // the same (its keep-alive) and stays well past the timeout.
+    NetClient idle;
+    NetClientConfig idleConfig = clientConfig(rig.server.port(), "Idle");
+    idleConfig.timeoutMs = 1000;
+    ASSERT_TRUE(idle.connect(idleConfig, reason)) << reason;
+    ASSERT_TRUE(pumpUntil({&idle}, [&] { return joined(idle); }, 5.0));
     gone.vanish();
-    EXPECT_TRUE(waitForStatus(rig.server, [&](const NetServerStatus& s) { return !s.personAt[place] && s.connections == 0; }, 8.0));
+    EXPECT_FALSE(pumpUntil({&idle}, [&] { return !joined(idle); }, 2.5));
+    EXPECT_TRUE(joined(idle));
+    NetServerStatus after = rig.server.status();
+    EXPECT_FALSE(after.personAt[place]);
+    EXPECT_EQ(after.clientsTimedOut, 1);
+    EXPECT_EQ(after.people, 1);
+    idle.leave();
+    EXPECT_TRUE(waitForStatus(rig.server, [&](const NetServerStatus& s) { return s.connections == 0; }, 8.0));
 
     // A connection that never says Hello.
     ENetHost* host = enet_host_create(nullptr, 1, kNetChannelCount, 0, 0);
@@ -271,6 +285,32 @@ TEST(NetServer, AVanishedClientsPlaceGoesBackToABotAfterTheTimeoutAndSilentPeers
     EXPECT_TRUE(connected);
     EXPECT_TRUE(disconnected);
     enet_host_destroy(host);
+
+    // A "server" that takes the connection and then says nothing: the
+    // client gives up after its own timeout.
+    ENetAddress any{};
+    enet_address_set_host_ip(&any, "127.0.0.1");
+    any.port = 0;
+    ENetHost* mute = enet_host_create(&any, 2, kNetChannelCount, 0, 0);
+    ASSERT_NE(mute, nullptr);
+    ENetAddress muteAddress{};
+    enet_socket_get_address(mute->socket, &muteAddress);
+    NetClient waiting;
+    NetClientConfig waitingConfig = clientConfig(muteAddress.port);
+    waitingConfig.timeoutMs = 800;
+    ASSERT_TRUE(waiting.connect(waitingConfig, reason)) << reason;
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < 400 && waiting.state() == NetClientState::Connecting; ++i) {
+        waiting.service(5);
+        while (enet_host_service(mute, &event, 0) > 0)
+            if (event.type == ENET_EVENT_TYPE_RECEIVE)
+                enet_packet_destroy(event.packet);
+    }
+    const double waited = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_EQ(waiting.state(), NetClientState::Lost);
+    EXPECT_GE(waited, 0.75);
+    EXPECT_LT(waited, 1.6);
+    enet_host_destroy(mute);
 }
 
 // Ten connections at once from one address; the most the server held at a
