@@ -3,6 +3,7 @@
 #include "sim/driving.h"
 #include "sim/sim_world.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -76,6 +77,10 @@ void writeMatchRecordFrame(std::ostream& out, float dt, const PlayerCommand* com
 void writeMatchRecordVacate(std::ostream& out, int player) { out << "vacate " << player << '\n'; }
 void writeMatchRecordGrow(std::ostream& out, int players) { out << "grow " << players << '\n'; }
 void writeMatchRecordRestart(std::ostream& out) { out << "restart\n"; }
+void writeMatchRecordName(std::ostream& out, int player, const std::string& name)
+{
+    out << "name " << player << ' ' << name << '\n';
+}
 
 void vacatePlace(SimWorld& world, int index)
 {
@@ -97,19 +102,22 @@ void growPlaces(SimWorld& world, const SkinnedModel& model, int count)
     startMatch(world, rules);
 }
 
-bool replayMatchRecord(std::istream& in, SimWorld& world, const SkinnedModel& model, MatchRecordHeader& header,
-                       long long& frames, std::string& error)
+bool MatchRecordReader::begin(std::istream& in, SimWorld& world, const SkinnedModel& model, std::string& error)
 {
-    frames = 0;
+    in_ = &in;
+    world_ = &world;
+    model_ = &model;
+    line_ = 0;
+    frames_ = 0;
     std::string line;
-    int lineNumber = 0;
     const auto fail = [&](const std::string& why) {
-        error = "line " + std::to_string(lineNumber) + ": " + why;
+        error = "line " + std::to_string(line_) + ": " + why;
+        in_ = nullptr;
         return false;
     };
     // The header: four lines, in order.
     for (int part = 0; part < 4; ++part) {
-        ++lineNumber;
+        ++line_;
         if (!std::getline(in, line))
             return fail("the record ends inside its header");
         if (line.size() > kMaxRecordLine)
@@ -122,59 +130,98 @@ bool replayMatchRecord(std::istream& in, SimWorld& world, const SkinnedModel& mo
             break;
         case 1:
             good = w.size() == 2 && w[0] == "seed" &&
-                   whole<std::uint64_t>(w[1], 0, std::numeric_limits<std::uint64_t>::max(), header.seed);
+                   whole<std::uint64_t>(w[1], 0, std::numeric_limits<std::uint64_t>::max(), header_.seed);
             break;
         case 2:
-            good = w.size() == 4 && w[0] == "rules" && whole(w[1], 1, 99, header.rules.rounds) &&
-                   number(w[2], 0.001f, 1e6f, header.rules.roundSeconds) &&
-                   number(w[3], 0.0f, 1e6f, header.rules.respawnSeconds);
+            good = w.size() == 4 && w[0] == "rules" && whole(w[1], 1, 99, header_.rules.rounds) &&
+                   number(w[2], 0.001f, 1e6f, header_.rules.roundSeconds) &&
+                   number(w[3], 0.0f, 1e6f, header_.rules.respawnSeconds);
             break;
         default:
-            good = w.size() == 2 && w[0] == "players" && whole(w[1], 1, kMaxPlayers, header.players);
+            good = w.size() == 2 && w[0] == "players" && whole(w[1], 1, kMaxPlayers, header_.players);
         }
         if (!good)
             return fail(part == 0 ? "not a server record" : "a malformed header line");
     }
-    addSimPlayers(world, header.players, model);
-    startMatch(world, header.rules);
-
-    FrameRecord record;
-    StepEvents events;
-    while (std::getline(in, line)) {
-        ++lineNumber;
-        if (line.size() > kMaxRecordLine)
-            return fail("line too long");
-        const std::vector<std::string_view> w = wordsOf(line);
-        if (w.empty())
-            return fail("an empty line");
-        const int count = static_cast<int>(world.players.size());
-        if (w[0] == "frame") {
-            std::string why;
-            if (!readFrameRecord(line, record, why))
-                return fail(why);
-            if (record.playerCount != count)
-                return fail("a frame of " + std::to_string(record.playerCount) + " players in a world of " +
-                            std::to_string(count));
-            events.clear();
-            stepWorld(world, {record.commands.data(), static_cast<std::size_t>(count)}, record.dt, events);
-            ++frames;
-        } else if (w[0] == "vacate") {
-            int player = 0;
-            if (w.size() != 2 || !whole(w[1], 0, count - 1, player))
-                return fail("a malformed vacate line");
-            vacatePlace(world, player);
-        } else if (w[0] == "grow") {
-            int players = 0;
-            if (w.size() != 2 || !whole(w[1], count + 1, kMaxPlayers, players))
-                return fail("a malformed grow line");
-            growPlaces(world, model, players);
-        } else if (w[0] == "restart") {
-            if (w.size() != 1)
-                return fail("a malformed restart line");
-            restartMatch(world);
-        } else {
-            return fail("an unknown line");
-        }
-    }
+    addSimPlayers(world, header_.players, model);
+    startMatch(world, header_.rules);
     return true;
+}
+
+MatchRecordLine MatchRecordReader::next(std::string& error)
+{
+    if (!in_)
+        return MatchRecordLine::Malformed;
+    std::string line;
+    if (!std::getline(*in_, line))
+        return MatchRecordLine::End;
+    ++line_;
+    const auto fail = [&](const std::string& why) {
+        error = "line " + std::to_string(line_) + ": " + why;
+        in_ = nullptr;
+        return MatchRecordLine::Malformed;
+    };
+    if (line.size() > kMaxRecordLine)
+        return fail("line too long");
+    const std::vector<std::string_view> w = wordsOf(line);
+    if (w.empty())
+        return fail("an empty line");
+    SimWorld& world = *world_;
+    const int count = static_cast<int>(world.players.size());
+    if (w[0] == "frame") {
+        std::string why;
+        if (!readFrameRecord(line, record_, why))
+            return fail(why);
+        if (record_.playerCount != count)
+            return fail("a frame of " + std::to_string(record_.playerCount) + " players in a world of " +
+                        std::to_string(count));
+        events_.clear();
+        stepWorld(world, {record_.commands.data(), static_cast<std::size_t>(count)}, record_.dt, events_);
+        ++frames_;
+        return MatchRecordLine::Frame;
+    }
+    if (w[0] == "vacate") {
+        int player = 0;
+        if (w.size() != 2 || !whole(w[1], 0, count - 1, player))
+            return fail("a malformed vacate line");
+        vacatePlace(world, player);
+    } else if (w[0] == "grow") {
+        int players = 0;
+        if (w.size() != 2 || !whole(w[1], count + 1, kMaxPlayers, players))
+            return fail("a malformed grow line");
+        growPlaces(world, *model_, players);
+    } else if (w[0] == "restart") {
+        if (w.size() != 1)
+            return fail("a malformed restart line");
+        restartMatch(world);
+    } else if (w[0] == "name") {
+        // "name P TEXT": the text is the rest of the line, spaces and all.
+        int player = 0;
+        if (w.size() < 3 || !whole(w[1], 0, count - 1, player))
+            return fail("a malformed name line");
+        const std::size_t at = static_cast<std::size_t>(w[2].data() - line.data());
+        const std::string name = line.substr(at);
+        if (name.size() > kMaxRecordName ||
+            std::any_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; }))
+            return fail("a malformed name line");
+        world.players[static_cast<std::size_t>(player)].name = name;
+    } else {
+        return fail("an unknown line");
+    }
+    return MatchRecordLine::Change;
+}
+
+bool replayMatchRecord(std::istream& in, SimWorld& world, const SkinnedModel& model, MatchRecordHeader& header,
+                       long long& frames, std::string& error)
+{
+    MatchRecordReader reader;
+    frames = 0;
+    if (!reader.begin(in, world, model, error))
+        return false;
+    header = reader.header();
+    MatchRecordLine line = MatchRecordLine::Change;
+    while ((line = reader.next(error)) == MatchRecordLine::Frame || line == MatchRecordLine::Change)
+        ;
+    frames = reader.frames();
+    return line == MatchRecordLine::End;
 }

@@ -14,6 +14,8 @@
 //                           vacatePlace below say exactly what changes)
 //   grow N                  the world grew to N players: a fresh match
 //   restart                 the match began again (restartMatch)
+//   name P TEXT             player P is shown as TEXT (the rest of the line,
+//                           printable, at most kMaxRecordName bytes)
 //
 // Reading refuses, naming the line, anything else: an unknown word, a
 // number that does not read whole or is out of range, a frame whose player
@@ -23,6 +25,7 @@
 
 #include "sim/command_record.h"
 #include "sim/match.h"
+#include "sim/step_events.h"
 
 #include <cstdint>
 #include <iosfwd>
@@ -30,6 +33,8 @@
 
 struct SimWorld;
 class SkinnedModel;
+
+inline constexpr std::size_t kMaxRecordName = 64;
 
 struct MatchRecordHeader {
     std::uint64_t seed = 0;
@@ -42,6 +47,8 @@ void writeMatchRecordFrame(std::ostream& out, float dt, const PlayerCommand* com
 void writeMatchRecordVacate(std::ostream& out, int player);
 void writeMatchRecordGrow(std::ostream& out, int players);
 void writeMatchRecordRestart(std::ostream& out);
+// name as it is: the caller gives printable text within kMaxRecordName.
+void writeMatchRecordName(std::ostream& out, int player, const std::string& name);
 
 // The world changes a server makes besides the step; the record's replay
 // makes them the same way.
@@ -50,6 +57,36 @@ void vacatePlace(SimWorld& world, int index);
 // count players (more than now, at most kMaxPlayers): every player placed
 // afresh and a new match with the same rules. Names are cleared.
 void growPlaces(SimWorld& world, const SkinnedModel& model, int count);
+
+enum class MatchRecordLine {
+    Frame,      // one step taken
+    Change,     // a place vacated, the world grown, the match restarted or a name set
+    End,        // the record is over
+    Malformed,  // the error says which line and why; nothing more is read
+};
+
+// A record a line at a time, for a caller that does something between the
+// steps (shows them, describes the world at some ticks).
+class MatchRecordReader {
+public:
+    // Reads the header into world (created, its cars built): the players
+    // added from model and the match started.
+    bool begin(std::istream& in, SimWorld& world, const SkinnedModel& model, std::string& error);
+    MatchRecordLine next(std::string& error);
+    const MatchRecordHeader& header() const { return header_; }
+    long long frames() const { return frames_; }   // steps taken so far: the server's tick
+    const StepEvents& events() const { return events_; }  // what the last step raised
+
+private:
+    std::istream* in_ = nullptr;
+    SimWorld* world_ = nullptr;
+    const SkinnedModel* model_ = nullptr;
+    MatchRecordHeader header_;
+    int line_ = 0;
+    long long frames_ = 0;
+    FrameRecord record_;
+    StepEvents events_;
+};
 
 // Steps world (created, its cars built) through a record from its start:
 // players added from model, the match started, every line applied. False

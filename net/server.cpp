@@ -143,10 +143,10 @@ bool NetServer::open(std::string& reason)
     addSimPlayers(world_, places, model_);
     startMatch(world_, config_.rules);
     addBots(bots_, world_, 0, config_.botLevel, config_.seed);
-    for (int i = 0; i < places; ++i)
-        world_.players[static_cast<std::size_t>(i)].name = std::string(botName(i));
     if (config_.record)
         writeMatchRecordHeader(*config_.record, {config_.seed, config_.rules, places});
+    for (int i = 0; i < places; ++i)
+        nameAt(i, std::string(botName(i)));
 
     ENetAddress address{};
     address.host = ENET_HOST_ANY;
@@ -417,7 +417,7 @@ void NetServer::hello(Client& client, std::span<const std::uint8_t> bytes)
     client.name = sanitisedPlayerName(m.name);
     holder_[static_cast<std::size_t>(place)] = &client;
     std::erase_if(bots_.bots, [place](const Bot& b) { return b.player == place; });
-    world_.players[static_cast<std::size_t>(place)].name = client.name;
+    nameAt(place, client.name);
 
     WelcomeMessage w;
     w.player = static_cast<std::uint8_t>(place);
@@ -493,7 +493,7 @@ int NetServer::choosePlace()
         writeMatchRecordGrow(*config_.record, places + 1);
     matchOver_ = false;
     for (int i = 0; i < places; ++i)
-        world_.players[static_cast<std::size_t>(i)].name = holder_[static_cast<std::size_t>(i)]->name;
+        nameAt(i, holder_[static_cast<std::size_t>(i)]->name);
     resetBots(bots_, config_.seed);
     say("the world grew to " + std::to_string(places + 1) + " places; a new match");
     return places;
@@ -509,7 +509,14 @@ void NetServer::botAt(int place)
                            tick_);
     bots_.bots.push_back(bot);
     std::sort(bots_.bots.begin(), bots_.bots.end(), [](const Bot& a, const Bot& b) { return a.player < b.player; });
-    world_.players[static_cast<std::size_t>(place)].name = std::string(botName(place));
+    nameAt(place, std::string(botName(place)));
+}
+
+void NetServer::nameAt(int place, std::string name)
+{
+    if (config_.record)
+        writeMatchRecordName(*config_.record, place, name);
+    world_.players[static_cast<std::size_t>(place)].name = std::move(name);
 }
 
 void NetServer::leave(Client& client, const char* how)
@@ -591,6 +598,8 @@ void NetServer::step()
     events_.clear();
     stepWorld(world_, commands, kServerTickSeconds, events_);
     ++tick_;
+    if (config_.afterStep)
+        config_.afterStep(tick_, world_);
     for (const StepEvent& e : events_)
         pendingEvents_.push_back({tick_, e});
 

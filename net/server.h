@@ -71,6 +71,9 @@ struct NetServerConfig {
     std::string carFile = "car.txt";
     std::string modelFile = "data\\model.ms3d";
     std::ostream* record = nullptr;   // every step's commands (net/match_record.h); not owned
+    // Called after every tick's step with the tick it reached (the tool's
+    // --states); on the thread that steps.
+    std::function<void(std::uint32_t tick, const SimWorld& world)> afterStep;
     float speed = 1.0f;               // simulated seconds per real second; tests run faster
     std::uint32_t peerTimeoutMs = kDefaultPeerTimeoutMs;  // real milliseconds of silence, whatever the speed
     std::uint32_t helloTimeoutMs = kDefaultHelloTimeoutMs;
@@ -130,6 +133,7 @@ private:
     void forget(Client& client);
     int choosePlace();
     void botAt(int place);
+    void nameAt(int place, std::string name);  // and in the record
     void sendRoster();
     void step();
     void sendWorld();

@@ -5,9 +5,11 @@
 // Every server listens on 127.0.0.1 on a port ENet picks, so tests in
 // parallel cannot clash; every wait is bounded.
 
+#include "image_test_support.h"
 #include "net/match_record.h"
 #include "net_rig.h"
 #include "sim_rig.h"
+#include "tool_runner.h"
 
 #include <enet/enet.h>
 #include <gtest/gtest.h>
@@ -450,8 +452,15 @@ TEST(NetServer, SanitisedNamesKeepPrintableTextWithinTheLimit)
 
 // turfwar-server as a user starts it: it listens, takes a client, and
 // SIGTERM ends it with status 0 after a Goodbye.
-TEST(ServerTool, ListensTakesAClientAndEndsCleanlyOnSigterm)
+// The tool as a process: it listens, takes clients (one plays and stays, one
+// leaves), records what it stepped and writes its states, and ends cleanly
+// on SIGTERM with a Goodbye; the replay tool steps the record again to the
+// same state lines, byte for byte, and stops at a bad line with its number.
+TEST(ServerTool, ListensTakesClientsEndsOnSigtermAndItsRecordReplaysToItsStates)
 {
+    ScratchDir scratch;
+    const std::string recordPath = scratch.file("match-record.txt");
+    const std::string statesPath = scratch.file("states.jsonl");
     int out[2];
     ASSERT_EQ(::pipe(out), 0);
     posix_spawn_file_actions_t actions;
@@ -459,7 +468,9 @@ TEST(ServerTool, ListensTakesAClientAndEndsCleanlyOnSigterm)
     posix_spawn_file_actions_adddup2(&actions, out[1], 1);
     posix_spawn_file_actions_addclose(&actions, out[0]);
     const std::string tool = TURFWAR_BINARY_DIR "/turfwar-server";
-    std::vector<std::string> args = {tool, "--port", "0", "--bind", "127.0.0.1", "--bots", "2", "--data", kNetGame};
+    std::vector<std::string> args = {tool,         "--port",      "0",        "--bind",         "127.0.0.1",
+                                     "--bots",     "2",           "--data",   kNetGame,         "--record",
+                                     recordPath,   "--states",    statesPath, "--states-every", "40"};
     std::vector<char*> argv;
     for (auto& a : args)
         argv.push_back(a.data());
@@ -508,6 +519,13 @@ TEST(ServerTool, ListensTakesAClientAndEndsCleanlyOnSigterm)
     for (int i = 0; i < 100 && printed.find("Visitor joined") == std::string::npos; ++i)
         readSome(50);
     EXPECT_NE(printed.find("Visitor joined as player"), std::string::npos) << printed;
+    NetClient brief;
+    ASSERT_TRUE(brief.connect(clientConfig(static_cast<std::uint16_t>(port), "Brief"), reason)) << reason;
+    EXPECT_TRUE(pumpUntil({&client, &brief}, [&] { return joined(brief); }, 10.0, true));
+    // A second of play, the visitor walking and both looking about.
+    pumpUntil({&client, &brief}, [] { return false; }, 1.0, true);
+    brief.leave();
+    pumpUntil({&client}, [] { return false; }, 0.5, true);
 
     ::kill(pid, SIGTERM);
     EXPECT_TRUE(pumpUntil({&client}, [&] { return client.goodbyeReceived(); }, 10.0));
@@ -525,4 +543,28 @@ TEST(ServerTool, ListensTakesAClientAndEndsCleanlyOnSigterm)
     ::close(out[0]);
     ASSERT_TRUE(WIFEXITED(status)) << status;
     EXPECT_EQ(WEXITSTATUS(status), 0);
+
+    const std::string record = readWholeFile(recordPath);
+    const std::string states = readWholeFile(statesPath);
+    EXPECT_NE(record.find("\nname 1 Brief\n"), std::string::npos);
+    EXPECT_NE(record.find("\nvacate "), std::string::npos);
+    ASSERT_GE(std::count(states.begin(), states.end(), '\n'), 5);
+    const std::string replay = "--server-record " + recordPath + " --states-every 40 --data " + kNetGame;
+    const ToolResult again = runTool("turfwar-replay", replay);
+    EXPECT_EQ(again.status, 0) << again.err;
+    EXPECT_TRUE(again.out == states) << "the replay's states differ from the server's";
+    const std::vector<nlohmann::json> lines = stateLines(again.out);
+    EXPECT_EQ(lines.front()["tick"], 40);
+    EXPECT_EQ(lines.back()["match"]["players"].size(), 2u);
+
+    // A line the reader cannot take: the states before it, then its number.
+    std::ofstream(recordPath, std::ios::app) << "frame 0.005 nonsense\nframe 0.005\n";
+    const long lineCount = std::count(record.begin(), record.end(), '\n');
+    const ToolResult cut = runTool("turfwar-replay", replay);
+    EXPECT_EQ(cut.status, 2);
+    EXPECT_EQ(cut.out, states);
+    EXPECT_NE(cut.err.find("line " + std::to_string(lineCount + 1) + ": "), std::string::npos) << cut.err;
+    const ToolResult missing = runTool("turfwar-replay", "--server-record " + scratch.file("none.txt") + " --data " + kNetGame);
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_NE(missing.err.find("none.txt: cannot be read"), std::string::npos) << missing.err;
 }

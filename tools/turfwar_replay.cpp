@@ -24,6 +24,7 @@
 #include "app/settings_table.h"
 #include "tools/png_file.h"
 #include "tools/replay/replay_script.h"
+#include "tools/replay/server_record.h"
 #include "tools/replay/sim_state.h"
 #include "sim/command_record.h"
 #include "tools/replay/wav_capture.h"
@@ -53,7 +54,8 @@ constexpr int kExitUsage = 2;       // bad options, or a script that cannot be r
 constexpr const char* kExitStatusHelp =
     "Exit status: 0 when the script ran to its end or the game ended; 1 when a screenshot, the --audio-out "
     "file or standard output cannot be written (--audio-out is opened before the game starts, so a bad path "
-    "fails at once); 2 for bad options or a script that cannot be read or is malformed (nothing runs); the "
+    "fails at once); 2 for bad options or a script or --server-record that cannot be read or is malformed (nothing "
+    "runs, or for a record the states up to the bad line); the "
     "game's own status when it cannot start (3: data unusable or not found); 128 and the signal's number when "
     "stopped by SIGHUP (129), SIGINT (130), SIGPIPE (141) or SIGTERM (143), between frames, with the "
     "--audio-out file complete up to the last frame.";
@@ -290,7 +292,14 @@ int main(int argc, char** argv)
     std::optional<int> rounds;
     std::optional<float> roundMinutes;
     std::optional<float> respawnSeconds;
-    app.add_option("script", scriptPath, "Script file, or - for standard input")->required();
+    app.add_option("script", scriptPath, "Script file, or - for standard input (needed unless --server-record)");
+    std::optional<std::string> serverRecord;
+    int statesEvery = kDefaultStatesEvery;
+    app.add_option("--server-record", serverRecord,
+                   "Step a dedicated server's match record (turfwar-server --record) again, without the game, "
+                   "and print the world's state every --states-every ticks: the lines the server's --states wrote");
+    app.add_option("--states-every", statesEvery, "Ticks between the states of --server-record, 1 to 1000000")
+        ->check(CLI::Range(1, 1000000));
     // The script language in the help, so the man page made from it is complete.
     app.footer("Script commands, one a line ('#' starts a comment; a word in double quotes may hold blanks):\n" +
                scriptCommandsHelp() + "\n" + kExitStatusHelp);
@@ -347,6 +356,24 @@ int main(int argc, char** argv)
         return 0;
     } catch (const CLI::ParseError& error) {
         std::cerr << "turfwar-replay: " << error.what() << "\nRun with --help for more information.\n";
+        return kExitUsage;
+    }
+    if (serverRecord) {
+        // The record is named from where the tool was started, the data read in its folder.
+        const std::string record = std::filesystem::absolute(*serverRecord).string();
+        HeadlessPlatform platform;
+        platform.onMessageBox = [](const RecordedMessageBox& box) { std::cerr << messageBoxLine(box) << std::endl; };
+        if (!enterDataFolder(dataDir, platform))
+            return kExitBadGameData;
+        std::string problem;
+        if (!playServerRecord(record, statesEvery, std::cout, problem)) {
+            std::cerr << "turfwar-replay: " << problem << "\n";
+            return kExitUsage;
+        }
+        return std::cout ? 0 : kExitToolFailed;
+    }
+    if (scriptPath.empty()) {
+        std::cerr << "turfwar-replay: a script is needed (or --server-record)\nRun with --help for more information.\n";
         return kExitUsage;
     }
     if (audioOut && audioDevice) {

@@ -10,6 +10,7 @@
 #include "net/match_record.h"
 #include "net/protocol.h"
 #include "net/server.h"
+#include "tools/replay/server_record.h"
 
 #include <CLI/CLI.hpp>
 
@@ -92,6 +93,8 @@ int main(int argc, char** argv)
     float respawnSeconds = kDefaultRespawnSeconds;
     std::uint64_t seed = kDefaultBotSeed;
     std::optional<std::string> recordFile;
+    std::optional<std::string> statesFile;
+    int statesEvery = kDefaultStatesEvery;
     std::optional<std::string> dataDir;
     app.set_version_flag("--version", std::string("turfwar-server ") + TURFWAR_VERSION);
     app.add_option("--port", port, "UDP port to listen on (0: any free one)")->capture_default_str();
@@ -120,6 +123,12 @@ int main(int argc, char** argv)
         ->check(CLI::Range(std::uint64_t{0}, std::uint64_t{2147483647}))
         ->capture_default_str();
     app.add_option("--record", recordFile, "Write every step's commands to FILE, for replaying the matches");
+    app.add_option("--states", statesFile,
+                   "Write the world's state to FILE every --states-every ticks, one JSON line each, as "
+                   "turfwar-replay --server-record prints them from the record");
+    app.add_option("--states-every", statesEvery, "Ticks between the lines of --states (200 a second), 1 to 1000000")
+        ->check(CLI::Range(1, 1000000))
+        ->capture_default_str();
     app.add_option("--data", dataDir, "The game folder (default: found as the game finds it)");
     CLI11_PARSE(app, argc, argv);
 
@@ -140,6 +149,14 @@ int main(int argc, char** argv)
         record.open(*recordFile, std::ios::binary | std::ios::trunc);
         if (!record) {
             std::cerr << "turfwar-server: " << *recordFile << ": cannot be written\n";
+            return 1;
+        }
+    }
+    std::ofstream states;
+    if (statesFile) {
+        states.open(*statesFile, std::ios::binary | std::ios::trunc);
+        if (!states) {
+            std::cerr << "turfwar-server: " << *statesFile << ": cannot be written\n";
             return 1;
         }
     }
@@ -164,6 +181,11 @@ int main(int argc, char** argv)
     config.carFile = kCarFile;
     config.modelFile = "data\\model.ms3d";
     config.record = recordFile ? &record : nullptr;
+    if (statesFile)
+        config.afterStep = [&states, statesEvery](std::uint32_t tick, const SimWorld& world) {
+            if (tick % static_cast<std::uint32_t>(statesEvery) == 0)
+                states << serverStateLine(tick, world).dump() << '\n';
+        };
     config.log = [](const std::string& line) { std::cout << "turfwar-server: " << line << std::endl; };
 
     struct sigaction action {};
@@ -182,6 +204,11 @@ int main(int argc, char** argv)
     server.run(stopRequested);
     if (recordFile && !record) {
         std::cerr << "turfwar-server: " << *recordFile << ": writing failed\n";
+        return 1;
+    }
+    states.flush();
+    if (statesFile && !states) {
+        std::cerr << "turfwar-server: " << *statesFile << ": writing failed\n";
         return 1;
     }
     return 0;
