@@ -11,10 +11,11 @@
 // commands), snapshots (unreliable: the world, 20 a second) and the stream
 // (unreliable: the welcome, rosters and the match's events, in a sequence
 // of our own that the client acknowledges in every Input and the server
-// sends again with each snapshot until it is acknowledged). ENet's reliable
-// packets double their resend time with every loss, so at a quarter of the
-// datagrams lost one of them is often seconds late and holds back all
-// behind it; resent every 50 ms, the stream's items are not.
+// sends again, with a snapshot, whenever an acknowledgement is a round trip
+// and a half overdue). ENet's reliable packets double their resend time
+// with every loss, so at a quarter of the datagrams lost one of them is
+// often seconds late and holds back all behind it; resent at a steady
+// interval, the stream's items are not.
 //
 // A connection ends after kDefaultPeerTimeoutMs with nothing heard from the
 // other end (inputs flow 30 times a second, snapshots 20, so that is

@@ -76,8 +76,13 @@ struct NetServer::Client {
     std::uint32_t ackedSnapshot = 0;
     double tokens = kInputBurst;
     double tokensAt = 0.0;
-    // The stream: items from ackedStream + 1 on, not yet acknowledged.
-    std::deque<std::vector<std::uint8_t>> stream;
+    // The stream: items from ackedStream + 1 on, not yet acknowledged, each
+    // with when it last went (steadySeconds(); 0: not yet).
+    struct StreamItem {
+        std::vector<std::uint8_t> bytes;
+        double sentAt = 0.0;
+    };
+    std::deque<StreamItem> stream;
     std::uint32_t ackedStream = 0;
     std::size_t streamBytes = 0;
     bool behind = false;       // its backlog passed kMaxStreamBacklogBytes
@@ -439,24 +444,34 @@ void NetServer::hello(Client& client, std::span<const std::uint8_t> bytes)
 void NetServer::enqueue(Client& client, std::vector<std::uint8_t> bytes)
 {
     client.streamBytes += bytes.size();
-    client.stream.push_back(std::move(bytes));
+    client.stream.push_back({std::move(bytes), 0.0});
     if (client.streamBytes > kMaxStreamBacklogBytes)
         client.behind = true;  // dropped at the next update, outside any loop over the clients
 }
 
 void NetServer::sendStream(Client& client)
 {
-    std::vector<std::uint8_t> bytes;
+    // An item goes again once its acknowledgement is overdue: a round trip
+    // and a half (the client acknowledges with its next input), at least
+    // kStreamResendSeconds. Everything after it goes with it, since the
+    // client takes items only in order.
+    const double now = steadySeconds();
+    const double roundTrip = client.peer->roundTripTime / 1000.0;
+    const double overdue = std::max(kStreamResendSeconds, 1.5 * roundTrip + 1.0 / kInputPacketsPerSecond);
     std::size_t at = 0;
+    while (at < client.stream.size() && client.stream[at].sentAt > 0.0 && now - client.stream[at].sentAt < overdue)
+        ++at;
+    std::vector<std::uint8_t> bytes;
     for (int n = 0; n < kStreamMessagesPerSend && at < client.stream.size(); ++n) {
         // The deque's items as one span: copied to a contiguous run.
         std::vector<std::vector<std::uint8_t>> run;
         std::size_t size = kStreamHeaderBytes;
         for (std::size_t k = at; k < client.stream.size() && run.size() < kMaxStreamItems; ++k) {
-            size += kStreamItemHeaderBytes + client.stream[k].size();
+            size += kStreamItemHeaderBytes + client.stream[k].bytes.size();
             if (!run.empty() && size > kMaxMessageBytes)
                 break;
-            run.push_back(client.stream[k]);
+            run.push_back(client.stream[k].bytes);
+            client.stream[k].sentAt = now;
         }
         bytes.clear();
         const std::size_t sent =
@@ -559,7 +574,7 @@ void NetServer::input(Client& client, std::span<const std::uint8_t> bytes)
     const std::uint32_t taken = m.ackedStream - client.ackedStream;
     if (newer(m.ackedStream, client.ackedStream) && taken <= client.stream.size()) {
         for (std::uint32_t k = 0; k < taken; ++k) {
-            client.streamBytes -= client.stream.front().size();
+            client.streamBytes -= client.stream.front().bytes.size();
             client.stream.pop_front();
         }
         client.ackedStream = m.ackedStream;

@@ -46,10 +46,11 @@ inline constexpr std::size_t kSnapshotHistory = 32;    // kept for deltas, serve
 inline constexpr std::uint32_t kDefaultHelloTimeoutMs = 3000;  // connect to Hello
 inline constexpr int kDefaultPeersPerAddress = 2;
 inline constexpr int kSpareRefusalPeers = 4;           // room to refuse while full
-// A client's stream items not yet acknowledged: sent again every snapshot,
-// in at most this many messages; a client that lets more than the backlog
+// A client's stream items not yet acknowledged: sent again with a snapshot
+// once their acknowledgement is overdue, in at most this many messages; a client that lets more than the backlog
 // pile up has not been listening for seconds and is dropped.
 inline constexpr int kStreamMessagesPerSend = 4;
+inline constexpr double kStreamResendSeconds = 0.1;  // the least wait for an acknowledgement
 inline constexpr std::size_t kMaxStreamBacklogBytes = 64 * 1024;
 // A client sends one Input a frame; 60 a second is expected, four times that
 // is let through (with a burst), the rest ignored.
