@@ -423,45 +423,76 @@ std::int64_t readFixed(ByteReader& in, Width width)
     return 0;
 }
 
+// A group whole: each field at its width.
 template <std::size_t N>
-void writeGroup(ByteWriter& w, const std::array<Width, N>& layout, const Group<N>& value, const Group<N>* base)
+void writeGroup(ByteWriter& w, const std::array<Width, N>& layout, const Group<N>& value)
 {
-    for (std::size_t i = 0; i < N; ++i) {
-        if (base && layout[i] != Width::Raw32)
-            writeVarint(w, zigzag(value[i] - (*base)[i]));
-        else
-            writeFixed(w, layout[i], value[i]);
-    }
+    for (std::size_t i = 0; i < N; ++i)
+        writeFixed(w, layout[i], value[i]);
 }
 
 template <std::size_t N>
-bool readGroup(ByteReader& in, const std::array<Width, N>& layout, Group<N>& value, const Group<N>* base)
+bool readGroup(ByteReader& in, const std::array<Width, N>& layout, Group<N>& value)
 {
     for (std::size_t i = 0; i < N; ++i) {
-        if (base && layout[i] != Width::Raw32) {
-            std::uint64_t diff = 0;
-            if (!readVarint(in, diff))
-                return false;
-            value[i] = (*base)[i] + unzigzag(diff);
-        } else {
-            value[i] = readFixed(in, layout[i]);
-        }
+        value[i] = readFixed(in, layout[i]);
         if (!inRange(layout[i], value[i]))
             return false;
     }
     return in.ok();
 }
 
+// A changed group in a delta, sparsely: a bit a field (low bit first, in
+// whole bytes) for the fields that changed, then their differences. Only
+// what the bits name is read, and a named field that did not change is
+// refused (as is a group with none), so one group has one writing.
 template <std::size_t N>
-void writeGroup(ByteWriter& w, const std::array<Width, N>& layout, const Group<N>& value, std::nullptr_t)
+void writeSparseGroup(ByteWriter& w, const std::array<Width, N>& layout, const Group<N>& value, const Group<N>& base)
 {
-    writeGroup(w, layout, value, static_cast<const Group<N>*>(nullptr));
+    std::array<std::uint8_t, (N + 7) / 8> bits{};
+    for (std::size_t i = 0; i < N; ++i)
+        if (value[i] != base[i])
+            bits[i / 8] = static_cast<std::uint8_t>(bits[i / 8] | (1u << (i % 8)));
+    for (const std::uint8_t b : bits)
+        w.u8(b);
+    for (std::size_t i = 0; i < N; ++i) {
+        if (value[i] == base[i])
+            continue;
+        if (layout[i] == Width::Raw32)
+            writeFixed(w, layout[i], value[i]);
+        else
+            writeVarint(w, zigzag(value[i] - base[i]));
+    }
 }
 
 template <std::size_t N>
-bool readGroup(ByteReader& in, const std::array<Width, N>& layout, Group<N>& value, std::nullptr_t)
+bool readSparseGroup(ByteReader& in, const std::array<Width, N>& layout, Group<N>& value, const Group<N>& base)
 {
-    return readGroup(in, layout, value, static_cast<const Group<N>*>(nullptr));
+    std::array<std::uint8_t, (N + 7) / 8> bits{};
+    for (std::uint8_t& b : bits)
+        b = in.u8();
+    // A group the delta says changed names a field that did, and no field
+    // past its last.
+    if (!in.ok() || std::all_of(bits.begin(), bits.end(), [](std::uint8_t b) { return b == 0; }) ||
+        (N % 8 != 0 && (bits.back() >> (N % 8)) != 0))
+        return false;
+    for (std::size_t i = 0; i < N; ++i) {
+        if (!((bits[i / 8] >> (i % 8)) & 1)) {
+            value[i] = base[i];
+            continue;
+        }
+        if (layout[i] == Width::Raw32) {
+            value[i] = readFixed(in, layout[i]);
+        } else {
+            std::uint64_t diff = 0;
+            if (!readVarint(in, diff))
+                return false;
+            value[i] = base[i] + unzigzag(diff);
+        }
+        if (!in.ok() || value[i] == base[i] || !inRange(layout[i], value[i]))
+            return false;
+    }
+    return true;
 }
 
 // The delta's changed bits, in order: each car's five parts and its state,
@@ -622,15 +653,15 @@ void encodeSnapshot(const WorldSnapshot& snapshot, const WorldSnapshot* baseline
     if (!baseline) {
         for (const WireCar& car : now.cars) {
             for (const Group<10>& part : car.parts)
-                writeGroup(w, kPartLayout, part, nullptr);
-            writeGroup(w, kCarStateLayout, car.state, nullptr);
+                writeGroup(w, kPartLayout, part);
+            writeGroup(w, kCarStateLayout, car.state);
         }
         for (std::size_t i = 0; i < players; ++i) {
-            writeGroup(w, kPoseLayout, now.players[i].pose, nullptr);
-            writeGroup(w, kWeaponLayout, now.players[i].weapon, nullptr);
-            writeGroup(w, kRecordLayout, now.players[i].record, nullptr);
+            writeGroup(w, kPoseLayout, now.players[i].pose);
+            writeGroup(w, kWeaponLayout, now.players[i].weapon);
+            writeGroup(w, kRecordLayout, now.players[i].record);
         }
-        writeGroup(w, kMatchLayout, now.match, nullptr);
+        writeGroup(w, kMatchLayout, now.match);
     } else {
         const WireWorld before = worldToWire(*baseline);
         const WirePlayer absent = playerToWire({});
@@ -644,29 +675,29 @@ void encodeSnapshot(const WorldSnapshot& snapshot, const WorldSnapshot* baseline
                 const bool changed = car.parts[static_cast<std::size_t>(p)] != was.parts[static_cast<std::size_t>(p)];
                 bits.add(changed);
                 if (changed)
-                    writeGroup(b, kPartLayout, car.parts[static_cast<std::size_t>(p)],
-                               &was.parts[static_cast<std::size_t>(p)]);
+                    writeSparseGroup(b, kPartLayout, car.parts[static_cast<std::size_t>(p)],
+                                     was.parts[static_cast<std::size_t>(p)]);
             }
             bits.add(car.state != was.state);
             if (car.state != was.state)
-                writeGroup(b, kCarStateLayout, car.state, &was.state);
+                writeSparseGroup(b, kCarStateLayout, car.state, was.state);
         }
         for (std::size_t i = 0; i < players; ++i) {
             const WirePlayer& p = now.players[i];
             const WirePlayer& was = i < before.players.size() ? before.players[i] : absent;
             bits.add(p.pose != was.pose);
             if (p.pose != was.pose)
-                writeGroup(b, kPoseLayout, p.pose, &was.pose);
+                writeSparseGroup(b, kPoseLayout, p.pose, was.pose);
             bits.add(p.weapon != was.weapon);
             if (p.weapon != was.weapon)
-                writeGroup(b, kWeaponLayout, p.weapon, &was.weapon);
+                writeSparseGroup(b, kWeaponLayout, p.weapon, was.weapon);
             bits.add(p.record != was.record);
             if (p.record != was.record)
-                writeGroup(b, kRecordLayout, p.record, &was.record);
+                writeSparseGroup(b, kRecordLayout, p.record, was.record);
         }
         bits.add(now.match != before.match);
         if (now.match != before.match)
-            writeGroup(b, kMatchLayout, now.match, &before.match);
+            writeSparseGroup(b, kMatchLayout, now.match, before.match);
         out.insert(out.end(), bits.bytes().begin(), bits.bytes().end());
         out.insert(out.end(), body.begin(), body.end());
     }
@@ -747,16 +778,16 @@ bool decodeSnapshot(std::span<const std::uint8_t> bytes, std::span<const WorldSn
     if (!baseline) {
         for (WireCar& car : now.cars) {
             for (Group<10>& part : car.parts)
-                if (!readGroup(in, kPartLayout, part, nullptr))
+                if (!readGroup(in, kPartLayout, part))
                     return false;
-            if (!readGroup(in, kCarStateLayout, car.state, nullptr))
+            if (!readGroup(in, kCarStateLayout, car.state))
                 return false;
         }
         for (WirePlayer& p : now.players)
-            if (!readGroup(in, kPoseLayout, p.pose, nullptr) || !readGroup(in, kWeaponLayout, p.weapon, nullptr) ||
-                !readGroup(in, kRecordLayout, p.record, nullptr))
+            if (!readGroup(in, kPoseLayout, p.pose) || !readGroup(in, kWeaponLayout, p.weapon) ||
+                !readGroup(in, kRecordLayout, p.record))
                 return false;
-        if (!readGroup(in, kMatchLayout, now.match, nullptr))
+        if (!readGroup(in, kMatchLayout, now.match))
             return false;
     } else {
         const WireWorld before = worldToWire(*baseline);
@@ -782,7 +813,7 @@ bool decodeSnapshot(std::span<const std::uint8_t> bytes, std::span<const WorldSn
                 value = was;
                 return true;
             }
-            return readGroup(in, layout, value, &was);
+            return readSparseGroup(in, layout, value, was);
         };
         for (int c = 0; c < kCarCount; ++c) {
             WireCar& car = now.cars[static_cast<std::size_t>(c)];

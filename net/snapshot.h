@@ -25,8 +25,9 @@
 //
 // A delta writes a bit for each group of fields (a car part; a car's hits
 // and controls; a player's pose, weapon and match record; the match) and,
-// for a changed group, each whole-number field as the difference from the
-// baseline's, zigzagged, in 7-bit groups. A shot the baseline had, flown on
+// for a changed group, a bit for each of its fields, then each field that
+// changed: a whole-number one as the difference from the baseline's,
+// zigzagged, in 7-bit groups, an orientation whole. A shot the baseline had, flown on
 // by the ticks between, costs one bit.
 
 #include "math/quaternion.h"

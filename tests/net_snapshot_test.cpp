@@ -478,6 +478,42 @@ TEST(SnapshotDecode, OutOfRangeFieldsAreRefused)
     EXPECT_FALSE(decodeSnapshot(two, {}, out));
 }
 
+// A delta's changed group names the fields that changed: one moved a step
+// is its field bits and one byte, and a group named as changed with no field
+// named, a field named that did not change, or a bit past the group's
+// fields is refused.
+TEST(SnapshotDecode, ADeltasChangedGroupNamesOnlyFieldsThatChanged)
+{
+    const WorldSnapshot base = sampleSnapshot(50);
+    WorldSnapshot now = base;
+    now.tick = 60;
+    now.cars[0].parts[0].position.x += 1.0f / 32.0f;
+    const std::vector<std::uint8_t> good = encoded(now, &base);
+    const std::vector<WorldSnapshot> history = {base};
+    WorldSnapshot out;
+    ASSERT_TRUE(decodeSnapshot(good, history, out));
+    EXPECT_TRUE(out == now);
+    // Header 15 (type, tick, input, flags, baseline, players), the group
+    // bits (2 cars x 6, 3 players x 3, the match: 22 bits, 3 bytes), then
+    // the part's two bytes of field bits and its one difference.
+    constexpr std::size_t part = 15 + 3;
+    ASSERT_EQ(good.at(15), 1);
+    ASSERT_EQ(good.at(part), 1);
+    ASSERT_EQ(good.at(part + 1), 0);
+    ASSERT_EQ(good.at(part + 2), 2);  // +1, zigzagged
+    std::vector<std::uint8_t> bad = good;
+    bad[part] = 0;  // changed, but no field
+    bad.erase(bad.begin() + static_cast<std::ptrdiff_t>(part) + 2);
+    EXPECT_FALSE(decodeSnapshot(bad, history, out));
+    bad = good;
+    bad[part] = 3;  // y named too, with a difference of 0
+    bad.insert(bad.begin() + static_cast<std::ptrdiff_t>(part) + 3, 0);
+    EXPECT_FALSE(decodeSnapshot(bad, history, out));
+    bad = good;
+    bad[part + 1] = 4;  // field 10 of a group of 10
+    EXPECT_FALSE(decodeSnapshot(bad, history, out));
+}
+
 TEST(SnapshotDecode, ADeltasShotsAreTheBaselinesFlownOnAndNewOnesInFreeSlots)
 {
     const WorldSnapshot base = sampleSnapshot(100);
