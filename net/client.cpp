@@ -46,7 +46,7 @@ bool NetClient::connect(const NetClientConfig& config, std::string& reason)
         close();
         return false;
     }
-    enet_peer_timeout(peer_, 0, kLinkTimeoutMs, kLinkTimeoutMs);
+    configurePeerLink(peer_);
     state_ = NetClientState::Connecting;
     welcome_.reset();
     refusal_.reset();
@@ -106,7 +106,7 @@ void NetClient::service(std::uint32_t waitMs)
         return;
     const std::uint64_t now = steadyMs();
     if (state_ == NetClientState::Connecting || state_ == NetClientState::Joined) {
-        if (now - lastHeardMs_ > config_.timeoutMs) {
+        if (now - lastHeardMs_ > (connected_ ? config_.timeoutMs : config_.connectTimeoutMs)) {
             state_ = NetClientState::Lost;
             if (peer_)
                 enet_peer_disconnect_now(peer_, 0);

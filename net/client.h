@@ -8,7 +8,7 @@
 // kHelloRepeatMs until the server answers, sends the inputs again when none
 // went for kKeepAliveMs (so an idle client still acknowledges and is heard),
 // and reports the connection lost after timeoutMs with nothing heard, by the
-// steady clock.
+// steady clock (connectTimeoutMs before the connection is made).
 
 #include "net/protocol.h"
 #include "net/snapshot.h"
@@ -26,6 +26,7 @@ inline constexpr std::size_t kClientMaxPacketBytes = 2 * 1024;  // a message is 
 inline constexpr std::size_t kClientMaxWaitingBytes = 256 * 1024;
 inline constexpr std::uint32_t kHelloRepeatMs = 200;
 inline constexpr std::uint32_t kKeepAliveMs = 250;
+inline constexpr std::uint32_t kDefaultConnectTimeoutMs = 10000;
 
 enum class NetClientState {
     Idle,        // not started, or closed
@@ -41,6 +42,10 @@ struct NetClientConfig {
     std::uint16_t port = kDefaultPort;
     HelloMessage hello;              // name, password, game data hash, version
     std::uint32_t timeoutMs = kDefaultPeerTimeoutMs;  // silence before the server counts as lost
+    // The wait for ENet's connection to be made: its handshake is three
+    // datagrams, each resent with a doubling wait, so a lossy link takes
+    // a while longer than the silence allowed once connected.
+    std::uint32_t connectTimeoutMs = kDefaultConnectTimeoutMs;
 };
 
 class NetClient {

@@ -43,9 +43,13 @@ enum class NetChannel : std::uint8_t { Control = 0, Input = 1, Snapshots = 2, St
 inline constexpr int kNetChannelCount = 4;
 
 inline constexpr std::uint32_t kDefaultPeerTimeoutMs = 5000;  // silence before the other end is gone
-// ENet's own limit for an unacknowledged reliable packet: beyond any
-// silence the game allows, so only the game's timeout ends a connection.
-inline constexpr std::uint32_t kLinkTimeoutMs = 60000;
+// ENet's own limit for an unacknowledged reliable packet, a day: only the
+// game's silence ends a connection. ENet doubles a packet's resend time
+// with each loss, so at a quarter lost each way one of its pings in a few
+// hundred goes unacknowledged for a minute on a link that carries the
+// game's datagrams all the while.
+inline constexpr std::uint32_t kLinkTimeoutMs = 86'399'000;
+inline constexpr std::uint32_t kLinkTimeoutLimit = 1u << 30;  // resends before the limit above applies
 
 enum class MessageType : std::uint8_t {
     Hello = 1,     // client -> server, control, repeated until answered

@@ -100,6 +100,12 @@ bool startNetworking()
     return started;
 }
 
+void configurePeerLink(ENetPeer* peer)
+{
+    enet_peer_timeout(peer, kLinkTimeoutLimit, kLinkTimeoutMs, kLinkTimeoutMs);
+    enet_peer_throttle_configure(peer, ENET_PEER_PACKET_THROTTLE_INTERVAL, ENET_PEER_PACKET_THROTTLE_SCALE, 0);
+}
+
 std::string sanitisedPlayerName(const std::string& name)
 {
     std::string out;
@@ -282,7 +288,7 @@ void NetServer::serviceNetwork(std::uint32_t waitMs, double realSeconds)
             client->tokensAt = realSeconds;
             client->lastHeard = steadySeconds();
             event.peer->data = client.get();
-            enet_peer_timeout(event.peer, 0, kLinkTimeoutMs, kLinkTimeoutMs);
+            configurePeerLink(event.peer);
             clients_.push_back(std::move(client));
             break;
         }

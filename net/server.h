@@ -171,3 +171,10 @@ private:
 std::string sanitisedPlayerName(const std::string& name);
 // enet_initialize once for the process (false when ENet cannot start).
 bool startNetworking();
+// A peer's link as the game wants it, on either end: ENet's own timeout out
+// of the way (kLinkTimeoutMs), and its throttle held open. The throttle
+// drops unreliable packets at the sender when round trips vary, which a
+// jittery link does all the time; the game's inputs and snapshots are few
+// and small, and dropping them is what the throttle would make of a
+// congested link.
+void configurePeerLink(ENetPeer* peer);

@@ -373,7 +373,7 @@ int main(int argc, char** argv)
         return std::cout ? 0 : kExitToolFailed;
     }
     if (scriptPath.empty()) {
-        std::cerr << "turfwar-replay: a script is needed (or --server-record)\nRun with --help for more information.\n";
+        std::cerr << "turfwar-replay: script is required (unless --server-record is given)\nRun with --help for more information.\n";
         return kExitUsage;
     }
     if (audioOut && audioDevice) {
