@@ -46,7 +46,9 @@ bool NetClient::connect(const NetClientConfig& config, std::string& reason)
         close();
         return false;
     }
-    configurePeerLink(peer_);
+    // The throttle once connected: ENet sends its settings to the other end,
+    // which a connection still being made does not take.
+    enet_peer_timeout(peer_, 0, kLinkTimeoutMs, kLinkTimeoutMs);
     state_ = NetClientState::Connecting;
     welcome_.reset();
     refusal_.reset();
@@ -83,6 +85,7 @@ void NetClient::service(std::uint32_t waitMs)
             break;
         switch (event.type) {
         case ENET_EVENT_TYPE_CONNECT:
+            configurePeerLink(peer_);
             connected_ = true;
             lastHeardMs_ = steadyMs();
             sendHello();

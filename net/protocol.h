@@ -49,7 +49,6 @@ inline constexpr std::uint32_t kDefaultPeerTimeoutMs = 5000;  // silence before 
 // hundred goes unacknowledged for a minute on a link that carries the
 // game's datagrams all the while.
 inline constexpr std::uint32_t kLinkTimeoutMs = 86'399'000;
-inline constexpr std::uint32_t kLinkTimeoutLimit = 1u << 30;  // resends before the limit above applies
 
 enum class MessageType : std::uint8_t {
     Hello = 1,     // client -> server, control, repeated until answered

@@ -102,7 +102,7 @@ bool startNetworking()
 
 void configurePeerLink(ENetPeer* peer)
 {
-    enet_peer_timeout(peer, kLinkTimeoutLimit, kLinkTimeoutMs, kLinkTimeoutMs);
+    enet_peer_timeout(peer, 0, kLinkTimeoutMs, kLinkTimeoutMs);
     enet_peer_throttle_configure(peer, ENET_PEER_PACKET_THROTTLE_INTERVAL, ENET_PEER_PACKET_THROTTLE_SCALE, 0);
 }
 
