@@ -64,11 +64,13 @@ bool NetClient::connect(const NetClientConfig& config, std::string& reason)
     lastHeardMs_ = steadyMs();
     helloSentMs_ = 0;
     inputSentMs_ = 0;
+    traffic_ = {};
     return true;
 }
 
 void NetClient::close()
 {
+    collectTraffic(host_, traffic_);
     if (host_)
         enet_host_destroy(host_);
     host_ = nullptr;
@@ -120,6 +122,19 @@ void NetClient::service(std::uint32_t waitMs)
     if (state_ == NetClientState::Joined && now - inputSentMs_ >= kKeepAliveMs)
         sendInputPacket();
     enet_host_flush(host_);
+    collectTraffic(host_, traffic_);
+}
+
+NetTraffic NetClient::traffic() const
+{
+    NetTraffic t = traffic_;
+    if (host_) {
+        t.bytesSent += host_->totalSentData;
+        t.packetsSent += host_->totalSentPackets;
+        t.bytesReceived += host_->totalReceivedData;
+        t.packetsReceived += host_->totalReceivedPackets;
+    }
+    return t;
 }
 
 void NetClient::sendHello()
