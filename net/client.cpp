@@ -298,6 +298,8 @@ void NetClient::leave(std::uint32_t waitMs)
         encodeGoodbye(bytes);
         sendRaw(bytes, NetChannel::Control, true);
         enet_peer_disconnect_later(peer_, 0);
+        // Out at once: with no wait at all the host is closed next.
+        enet_host_flush(host_);
         // Bounded by waitMs in 10 ms waits.
         for (std::uint32_t waited = 0; host_ && peer_ && waited < waitMs; waited += 10) {
             ENetEvent event;

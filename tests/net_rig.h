@@ -116,6 +116,7 @@ struct BotClient {
     std::uint64_t seed = 1;
     std::uint32_t appliedTick = 0;
     int snapshotsApplied = 0;
+    int eventsSeen = 0;  // the server's events, taken each frame (a person's game shows them)
     std::vector<PlayerCommand> commands;
 
     // One frame of dt seconds: the network serviced, the newest snapshot
@@ -123,6 +124,8 @@ struct BotClient {
     void frame(float dt)
     {
         client.service(0);
+        for (const EventsMessage& m : client.takeEvents())
+            eventsSeen += static_cast<int>(m.events.size());
         if (client.state() != NetClientState::Joined || !client.welcome())
             return;
         const std::deque<WorldSnapshot>& snapshots = client.snapshots();
