@@ -319,7 +319,8 @@ TEST(NetSoak, HowManyClientsTheDefaultTimeoutsLoseThroughTheSameRelay)
     const SoakFigures f =
         soak(20.0, kDefaultPeerTimeoutMs, NetClientConfig{}.timeoutMs, kDefaultHelloTimeoutMs, true, 12);
     printFigures("default timeouts", f);
-    std::printf("[ figures  ] default timeouts: %d of %d clients not joined at the end (%d never got in)\n",
-                kClients - f.joinedAtEnd, kClients, kClients - f.joinedAtStart);
+    std::printf("[ figures  ] default timeouts: %d of %d clients not joined at the end (%d never got in); the server "
+                "holds %d places for people\n",
+                kClients - f.joinedAtEnd, kClients, kClients - f.joinedAtStart, f.status.people);
     EXPECT_GE(f.status.tick, 1u);  // the server kept stepping whatever happened
 }
