@@ -86,6 +86,7 @@ struct SoakFigures {
     int joinedAtEnd = 0;
     int lost = 0;                     // clients that went Lost or Ended
     int dropped = 0;
+    int timedOut = 0;                 // by the server, for silence
     int windows = 0;
     int windowsMissingInputs = 0;     // a held place whose applied inputs did not grow in a window
     int snapshotsCompared = 0;
@@ -221,6 +222,7 @@ SoakFigures soak(double seconds, std::uint32_t serverTimeoutMs, std::uint32_t cl
     }
     f.status = rig.server.status();
     f.dropped = f.status.clientsDropped;
+    f.timedOut = f.status.clientsTimedOut;
     f.toServer = relay.toServer();
     f.toClients = relay.toClients();
     for (auto& b : bots)
@@ -233,9 +235,10 @@ SoakFigures soak(double seconds, std::uint32_t serverTimeoutMs, std::uint32_t cl
 void printFigures(const char* what, const SoakFigures& f)
 {
     const double s = std::max(f.wholeSeconds, 1e-9);
-    std::printf("[ figures  ] %s: %d of %d joined in %.1f s, %d joined at the end, %d lost, %d dropped by the "
-                "server, over %.1f s of play\n",
-                what, f.joinedAtStart, kClients, f.joinSeconds, f.joinedAtEnd, f.lost, f.dropped, f.playedSeconds);
+    std::printf("[ figures  ] %s: %d of %d joined in %.1f s, %d joined at the end, %d lost, %d dropped and %d "
+                "timed out by the server, over %.1f s of play\n",
+                what, f.joinedAtStart, kClients, f.joinSeconds, f.joinedAtEnd, f.lost, f.dropped, f.timedOut,
+                f.playedSeconds);
     std::printf("[ figures  ] %s: relay to server %llu in, %llu lost, %llu doubled; to clients %llu in, %llu lost, "
                 "%llu doubled, %llu over its limit\n",
                 what, static_cast<unsigned long long>(f.toServer.received),
@@ -275,6 +278,7 @@ TEST(NetSoak, EightBotClientsThroughALossyLaggyRelayStayJoinedAndSeeTheServersWo
     EXPECT_EQ(f.joinedAtEnd, kClients);
     EXPECT_EQ(f.lost, 0);
     EXPECT_EQ(f.dropped, 0);
+    EXPECT_EQ(f.timedOut, 0);
     EXPECT_EQ(f.status.people, kClients);
     EXPECT_EQ(f.status.places, kClients);
     // Every place was held, and each one's commands kept arriving.
