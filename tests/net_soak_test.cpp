@@ -99,6 +99,7 @@ struct SoakFigures {
     NetTraffic clientTraffic;         // the eight together
     double playedSeconds = 0.0;
     double wholeSeconds = 0.0;        // the join too
+    std::vector<std::string> departures;  // the server's lines on clients it lost, timed
 };
 
 // Eight bots join through the relay and play for seconds after all are in
@@ -119,6 +120,17 @@ SoakFigures soak(double seconds, std::uint32_t serverTimeoutMs, std::uint32_t cl
     config.rules.respawnSeconds = 1.0f;
     config.seed = seed;
     config.snapshotTaken = [snapshots](const WorldSnapshot& s) { snapshots->add(s); };
+    // The server's word on every client it lost, and when, for the figures.
+    auto departures = std::make_shared<std::pair<std::mutex, std::vector<std::string>>>();
+    const auto logStarted = std::chrono::steady_clock::now();
+    config.log = [departures, logStarted](const std::string& line) {
+        if (line.find(" left") == std::string::npos && line.find("timed out") == std::string::npos &&
+            line.find("dropped") == std::string::npos)
+            return;
+        const double at = std::chrono::duration<double>(std::chrono::steady_clock::now() - logStarted).count();
+        std::lock_guard lock(departures->first);
+        departures->second.push_back(std::to_string(static_cast<int>(at)) + " s: " + line);
+    };
     ServerThread rig(config);
 
     NetRelayConfig rc;
@@ -223,6 +235,10 @@ SoakFigures soak(double seconds, std::uint32_t serverTimeoutMs, std::uint32_t cl
     f.status = rig.server.status();
     f.dropped = f.status.clientsDropped;
     f.timedOut = f.status.clientsTimedOut;
+    {
+        std::lock_guard lock(departures->first);
+        f.departures = departures->second;
+    }
     f.toServer = relay.toServer();
     f.toClients = relay.toClients();
     for (auto& b : bots)
@@ -258,6 +274,8 @@ void printFigures(const char* what, const SoakFigures& f)
                 "RSS %ld KiB after warm-up, at most %ld KiB (+%ld)\n",
                 what, f.snapshotsCompared, f.snapshotsDiffering, f.snapshotsUnmatched, f.rssStartKiB, f.rssMostKiB,
                 f.rssMostKiB - f.rssStartKiB);
+    for (const std::string& line : f.departures)
+        std::printf("[ figures  ] %s: server, %s\n", what, line.c_str());
 }
 
 }  // namespace
