@@ -66,11 +66,13 @@ bool NetClient::connect(const NetClientConfig& config, std::string& reason)
     lastHeardMs_ = steadyMs();
     helloSentMs_ = 0;
     inputSentMs_ = 0;
+    traffic_ = {};
     return true;
 }
 
 void NetClient::close()
 {
+    collectTraffic(host_, traffic_);
     if (host_)
         enet_host_destroy(host_);
     host_ = nullptr;
@@ -123,6 +125,19 @@ void NetClient::service(std::uint32_t waitMs)
     if (state_ == NetClientState::Joined && now - inputSentMs_ >= kKeepAliveMs)
         sendInputPacket();
     enet_host_flush(host_);
+    collectTraffic(host_, traffic_);
+}
+
+NetTraffic NetClient::traffic() const
+{
+    NetTraffic t = traffic_;
+    if (host_) {
+        t.bytesSent += host_->totalSentData;
+        t.packetsSent += host_->totalSentPackets;
+        t.bytesReceived += host_->totalReceivedData;
+        t.packetsReceived += host_->totalReceivedPackets;
+    }
+    return t;
 }
 
 void NetClient::sendHello()
@@ -286,6 +301,8 @@ void NetClient::leave(std::uint32_t waitMs)
         encodeGoodbye(bytes);
         sendRaw(bytes, NetChannel::Control, true);
         enet_peer_disconnect_later(peer_, 0);
+        // Out at once: with no wait at all the host is closed next.
+        enet_host_flush(host_);
         // Bounded by waitMs in 10 ms waits.
         for (std::uint32_t waited = 0; host_ && peer_ && waited < waitMs; waited += 10) {
             ENetEvent event;

@@ -71,6 +71,8 @@ public:
     const std::deque<WorldSnapshot>& snapshots() const { return snapshots_; }
     int snapshotsReceived() const { return snapshotsReceived_; }
     bool goodbyeReceived() const { return goodbye_; }
+    // What this connection put on the wire and took off it since connect().
+    NetTraffic traffic() const;
 
     // One client frame's input: its sequence is set here. With send, a
     // packet goes with it and the previous kInputsPerPacket - 1, newest
@@ -114,4 +116,5 @@ private:
     std::uint64_t lastHeardMs_ = 0;
     std::uint64_t helloSentMs_ = 0;
     std::uint64_t inputSentMs_ = 0;
+    NetTraffic traffic_;  // collected from the host, which keeps the rest until the next collect
 };

@@ -192,3 +192,13 @@ PlayerCommand commandFromInput(const NetInput& newest, const NetInput& lastAppli
 
 // FNV-1a of the bytes: the car file's, for the check on connect.
 std::uint64_t gameDataHash(std::span<const std::uint8_t> bytes);
+
+// What an ENet host put on the wire and took off it: UDP payloads (ENet's
+// own headers, acknowledgements and resends included; the 28 bytes of UDP
+// and IPv4 headers a datagram not).
+struct NetTraffic {
+    std::uint64_t bytesSent = 0;
+    std::uint64_t packetsSent = 0;      // datagrams
+    std::uint64_t bytesReceived = 0;
+    std::uint64_t packetsReceived = 0;
+};

@@ -106,6 +106,20 @@ void configurePeerLink(ENetPeer* peer)
     enet_peer_throttle_configure(peer, ENET_PEER_PACKET_THROTTLE_INTERVAL, ENET_PEER_PACKET_THROTTLE_SCALE, 0);
 }
 
+void collectTraffic(ENetHost* host, NetTraffic& traffic)
+{
+    if (!host)
+        return;
+    traffic.bytesSent += host->totalSentData;
+    traffic.packetsSent += host->totalSentPackets;
+    traffic.bytesReceived += host->totalReceivedData;
+    traffic.packetsReceived += host->totalReceivedPackets;
+    host->totalSentData = 0;
+    host->totalSentPackets = 0;
+    host->totalReceivedData = 0;
+    host->totalReceivedPackets = 0;
+}
+
 std::string sanitisedPlayerName(const std::string& name)
 {
     std::string out;
@@ -262,9 +276,12 @@ void NetServer::stop()
                 forget(*static_cast<Client*>(event.peer->data));
         }
         enet_host_flush(host_);
+        collectTraffic(host_, traffic_);
         enet_host_destroy(host_);
         host_ = nullptr;
         clients_.clear();
+        // Their clients are gone: no place is held, and nothing points at them.
+        holder_.fill(nullptr);
     }
     if (config_.record)
         config_.record->flush();
@@ -560,14 +577,22 @@ void NetServer::input(Client& client, std::span<const std::uint8_t> bytes)
 {
     client.tokens = std::min(kInputBurst, client.tokens + (now_ - client.tokensAt) * kInputsPerSecondLimit);
     client.tokensAt = now_;
-    if (client.tokens < 1.0)
+    if (client.tokens < 1.0) {
+        ++inputMessagesIgnored_;
         return;  // too many: ignored, the next in time counts
+    }
     client.tokens -= 1.0;
     InputMessage m;
     if (!decodeInput(bytes, m)) {
         drop(client, "a malformed Input");
         return;
     }
+    // Newest first: an input is new when it is newer than all the server had.
+    const bool hadInput = client.hasInput;
+    const std::uint32_t hadSequence = client.newest.sequence;
+    for (const NetInput& n : m.inputs)
+        if (!hadInput || newer(n.sequence, hadSequence))
+            ++inputsReceived_[static_cast<std::size_t>(client.place)];
     for (const NetInput& n : m.inputs)
         if (!client.hasInput || newer(n.sequence, client.newest.sequence)) {
             client.newest = n;
@@ -612,6 +637,8 @@ void NetServer::step()
         // The newest input against the last applied: held controls go on,
         // the look and presses count once; nothing is rewound.
         commands[i] = c->hasInput ? commandFromInput(c->newest, c->lastApplied) : PlayerCommand{};
+        if (c->hasInput && c->newest.sequence != c->lastApplied.sequence)
+            ++inputsApplied_[i];
         c->lastApplied = c->newest;
     }
     if (config_.record)
@@ -648,6 +675,8 @@ void NetServer::sendWorld()
 {
     WorldSnapshot snapshot;
     captureSnapshot(world_, tick_, snapshot);
+    if (config_.snapshotTaken)
+        config_.snapshotTaken(snapshot);
     std::vector<std::uint8_t> bytes;
     // The events first: one message per tick that raised any, split when
     // more than a message holds.
@@ -675,6 +704,9 @@ void NetServer::sendWorld()
         snapshot.inputSequence = c->lastApplied.sequence;
         encodeSnapshot(snapshot, baseline, bytes);
         sendBytes(c->peer, bytes, NetChannel::Snapshots, false);
+        ++snapshotsSent_;
+        snapshotBytes_ += bytes.size();
+        largestSnapshotBytes_ = std::max<std::uint64_t>(largestSnapshotBytes_, bytes.size());
     }
     snapshot.inputSequence = 0;
     history_.push_back(std::move(snapshot));
@@ -695,6 +727,15 @@ void NetServer::publishStatus()
     s.matchesFinished = matchesFinished_;
     s.clientsDropped = clientsDropped_;
     s.clientsTimedOut = clientsTimedOut_;
+    s.inputsReceived = inputsReceived_;
+    s.inputsApplied = inputsApplied_;
+    s.inputMessagesIgnored = inputMessagesIgnored_;
+    // The host is gone after stop(): what it counted was taken before.
+    collectTraffic(host_, traffic_);
+    s.traffic = traffic_;
+    s.snapshotsSent = snapshotsSent_;
+    s.snapshotBytes = snapshotBytes_;
+    s.largestSnapshotBytes = largestSnapshotBytes_;
     std::lock_guard lock(statusMutex_);
     status_ = s;
 }

@@ -80,6 +80,9 @@ struct NetServerConfig {
     std::uint32_t helloTimeoutMs = kDefaultHelloTimeoutMs;
     int peersPerAddress = kDefaultPeersPerAddress;
     std::function<void(const std::string&)> log;  // one line per listen, join, leave, match result
+    // Each snapshot as captured, before it is sent (inputSequence 0), on
+    // the server's thread: a test holds clients' copies against it.
+    std::function<void(const WorldSnapshot&)> snapshotTaken;
 };
 
 // What a test or the tool may read while run() goes on in another thread.
@@ -92,6 +95,15 @@ struct NetServerStatus {
     int clientsDropped = 0;   // for a malformed message, a missing Hello or a stream left unacknowledged
     int clientsTimedOut = 0;  // silent for peerTimeoutMs
     std::array<bool, kMaxPlayers> personAt{};
+    // Since open(), per place, whoever held it: the inputs whose sequence was
+    // new to the server, and the ticks that stepped a new one.
+    std::array<std::uint64_t, kMaxPlayers> inputsReceived{};
+    std::array<std::uint64_t, kMaxPlayers> inputsApplied{};
+    std::uint64_t inputMessagesIgnored = 0;  // over the rate limit
+    NetTraffic traffic;                      // every peer's together, refusals and garbage included
+    std::uint64_t snapshotsSent = 0;         // one per joined client per snapshot tick
+    std::uint64_t snapshotBytes = 0;         // their messages' bytes, summed
+    std::uint64_t largestSnapshotBytes = 0;
 };
 
 class NetServer {
@@ -162,6 +174,13 @@ private:
     std::vector<std::pair<std::uint32_t, StepEvent>> pendingEvents_;
     StepEvents events_;
     std::array<PlayerCommand, kMaxPlayers> commands_{};
+    std::array<std::uint64_t, kMaxPlayers> inputsReceived_{};
+    std::array<std::uint64_t, kMaxPlayers> inputsApplied_{};
+    std::uint64_t inputMessagesIgnored_ = 0;
+    NetTraffic traffic_;
+    std::uint64_t snapshotsSent_ = 0;
+    std::uint64_t snapshotBytes_ = 0;
+    std::uint64_t largestSnapshotBytes_ = 0;
     mutable std::mutex statusMutex_;
     NetServerStatus status_;
     bool stopped_ = false;
@@ -178,3 +197,6 @@ bool startNetworking();
 // and small, and dropping them is what the throttle would make of a
 // congested link.
 void configurePeerLink(ENetPeer* peer);
+// Adds the host's totals to traffic and sets them to 0, so ENet's 32-bit
+// counters never wrap; nothing for a null host.
+void collectTraffic(ENetHost* host, NetTraffic& traffic);

@@ -4,13 +4,16 @@
 // clash), clients for it, and bounded waits.
 
 #include "net/client.h"
+#include "net/client_session.h"
 #include "net/server.h"
+#include "sim_rig.h"
 
 #include <atomic>
 #include <chrono>
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -96,4 +99,71 @@ inline bool waitForStatus(const NetServer& server, const std::function<bool(cons
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return done(server.status());
+}
+
+// A client played by a bot: its NetClient's newest snapshot is applied to a
+// world of its own, a bot of its own thinks on that world for the client's
+// place, and the command goes to the server as the frame's input, as a
+// person's would. No prediction: the bot sees the world as the server last
+// said it was, a little late, as a person on a slow line does.
+struct BotClient {
+    SimWorld world;
+    ModelMs3d model;
+    NetClient client;
+    BotSet bots;
+    InputTotals totals;
+    BotLevel level = kDefaultBotLevel;
+    std::uint64_t seed = 1;
+    std::uint32_t appliedTick = 0;
+    int snapshotsApplied = 0;
+    int eventsSeen = 0;  // the server's events, taken each frame (a person's game shows them)
+    std::vector<PlayerCommand> commands;
+
+    // One frame of dt seconds: the network serviced, the newest snapshot
+    // applied, the bot's command sent. Nothing before the welcome.
+    void frame(float dt)
+    {
+        client.service(0);
+        for (const EventsMessage& m : client.takeEvents())
+            eventsSeen += static_cast<int>(m.events.size());
+        if (client.state() != NetClientState::Joined || !client.welcome())
+            return;
+        const std::deque<WorldSnapshot>& snapshots = client.snapshots();
+        if (!snapshots.empty() && snapshots.back().tick != appliedTick) {
+            const WorldSnapshot& newest = snapshots.back();
+            // The world grows with the server's (a match afresh for every place).
+            if (newest.players.size() > world.players.size())
+                addSimPlayers(world, static_cast<int>(newest.players.size()), model);
+            applySnapshot(newest, kServerTickSeconds, world);
+            appliedTick = newest.tick;
+            ++snapshotsApplied;
+        }
+        if (snapshotsApplied == 0)
+            return;
+        const int place = client.welcome()->player;
+        if (bots.bots.empty()) {
+            Bot bot;
+            bot.player = place;
+            bot.level = level;
+            bot.random = BotRandom(seed);
+            bots.bots.push_back(bot);
+        }
+        commands.assign(world.players.size(), PlayerCommand{});
+        thinkBots(bots, world, dt, commands);
+        if (static_cast<std::size_t>(place) < commands.size())
+            totals.add(commands[static_cast<std::size_t>(place)]);
+        client.sendInput(totals.input);
+    }
+};
+
+// A bot client with the game folder's world, connecting with config.
+inline std::unique_ptr<BotClient> makeBot(const NetClientConfig& config, std::uint64_t seed, std::string& reason,
+                                          BotLevel level = kDefaultBotLevel)
+{
+    auto bot = std::make_unique<BotClient>();
+    bot->level = level;
+    bot->seed = seed;
+    if (!buildSimRig(bot->world, bot->model, 1, reason, kNetGame) || !bot->client.connect(config, reason))
+        return nullptr;
+    return bot;
 }
