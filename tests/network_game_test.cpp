@@ -18,6 +18,7 @@
 #include <nlohmann/json.hpp>
 
 #include <arpa/inet.h>
+#include <poll.h>
 #include <netinet/in.h>
 #include <signal.h>
 #include <sys/socket.h>
@@ -336,10 +337,10 @@ TEST_F(NetworkGame, HostingOnATakenPortFailsCleanlyWithStatus6)
     EXPECT_EQ(world.network.hosted, nullptr);
 }
 
-// turfwar-server as its own process, on a port it picks and names.
-class ServerProcess {
+// A program of ours as its own process, its standard output read line by line.
+class ChildProcess {
 public:
-    ServerProcess()
+    explicit ChildProcess(const std::vector<std::string>& argv)
     {
         int out[2];
         if (::pipe(out) != 0)
@@ -349,57 +350,105 @@ public:
             ::dup2(out[1], STDOUT_FILENO);
             ::close(out[0]);
             ::close(out[1]);
-            const std::string tool = TURFWAR_BINARY_DIR "/turfwar-server";
-            const std::string data = TURFWAR_BINARY_DIR "/game";
-            ::execl(tool.c_str(), tool.c_str(), "--port", "0", "--bind", "127.0.0.1", "--bots", "2",
-                    "--data", data.c_str(), static_cast<char*>(nullptr));
+            std::vector<char*> args;
+            for (const std::string& a : argv)
+                args.push_back(const_cast<char*>(a.c_str()));
+            args.push_back(nullptr);
+            ::execv(args[0], args.data());
             ::_exit(127);
         }
         ::close(out[1]);
-        // The first line names the port: "turfwar-server: listening on UDP port N with 2 places".
-        std::FILE* in = ::fdopen(out[0], "r");
-        char line[256];
-        if (in != nullptr && std::fgets(line, sizeof line, in) != nullptr) {
-            const char* at = std::strstr(line, "UDP port ");
-            if (at != nullptr)
-                port_ = std::atoi(at + 9);
-        }
-        out_ = in;
+        out_ = out[0];
     }
-    ~ServerProcess()
+    ~ChildProcess()
     {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGTERM);
-            // At most 5 s for the server's Goodbyes, then it is killed.
-            for (int i = 0; i < 500; ++i) {
-                if (::waitpid(pid_, nullptr, WNOHANG) == pid_) {
-                    pid_ = -1;
-                    break;
-                }
-                std::this_thread::sleep_for(std::chrono::milliseconds(10));
-            }
-            if (pid_ > 0) {
-                ::kill(pid_, SIGKILL);
-                ::waitpid(pid_, nullptr, 0);
-            }
-        }
-        if (out_ != nullptr)
-            std::fclose(out_);
+        stop(SIGTERM);
+        if (out_ >= 0)
+            ::close(out_);
     }
-    int port() const { return port_; }
+    // The next line it writes within seconds, without its newline.
+    std::optional<std::string> line(double seconds)
+    {
+        const auto until = Clock::now() + std::chrono::duration<double>(seconds);
+        for (;;) {
+            if (const std::size_t end = buffer_.find('\n'); end != std::string::npos) {
+                std::string l = buffer_.substr(0, end);
+                buffer_.erase(0, end + 1);
+                return l;
+            }
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count();
+            if (left <= 0 || out_ < 0)
+                return std::nullopt;
+            pollfd p{out_, POLLIN, 0};
+            if (::poll(&p, 1, static_cast<int>(left)) <= 0)
+                return std::nullopt;
+            char chunk[512];
+            const ssize_t n = ::read(out_, chunk, sizeof chunk);
+            if (n <= 0)
+                return std::nullopt;
+            buffer_.append(chunk, static_cast<std::size_t>(n));
+        }
+    }
+    // The first line within seconds that holds text.
+    std::optional<std::string> lineWith(const std::string& text, double seconds)
+    {
+        const auto until = Clock::now() + std::chrono::duration<double>(seconds);
+        while (Clock::now() < until) {
+            const std::optional<std::string> l =
+                line(std::chrono::duration<double>(until - Clock::now()).count());
+            if (!l)
+                return std::nullopt;
+            if (l->find(text) != std::string::npos)
+                return l;
+        }
+        return std::nullopt;
+    }
+    // The signal, then at most 5 s for it to end before SIGKILL; its raw wait status.
+    int stop(int signo)
+    {
+        if (pid_ <= 0)
+            return status_;
+        ::kill(pid_, signo);
+        for (int i = 0; i < 500; ++i) {
+            if (::waitpid(pid_, &status_, WNOHANG) == pid_) {
+                pid_ = -1;
+                return status_;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, &status_, 0);
+        pid_ = -1;
+        return status_;
+    }
 
 private:
     pid_t pid_ = -1;
-    int port_ = 0;
-    std::FILE* out_ = nullptr;
+    int out_ = -1;
+    int status_ = -1;
+    std::string buffer_;
+};
+
+// turfwar-server on a port it picks, read from its listening line
+// ("turfwar-server: listening on UDP port N with 2 places").
+struct ServerProcess {
+    ServerProcess()
+        : process({TURFWAR_BINARY_DIR "/turfwar-server", "--port", "0", "--bind", "127.0.0.1", "--bots", "2",
+                   "--data", TURFWAR_BINARY_DIR "/game"})
+    {
+        if (const std::optional<std::string> l = process.lineWith("listening on UDP port ", 10.0))
+            port = std::atoi(l->c_str() + l->find("UDP port ") + 9);
+    }
+    ChildProcess process;
+    int port = 0;
 };
 
 TEST(NetworkReplay, TheReplayToolPlaysAScriptAsAClientOfTheServerTool)
 {
     ServerProcess server;
-    ASSERT_GT(server.port(), 0);
+    ASSERT_GT(server.port, 0);
     const std::string args = "- --data " TURFWAR_BINARY_DIR "/game --connect 127.0.0.1:" +
-                             std::to_string(server.port()) + " --name Scripted";
+                             std::to_string(server.port) + " --name Scripted";
     // 1.5 s to join and see the match, 2 s walking.
     const ToolResult r = runTool("turfwar-replay", args, "tick 20\nrun 75\nstate\npress W\nrun 100\nstate\n");
     ASSERT_EQ(r.status, 0) << r.err;
@@ -419,6 +468,24 @@ TEST(NetworkReplay, TheReplayToolPlaysAScriptAsAClientOfTheServerTool)
     // A bad address is a bad command line; nothing listening is no answer.
     EXPECT_EQ(runTool("turfwar-replay", "- --connect 127.0.0.1:0", "run 1\n").status, 2);
     EXPECT_EQ(runTool("turfwar-replay", "- --name Alone", "run 1\n").status, 2);
+}
+
+// Stopped by SIGTERM, a client says goodbye: the server hears it leave at
+// once, not after its 5 s of silence.
+TEST(NetworkReplay, AClientStoppedBySigtermSaysGoodbye)
+{
+    ServerProcess server;
+    ASSERT_GT(server.port, 0);
+    GameFolder folder;
+    const std::string script = (folder.path() / "long.txt").string();
+    std::ofstream(script) << "tick 20\nrun 1500\n";  // 30 s, far more than the test waits
+    ChildProcess client({TURFWAR_BINARY_DIR "/turfwar-replay", script, "--data", TURFWAR_BINARY_DIR "/game",
+                         "--connect", "127.0.0.1:" + std::to_string(server.port), "--name", "Stopped"});
+    ASSERT_TRUE(server.process.lineWith("Stopped joined", 10.0));
+    const int status = client.stop(SIGTERM);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 128 + SIGTERM);
+    EXPECT_TRUE(server.process.lineWith("Stopped left", 2.0)) << "a Goodbye, not a timeout";
 }
 
 }  // namespace
