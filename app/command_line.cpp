@@ -140,6 +140,56 @@ CLI::Validator folderCheck()
         "", "folder");
 }
 
+// A secret is not repeated in the message, even on a terminal.
+CLI::Validator textCheck(const SettingRow& row)
+{
+    return CLI::Validator(
+        [&row](std::string& text) -> std::string {
+            if (settingTextValue(row, text))
+                return "";
+            return (row.secret ? std::string("the value") : "'" + text + "'") + " is longer than " +
+                   std::to_string(row.maxBytes) + " bytes";
+        },
+        "", "text");
+}
+
+}  // namespace
+
+bool splitHostPort(const std::string& text, std::string& host, std::optional<int>& port)
+{
+    const std::size_t colon = text.rfind(':');
+    host = text.substr(0, colon);
+    port.reset();
+    if (colon != std::string::npos) {
+        port = wholeNumberIn(text.substr(colon + 1), 1, 65535);
+        if (!port)
+            return false;
+    }
+    // A host name is at most 253 bytes of letters, digits, dots, hyphens and
+    // underscores; anything else (a blank, a colon, a control byte) cannot be one.
+    if (host.empty() || host.size() > 253)
+        return false;
+    return std::all_of(host.begin(), host.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '-' ||
+               c == '_';
+    });
+}
+
+namespace {
+
+CLI::Validator hostPortCheck()
+{
+    return CLI::Validator(
+        [](std::string& text) -> std::string {
+            std::string host;
+            std::optional<int> port;
+            return splitHostPort(text, host, port)
+                       ? ""
+                       : "'" + text + "' is not HOST or HOST:PORT (a host name or IPv4 address, a port of 1 to 65535)";
+        },
+        "", "address");
+}
+
 // CLI11's help, without the "Excludes:" notes that would push the
 // descriptions of --fullscreen and --windowed onto lines of their own.
 class HelpFormatter : public CLI::Formatter {
@@ -193,6 +243,9 @@ void addRowOption(CLI::App& app, BoundOption& bound, std::vector<BoundOption*>& 
     case SettingType::Binding: bound.cli->check(bindingCheck()); break;
     case SettingType::Folder: bound.cli->check(folderCheck()); break;
     case SettingType::Text:
+        if (row.maxBytes > 0)
+            bound.cli->check(textCheck(row));
+        break;
     case SettingType::Boolean: break;
     }
 }
@@ -225,7 +278,10 @@ std::optional<SettingValue> givenValue(const BoundOption& bound)
         const std::optional<Binding> value = bindingFromName(bound.text);
         return value ? std::optional<SettingValue>(*value) : std::nullopt;
     }
-    case SettingType::Text:
+    case SettingType::Text: {
+        std::optional<std::string> text = settingTextValue(row, bound.text);
+        return text ? std::optional<SettingValue>(std::move(*text)) : std::nullopt;
+    }
     case SettingType::Folder: return bound.text;
     }
     return std::nullopt;
@@ -250,7 +306,13 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments)
         "Settings are read from $XDG_CONFIG_HOME/turfwar/settings.toml\n"
         "(~/.config/turfwar/settings.toml when XDG_CONFIG_HOME is unset);\n"
         "options override the file. Without options and without a settings file\n"
-        "the game asks at start whether to run full screen.");
+        "the game asks at start whether to run full screen.\n\n"
+        "Exit status: 0 when the game ends normally; 1 when the window cannot be\n"
+        "made; 2 for a bad command line; 3 when the game data is unusable; in a\n"
+        "network match 4 when the connection is lost (5 s without a word from the\n"
+        "server) or the server stops, 5 when the server refuses to let us in (a\n"
+        "wrong password, a full server, other game data), 6 when the server does\n"
+        "not answer, its address cannot be used or --host cannot open its port.");
     app.set_version_flag("--version", std::string("turfwar ") + TURFWAR_VERSION, "Print the version and exit");
 
     CommandLine result;
@@ -275,6 +337,30 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments)
         }
         addRowOption(app, option, flagsOfRow);
     }
+
+    // --host and --connect choose the network; they set no row, the port
+    // they give stands over [network] port.
+    std::vector<std::string> hostPort;
+    CLI::Option* hostOption =
+        app.add_option("--host", hostPort,
+                       "Host a network match on UDP PORT (default: [network] port, 27615; 0: any free port) and "
+                       "play in it; bots fill the places as [match] says")
+            ->expected(0, 1)
+            ->type_name("[PORT]")
+            ->check(valueNotOption())
+            ->check(CLI::Validator(
+                [](std::string& text) -> std::string {
+                    return wholeNumberIn(text, 0, 65535) ? "" : "'" + text + "' is not a port from 0 to 65535";
+                },
+                "", "port"));
+    std::string connectTo;
+    CLI::Option* connectOption =
+        app.add_option("--connect", connectTo,
+                       "Join the network match of the server at HOST (on [network] port unless :PORT is given)")
+            ->type_name("HOST[:PORT]")
+            ->check(valueNotOption())
+            ->check(hostPortCheck());
+    hostOption->excludes(connectOption);
 
     std::string config;
     CLI::Option* configOption =
@@ -318,6 +404,15 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments)
     }
     if (configOption->count() > 0)
         options.configFile = config;
+    if (hostOption->count() > 0) {
+        options.network = NetworkRole::Host;
+        if (!hostPort.empty())
+            options.port = wholeNumberIn(hostPort.front(), 0, 65535);
+    }
+    if (connectOption->count() > 0) {
+        options.network = NetworkRole::Join;
+        splitHostPort(connectTo, options.joinHost, options.port);
+    }
     return result;
 }
 
@@ -325,4 +420,13 @@ void applyCommandLine(const CommandLineOptions& options, Settings& settings)
 {
     for (const SettingOverride& setting : options.settings)
         setting.row->set(settings, setting.value);
+    if (options.network != NetworkRole::None) {
+        settings.network.role = options.network;
+        settings.network.joinHost = options.joinHost;
+        // --host 0 leaves the row in its range: any free port is no port to print.
+        if (options.port == 0)
+            settings.network.anyPort = true;
+        else if (options.port)
+            settings.network.port = *options.port;
+    }
 }

@@ -28,6 +28,9 @@ struct CommandLineOptions {
     std::vector<SettingOverride> settings;  // the options that mirror a row of the settings table
     std::optional<std::string> configFile;  // --config
     bool printConfig = false;               // --print-config
+    NetworkRole network = NetworkRole::None;  // --host or --connect
+    std::string joinHost;                   // --connect's host
+    std::optional<int> port;                // --host's PORT (0: any free port) or --connect's :PORT
 
     // The value an option gave section.key (an empty section for the
     // command-line-only rows, such as "data"); nullptr when none did.
@@ -41,6 +44,11 @@ struct CommandLine {
     std::string err;  // for standard error (the reason and the usage)
     CommandLineOptions options;
 };
+
+// --connect's HOST[:PORT]: a name or an IPv4 address (ENet's client takes
+// no IPv6), then a port of 1 to 65535; port unset when none is given. False
+// for anything else (an empty host, a blank, a second colon, port 0).
+bool splitHostPort(const std::string& text, std::string& host, std::optional<int>& port);
 
 // arguments[0] is the program's name, as in argv.
 CommandLine parseCommandLine(const std::vector<std::string>& arguments);

@@ -149,7 +149,7 @@ void initCameras(World& world)
 // One player's free play has no text, as it always had, and opens no font.
 void loadText(World& world)
 {
-    if (world.localPlayers < 2 && !world.sim.match)
+    if (world.localPlayers < 2 && !world.sim.match && world.settings.network.role == NetworkRole::None)
         return;
     std::string reason;
     if (!world.text.load(kFontFileName, reason))
@@ -180,7 +180,7 @@ void startSound(World& world)
 void feedCamera(World& world, std::size_t index)
 {
     ChaseCamera& camera = world.cameras[index];
-    const SimPlayer& viewed = world.sim.players[index];
+    const SimPlayer& viewed = world.sim.players[viewedPlayer(world, index)];
     const Player& player = viewed.body;
     if (player.inCar) {
         camera.followPoint = player.viewerPosition;
@@ -237,7 +237,7 @@ SceneView sceneOf(const World& world, std::size_t index = 0)
             .playerModel = world.playerModel,
             .gunModel = world.gunModel,
             .players = world.sim.players,
-            .viewer = index,
+            .viewer = viewedPlayer(world, index),
             .projectiles = world.sim.projectiles,
             .fireTextures = world.fireTextures,
             .groundTexture = world.groundTexture,
@@ -395,7 +395,7 @@ void drawInsetView(World& world)
     const ViewRect inset = insetOf({0, 0, world.window.width, world.window.height});
     world.window.setViewport(inset.width, inset.height, inset.x, inset.y);
     glClear(GL_DEPTH_BUFFER_BIT);
-    const Player& player = world.sim.players.front().body;
+    const Player& player = world.sim.players[viewedPlayer(world, 0)].body;
     if (!player.inCar)
         return;
     glLoadIdentity();
@@ -421,15 +421,21 @@ bool initGame(World& world)
     // and the players there are; a record filled in by hand is held to them
     // here, with at least someone in the world.
     const MatchSettings& match = world.settings.match;
-    world.localPlayers = std::clamp(world.settings.game.players, 0, kMaxLocalPlayers);
-    const int bots = std::clamp(world.settings.botsPlaying(), 0, kMaxPlayers - world.localPlayers);
+    // In a network match one player plays here and the server runs the
+    // bots and the match: the world takes the server's players and match
+    // on the welcome.
+    const bool networked = world.settings.network.role != NetworkRole::None;
+    world.localPlayers = networked ? 1 : std::clamp(world.settings.game.players, 0, kMaxLocalPlayers);
+    const int bots = networked ? 0 : std::clamp(world.settings.botsPlaying(), 0, kMaxPlayers - world.localPlayers);
     if (world.localPlayers + bots == 0)
         world.localPlayers = 1;
     addSimPlayers(world.sim, world.localPlayers + bots, world.playerModel);
     world.bots = {};
     if (bots > 0)
         addBots(world.bots, world.sim, world.localPlayers, match.botLevel, static_cast<std::uint64_t>(match.seed));
-    if (world.settings.game.mode == GameMode::Match) {
+    if (networked) {
+        loadTeamPaint(world);  // every network match is one
+    } else if (world.settings.game.mode == GameMode::Match) {
         // Player i plays for team i % 2, the bots after the local players: a
         // lone player's bot takes the blue car, and without one it stands empty.
         startMatch(world.sim, match.rules());
@@ -497,8 +503,8 @@ void readLocalCommands(World& world, float dt)
     if (players == 0)
         return;
     if (players == 1) {
-        world.commands[0] =
-            readFrameInput(platform, world.settings, world.inputMemory[0], world.sim.players.front().body.inCar, dt);
+        world.commands[0] = readFrameInput(platform, world.settings, world.inputMemory[0],
+                                           world.sim.players[viewedPlayer(world, 0)].body.inCar, dt);
         return;
     }
     const Settings& settings = world.settings;
@@ -550,9 +556,23 @@ void runFrame(World& world)
 
     // In a match the menus read the devices first: while one is open the
     // game stands still (no step, no timers, no new sounds) and is only drawn.
-    const bool frozen = world.sim.match && updateMatchMenus(world, dt);
+    // A network match goes on whatever menu is open here; the player stands
+    // still meanwhile.
+    const bool networked = world.network.active;
+    const bool frozen = world.sim.match && updateMatchMenus(world, dt) && !networked;
     world.events.clear();
-    if (frozen) {
+    if (networked) {
+        PlayerCommand own;
+        if (world.menus.screen == MatchScreen::None) {
+            readLocalCommands(world, dt);
+            own = world.commands[0];
+        }
+        networkFrame(world, own, dt);
+        world.lastFramePhysicsSteps = 0;
+        rumbleForEvents(platform, world.events, static_cast<int>(viewedPlayer(world, 0)));
+        updateCameras(world, dt);
+        updateHud(world.hud, world.events, world.sim, dt);
+    } else if (frozen) {
         world.lastFramePhysicsSteps = 0;
     } else {
         // Nothing is pumped during a frame, so every device reads the same now
@@ -584,9 +604,10 @@ void runFrame(World& world)
         playSounds(world, frozen);
         drawInsetView(world);
         // Last, so the inset never covers the HUD.
-        drawHud(world, 0, {0, 0, world.window.width, world.window.height});
+        drawHud(world, static_cast<int>(viewedPlayer(world, 0)), {0, 0, world.window.width, world.window.height});
     }
     drawMatchMenus(world);
+    drawNetworkText(world);
 
     platform.renderAudio(world.audio);
     world.window.swapBuffers();
@@ -601,6 +622,7 @@ void runFrame(World& world)
         if (pad.button(PadButton::Back) && pad.button(PadButton::Start))
             world.quitRequested = true;
     }
+    afterNetworkFrame(world);
 }
 
 LoopPass runLoopPass(World& world)
@@ -643,6 +665,13 @@ int startTurfwar(World& world)
         setErrorBoxPlatform(nullptr);
         return kExitBadGameData;
     }
+    if (!startNetworkPlay(world)) {
+        stopNetworkPlay(world);
+        world.audio.close();
+        world.window.destroy();
+        setErrorBoxPlatform(nullptr);
+        return world.network.exitStatus;
+    }
 
     // Stopped during a box of the start: the window is not shown.
     if (platform.stopRequested()) {
@@ -656,13 +685,15 @@ int startTurfwar(World& world)
 
 int finishTurfwar(World& world)
 {
+    // Goodbye first, so the server frees the place while the window closes.
+    stopNetworkPlay(world);
     world.platform.setCursorVisible(true);
     world.audio.close();
     world.window.destroy();
     // The platform may go before the process does (a test runs many games):
     // a box shown after this goes to standard error, as before the start.
     setErrorBoxPlatform(nullptr);
-    return kExitOk;
+    return world.network.exitStatus;
 }
 
 int runTurfwar(World& world)

@@ -24,6 +24,7 @@ inline constexpr int kWindowBitsPerPixel = 16;
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitNoWindow = 1;     // the window or its GL context could not be made
 inline constexpr int kExitBadGameData = 3;  // data the game cannot run without was unusable
+// 4 to 6 end a network match: see app/network_play.h.
 
 // Fixed GL state, data, physics and cars, timers. Needs the window's GL
 // context. False when the game cannot start; the reason has been shown.

@@ -76,6 +76,14 @@ Launch planLaunch(const std::vector<std::string>& arguments, const std::optional
         launch.err += "turfwar: " + printableName(fileName) + ": game.players: " + problem + "; using 1\n";
         launch.settings.game.players = 1;
     }
+    // A network match has one player on this machine (the server has the bots).
+    if (launch.settings.network.role != NetworkRole::None && line.options.given("game", "players") &&
+        launch.settings.game.players != 1) {
+        launch.exitStatus = kExitBadOptions;
+        launch.err += "turfwar: --host and --connect play one player on this machine, not " +
+                      std::to_string(launch.settings.game.players) + "\n";
+        return launch;
+    }
     if (line.options.printConfig) {
         launch.out = settingsToToml(launch.settings);
         launch.exitStatus = 0;

@@ -162,7 +162,11 @@ void openScreen(World& world, MatchScreen screen)
     MatchMenus& menus = world.menus;
     menus.screen = screen;
     menus.menu = Menu{};
-    if (screen == MatchScreen::Pause)
+    // A network match goes on for everyone else: it cannot be restarted from here.
+    if (screen == MatchScreen::Pause && world.network.active)
+        menus.menu.items = {{"Resume", static_cast<int>(MenuAction::Resume), {}},
+                            {"Quit", static_cast<int>(MenuAction::Quit), {}}};
+    else if (screen == MatchScreen::Pause)
         menus.menu.items = {{"Resume", static_cast<int>(MenuAction::Resume), {}},
                             {"Restart match", static_cast<int>(MenuAction::Restart), {}},
                             {"Quit", static_cast<int>(MenuAction::Quit), {}}};
@@ -339,7 +343,8 @@ bool updateMatchMenus(World& world, float dt)
     if (menus.screen == MatchScreen::None) {
         // The last round's result shows as long as any round's does (its
         // sound rings out) before the results screen takes the game.
-        if (over) {
+        // A server starts the next match of its own accord: no results screen waits for a rematch.
+        if (over && !world.network.active) {
             menus.overSeconds += dt;
             if (menus.overSeconds >= kRoundResultSeconds) {
                 openScreen(world, MatchScreen::Results);

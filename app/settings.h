@@ -5,6 +5,7 @@
 // no settings file and no options gets exactly the original game.
 
 #include "bots/bots.h"
+#include "net/protocol.h"
 #include "sim/match.h"
 #include "sim/player_command.h"
 
@@ -140,6 +141,22 @@ struct LocalPlayerSettings {
     KeyBindings keys = KeyBindings::none();
 };
 
+// Who this game is in a network match: on its own (no network at all), the
+// host of a server it runs itself and joins, or a client of another's.
+enum class NetworkRole { None, Host, Join };
+
+// [network], and what --host and --connect ask for.
+struct NetworkSettings {
+    std::string name = "Player";  // at most kMaxNameBytes, as sanitisedPlayerName leaves it
+    int port = kDefaultPort;      // the server's UDP port, to host on or to join
+    // At most kMaxPasswordBytes; empty: none. Never printed (--print-config,
+    // messages, logs), so a settings file shown to someone keeps it.
+    std::string password;
+    NetworkRole role = NetworkRole::None;  // the command line's only
+    std::string joinHost;                  // --connect's host, a name or an IPv4 address
+    bool anyPort = false;                  // --host 0: host on any free port, not on port
+};
+
 struct Settings {
     GameSettings game;
     MatchSettings match;
@@ -152,6 +169,7 @@ struct Settings {
     LocalPlayerSettings player2;
     LocalPlayerSettings player3;
     LocalPlayerSettings player4;
+    NetworkSettings network;
     std::optional<std::string> dataFolder;  // --data; unset: look for the data
 
     // Local player index 1 to 3's own settings.

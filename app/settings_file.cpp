@@ -265,7 +265,16 @@ private:
             wrongType(node, row, "a string", defaultText);
             return std::nullopt;
         }
-        return value->get();
+        // A secret is never quoted back, so the message gives its length alone.
+        std::optional<std::string> text = settingTextValue(row, value->get());
+        if (!text) {
+            reject(node, row,
+                   (row.secret ? std::string("the value") : quoted(clipped(value->get()))) + " is longer than " +
+                       std::to_string(row.maxBytes) + " bytes",
+                   defaultText);
+            return std::nullopt;
+        }
+        return *text;
     }
 
     std::string_view section_;
@@ -628,6 +637,11 @@ std::string settingsToToml(const Settings& settings)
         for (const SettingRow& row : settingsTable()) {
             if (row.section != section.name)
                 continue;
+            if (row.secret) {
+                // In a comment, so the printed file read back leaves the row at its default.
+                out += "# " + std::string(row.key) + " = \"...\"  # never printed; set it by hand\n";
+                continue;
+            }
             out += std::string(row.key) + " = " + settingValueText(row, row.get(settings));
             if (row.note != nullptr)
                 out += "  # " + settingText(row, row.note);

@@ -1,5 +1,7 @@
 #include "app/settings_table.h"
 
+#include "net/server.h"
+
 #include <SDL_keyboard.h>
 #include <SDL_scancode.h>
 
@@ -318,6 +320,29 @@ std::vector<SettingRow> makeTable()
     localPlayerRows<&Settings::player3>(rows, "player3");
     localPlayerRows<&Settings::player4>(rows, "player4");
 
+    rows.push_back({.section = "network", .key = "name", .type = SettingType::Text, .maxBytes = kMaxNameBytes,
+                    .clean = &sanitisedPlayerName,
+                    .help = "The name others see in a network match, at most 24 bytes (default {default})",
+                    .note = "at most 24 bytes; control characters are dropped",
+                    .options = {{.name = "--name", .valueName = "NAME", .helpRank = 22}},
+                    .get = &getMember<&Settings::network, &NetworkSettings::name>,
+                    .set = &setMember<&Settings::network, &NetworkSettings::name>});
+    rows.push_back({.section = "network", .key = "port", .type = SettingType::Whole, .low = 1, .high = 65535,
+                    .help = "The UDP port to host on (--host) or to join on (--connect without :PORT), {range} "
+                            "(default {default})",
+                    .note = "UDP, {range}; --host PORT and --connect HOST:PORT override it",
+                    .get = &getMember<&Settings::network, &NetworkSettings::port>,
+                    .set = &setMember<&Settings::network, &NetworkSettings::port>});
+    // The password is a secret: the printed settings leave it out and no
+    // message quotes it, so a settings file or a log shown for help gives
+    // nothing away.
+    rows.push_back({.section = "network", .key = "password", .type = SettingType::Text,
+                    .maxBytes = kMaxPasswordBytes, .secret = true,
+                    .help = "The password a server asks for, at most 64 bytes (never printed)",
+                    .options = {{.name = "--password", .valueName = "P", .helpRank = 23}},
+                    .get = &getMember<&Settings::network, &NetworkSettings::password>,
+                    .set = &setMember<&Settings::network, &NetworkSettings::password>});
+
     rows.push_back({.key = "data", .type = SettingType::Folder,
                     .help = "Read the game data from DIR (default: the current folder when it holds the data, else "
                             "the installed data)",
@@ -338,6 +363,7 @@ constexpr SettingSection kSections[] = {
     {"player2", "the second player: their pad, and keys of their own (none until set)"},
     {"player3", "the third player: their pad, and keys of their own (none until set)"},
     {"player4", "the fourth player: their pad, and keys of their own (none until set)"},
+    {"network", "for --host and --connect"},
 };
 
 const SettingRow& rowOf(std::string_view section, std::string_view key)
@@ -381,6 +407,13 @@ const SettingRow* findSettingRow(std::string_view section, std::string_view key)
             return &row;
     }
     return nullptr;
+}
+
+std::optional<std::string> settingTextValue(const SettingRow& row, const std::string& text)
+{
+    if (row.maxBytes > 0 && text.size() > row.maxBytes)
+        return std::nullopt;
+    return row.clean != nullptr ? row.clean(text) : text;
 }
 
 std::string settingValueText(const SettingRow& row, const SettingValue& value)

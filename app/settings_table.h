@@ -69,6 +69,15 @@ struct SettingRow {
     // nullptr: the member is a plain int, always a number.
     const char* unsetName = nullptr;
     std::span<const SettingChoice> choices{};  // Choice: every name, in the file's order
+    // Text: the most bytes the value may hold (longer is refused, in the
+    // file and on the command line); 0: no limit.
+    std::size_t maxBytes = 0;
+    // Text: what a value that fits becomes (control bytes dropped, say);
+    // nullptr: kept as written.
+    std::string (*clean)(const std::string&) = nullptr;
+    // Never shown: --print-config writes a comment in its place and no
+    // message quotes it (a password).
+    bool secret = false;
     // What the row is for, one line a player reads; {default} and {range}
     // stand for the default and the range.
     const char* help = "";
@@ -91,6 +100,10 @@ std::span<const SettingRow> settingsTable();
 std::span<const SettingSection> settingSections();
 // The row for section.key; nullptr when there is none.
 const SettingRow* findSettingRow(std::string_view section, std::string_view key);
+
+// A Text row's value as the row takes it (cleaned), or nullopt when it is
+// longer than the row's maxBytes.
+std::optional<std::string> settingTextValue(const SettingRow& row, const std::string& text);
 
 // The value as the settings file writes it ("W" quoted, 1.0, true...).
 std::string settingValueText(const SettingRow& row, const SettingValue& value);

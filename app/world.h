@@ -8,6 +8,7 @@
 #include "app/hud.h"
 #include "app/input.h"
 #include "app/menus.h"
+#include "app/network_play.h"
 #include "app/pad_seats.h"
 #include "app/platform.h"
 #include "app/settings.h"
@@ -65,6 +66,7 @@ struct World {
     Audio audio;
     GameSoundState sounds;
     MatchMenus menus;  // the pause menu and results screen, in a match only
+    NetworkPlay network;  // --host or --connect; inactive otherwise
 
     // What the frame driver measured, for tools and tests to read.
     float lastFrameSeconds = 0.0f;  // dt of the most recent frame

@@ -1,7 +1,7 @@
 // The settings file parser on arbitrary bytes: no crash and no sanitizer
 // report; every message is one line; whatever settings come out are within
-// their ranges, and printed as a settings file they read back the same,
-// with no complaint but shared keys.
+// their ranges (texts within their byte limits, cleaned), and printed as a
+// settings file they read back the same, with no complaint but shared keys.
 
 #include "app/settings_file.h"
 
@@ -32,6 +32,13 @@ bool withinRanges(const Settings& s)
         } else if (row.type == SettingType::Number) {
             const float v = std::get<float>(value);
             if (!(v >= static_cast<float>(row.low) && v <= static_cast<float>(row.high)))
+                return false;
+        } else if (row.type == SettingType::Text) {
+            // Within its byte limit, and as the row's cleaning leaves it.
+            const std::string& text = std::get<std::string>(value);
+            if (row.maxBytes > 0 && text.size() > row.maxBytes)
+                return false;
+            if (row.clean != nullptr && row.clean(text) != text)
                 return false;
         } else if (row.type == SettingType::Choice) {
             if (settingChoiceFromName(row, settingChoiceName(row, std::get<int>(value))) != std::get<int>(value))

@@ -41,12 +41,18 @@ PhysicsWorld::~PhysicsWorld()
         dJointGroupDestroy(contactGroup);
     if (world)
         dWorldDestroy(world);
+    // After the world that used it.
+    if (threading)
+        dThreadingFreeImplementation(threading);
 }
 
 void createPhysicsWorld(PhysicsWorld& physics)
 {
     initOdeOnce();
     physics.world = dWorldCreate();
+    physics.threading = dThreadingAllocateSelfThreadedImplementation();
+    dWorldSetStepThreadingImplementation(physics.world, dThreadingImplementationGetFunctions(physics.threading),
+                                         physics.threading);
     physics.space = dHashSpaceCreate(nullptr);
     physics.contactGroup = dJointGroupCreate(0);
     dWorldSetGravity(physics.world, 0.0, kGravityY, 0.0);

@@ -46,6 +46,11 @@ struct PhysicsWorld {
     dJointGroupID contactGroup = nullptr;
     dGeomID groundPlane = nullptr;
     dGeomID walls[4] = {};
+    // The world's own way of running its step's jobs. ODE's default is one
+    // for the whole process, with no locking: two worlds stepped on two
+    // threads (a game hosting a server) would share it and break its
+    // bookkeeping. Run in the calling thread, it steps exactly as the default.
+    dThreadingImplementationID threading = nullptr;
 };
 
 // Creates the world, hash space, contact group and the five planes, in that

@@ -165,6 +165,20 @@ TEST(CommandLine, MalformedCommandLinesEndWithStatusTwoAndTheUsage)
         {"--respawn-seconds", "-1"},
         {"--respawn-seconds", "60.5"},
         {"--match=maybe"},
+        {"--host", "65536"},
+        {"--host", "port"},
+        {"--host", "27615", "--connect", "example.org"},
+        {"--connect"},
+        {"--connect", ""},
+        {"--connect", ":27615"},
+        {"--connect", "example.org:"},
+        {"--connect", "example.org:0"},
+        {"--connect", "example.org:65536"},
+        {"--connect", "example.org:http"},
+        {"--connect", "::1"},
+        {"--connect", "two words"},
+        {"--name", std::string(kMaxNameBytes + 1, 'n')},
+        {"--password", std::string(kMaxPasswordBytes + 1, 'p')},
     };
     for (const auto& args : bad) {
         SCOPED_TRACE(testing::PrintToString(args));
@@ -182,6 +196,84 @@ TEST(CommandLine, MalformedCommandLinesEndWithStatusTwoAndTheUsage)
     EXPECT_NE(parse({"--volume", "101"}).err.find("'101' is not a whole number from 0 to 100"), std::string::npos);
     EXPECT_NE(parse({"--bogus"}).err.find("--bogus"), std::string::npos);
     EXPECT_NE(parse({"--rounds", "100"}).err.find("'100' is not a whole number from 1 to 99"), std::string::npos);
+}
+
+// --host and --connect choose a network match; the port they give stands
+// over [network] port, the name and password come from their rows.
+TEST(CommandLine, HostAndConnectChooseTheNetworkMatchAndItsPort)
+{
+    ScratchFolder folder;
+    const std::string file = folder.write("settings.toml", "[network]\nport = 30000\nname = \"Filed\"\n");
+    const Launch none = plan({}, file);
+    EXPECT_EQ(none.settings.network.role, NetworkRole::None);
+    EXPECT_EQ(none.settings.network.port, 30000);
+    EXPECT_EQ(none.settings.network.name, "Filed");
+
+    const Launch host = plan({"--host"}, file);
+    ASSERT_FALSE(host.exitStatus) << host.err;
+    EXPECT_EQ(host.settings.network.role, NetworkRole::Host);
+    EXPECT_EQ(host.settings.network.port, 30000);
+    EXPECT_FALSE(host.settings.network.anyPort);
+    const Launch hostOn = plan({"--host", "31000", "--windowed"}, file);
+    ASSERT_FALSE(hostOn.exitStatus) << hostOn.err;
+    EXPECT_EQ(hostOn.settings.network.port, 31000);
+    EXPECT_EQ(hostOn.settings.video.fullscreen, FullscreenChoice::No);
+    const Launch anyPort = plan({"--host", "0"});
+    ASSERT_FALSE(anyPort.exitStatus) << anyPort.err;
+    EXPECT_TRUE(anyPort.settings.network.anyPort);
+    EXPECT_EQ(anyPort.settings.network.port, kDefaultPort) << "the row stays in its range";
+
+    const Launch join = plan({"--connect", "game.example.org", "--name", "Me\x01", "--password", "pw"}, file);
+    ASSERT_FALSE(join.exitStatus) << join.err;
+    EXPECT_EQ(join.settings.network.role, NetworkRole::Join);
+    EXPECT_EQ(join.settings.network.joinHost, "game.example.org");
+    EXPECT_EQ(join.settings.network.port, 30000);
+    EXPECT_EQ(join.settings.network.name, "Me") << "control bytes go, as the server drops them";
+    EXPECT_EQ(join.settings.network.password, "pw");
+    const Launch joinOn = plan({"--connect", "10.0.0.7:4000"}, file);
+    ASSERT_FALSE(joinOn.exitStatus) << joinOn.err;
+    EXPECT_EQ(joinOn.settings.network.joinHost, "10.0.0.7");
+    EXPECT_EQ(joinOn.settings.network.port, 4000);
+
+    // One player at this machine in a network match.
+    EXPECT_EQ(plan({"--connect", "localhost", "--players", "2"}).exitStatus, kExitBadOptions);
+    EXPECT_FALSE(plan({"--connect", "localhost", "--players", "1"}).exitStatus);
+
+    // The help lists the exit statuses of a network match.
+    const std::string help = parse({"--help"}).out;
+    for (const char* word : {"--host [PORT]", "--connect HOST[:PORT]", "--name NAME", "--password P", "4 when",
+                             "5 when", "6 when"})
+        EXPECT_NE(help.find(word), std::string::npos) << word;
+    EXPECT_NE(parse({"--host", "1", "--connect", "a"}).err.find("excludes"), std::string::npos);
+}
+
+// The password given is never printed back: not by --print-config, not in
+// a message about it.
+TEST(Launch, ThePasswordIsNeverPrinted)
+{
+    ScratchFolder folder;
+    const std::string file = folder.write("settings.toml", "[network]\npassword = \"filedSecret\"\n");
+    const Launch printed = plan({"--print-config"}, file);
+    ASSERT_EQ(printed.exitStatus, 0);
+    EXPECT_EQ(printed.out.find("filedSecret"), std::string::npos) << printed.out;
+    const Launch given = plan({"--print-config", "--password", "givenSecret"}, file);
+    EXPECT_EQ(given.out.find("givenSecret"), std::string::npos) << given.out;
+    EXPECT_NE(given.out.find("password"), std::string::npos) << "the key is shown, without its value";
+    // Read back, the printed file leaves the password at its default.
+    const SettingsFileResult back = parseSettingsText(given.out, "printed");
+    EXPECT_TRUE(back.messages.empty());
+    EXPECT_EQ(back.settings.network.password, "");
+
+    const std::string longSecret(kMaxPasswordBytes + 1, 's');
+    const Launch tooLong = plan({"--password", longSecret});
+    EXPECT_EQ(tooLong.exitStatus, kExitBadOptions);
+    EXPECT_EQ(tooLong.err.find(longSecret), std::string::npos);
+    const std::string longFile = folder.write("long.toml", "[network]\npassword = \"" + longSecret + "\"\n");
+    const Launch fromFile = plan({}, longFile);
+    EXPECT_FALSE(fromFile.exitStatus);
+    EXPECT_NE(fromFile.err.find("network.password"), std::string::npos) << fromFile.err;
+    EXPECT_EQ(fromFile.err.find(longSecret), std::string::npos) << fromFile.err;
+    EXPECT_EQ(fromFile.settings.network.password, "");
 }
 
 // The settings file under the options: what an option names comes from the

@@ -182,12 +182,18 @@ TEST(SettingsTable, EveryFileRowRoundTripsAndRefusesWhatItMust)
         const std::string printed = settingsToToml(changed);
         const SettingsFileResult back = parseSettingsText(printed, "printed.toml");
         EXPECT_TRUE(back.messages.empty()) << back.messages.front();
-        expectOnlyRowChanged(back.settings, defaults, row, other);
-
         const std::string line = std::string(row.key) + " = " + settingValueText(row, other);
+        if (row.secret) {
+            // A secret is never printed: read back, it is the default again.
+            EXPECT_EQ(printed.find(std::get<std::string>(other)), std::string::npos) << printed;
+            expectSameSettings(back.settings, defaults);
+        } else {
+            expectOnlyRowChanged(back.settings, defaults, row, other);
+            EXPECT_NE(printed.find(line), std::string::npos) << printed;
+        }
+
         const std::string section = "[" + std::string(row.section) + "]\n";
         const std::string text = section + line + "\n";
-        EXPECT_NE(printed.find(line), std::string::npos) << printed;
         const SettingsFileResult alone = parseSettingsText(text, "s.toml");
         EXPECT_TRUE(alone.messages.empty()) << alone.messages.front();
         expectOnlyRowChanged(alone.settings, defaults, row, other);
@@ -204,6 +210,37 @@ TEST(SettingsTable, EveryFileRowRoundTripsAndRefusesWhatItMust)
             << wrongType.messages[0];
         expectSameSettings(wrongType.settings, defaults);
 
+        if (row.type == SettingType::Text && row.maxBytes > 0) {
+            // One byte past the limit is refused, the limit itself taken; a
+            // secret's message does not quote it.
+            const std::string fits(row.maxBytes, 'x');
+            const std::string past = fits + "y";
+            const SettingsFileResult atLimit =
+                parseSettingsText(section + std::string(row.key) + " = " + ::quoted(fits) + "\n", "s.toml");
+            EXPECT_TRUE(atLimit.messages.empty()) << atLimit.messages.front();
+            EXPECT_TRUE(row.get(atLimit.settings) == SettingValue(fits));
+            const SettingsFileResult tooLong =
+                parseSettingsText(section + std::string(row.key) + " = " + ::quoted(past) + "\n", "s.toml");
+            ASSERT_EQ(tooLong.messages.size(), 1u);
+            EXPECT_NE(tooLong.messages[0].find(" is longer than " + std::to_string(row.maxBytes) + " bytes" +
+                                               defaultText),
+                      std::string::npos)
+                << tooLong.messages[0];
+            if (row.secret) {
+                EXPECT_EQ(tooLong.messages[0].find(past), std::string::npos) << tooLong.messages[0];
+            }
+            expectSameSettings(tooLong.settings, defaults);
+            const CommandLine refused = row.options.empty()
+                                            ? CommandLine{}
+                                            : parseCommandLine({"turfwar", row.options[0].name, past});
+            if (!row.options.empty()) {
+                EXPECT_EQ(refused.exitStatus, kExitBadOptions);
+                EXPECT_NE(refused.err.find("is longer than"), std::string::npos) << refused.err;
+                if (row.secret) {
+                    EXPECT_EQ(refused.err.find(past), std::string::npos) << refused.err;
+                }
+            }
+        }
         if (row.type == SettingType::Whole || row.type == SettingType::Number) {
             const std::string past = std::to_string(static_cast<long long>(row.high) + 1);
             const SettingsFileResult tooHigh =

@@ -3,6 +3,11 @@
 // demos with it, modders check their data, we test and benchmark.
 //
 //   turfwar-replay SCRIPT [--data DIR] [--config FILE] [--audio-out FILE.wav | --audio-device NAME]
+//   turfwar-replay --connect HOST[:PORT] [--name N] [--password P] SCRIPT
+//
+// With --connect the game plays as a network client of a running server;
+// the server keeps real time, so each frame waits until the real clock has
+// caught up with the script's.
 //
 // The script's commands and the exit statuses are listed by --help, from the
 // table in tools/replay/replay_script.cpp and kExitStatusHelp below.
@@ -16,6 +21,7 @@
 // line each: "CAPTION: text", line breaks in the text written as \n, and for a
 // question the answer the tool gave, as in "Start FullScreen?: ... -> No".
 
+#include "app/command_line.h"
 #include "app/data_folder.h"
 #include "app/error_box.h"
 #include "app/game.h"
@@ -33,6 +39,8 @@
 #include <nlohmann/json.hpp>
 
 #include <cerrno>
+#include <chrono>
+#include <thread>
 #include <charconv>
 #include <cstdint>
 #include <csignal>
@@ -56,7 +64,9 @@ constexpr const char* kExitStatusHelp =
     "file or standard output cannot be written (--audio-out is opened before the game starts, so a bad path "
     "fails at once); 2 for bad options or a script or --server-record that cannot be read or is malformed (nothing "
     "runs, or for a record the states up to the bad line); the "
-    "game's own status when it cannot start (3: data unusable or not found); 128 and the signal's number when "
+    "game's own status when it cannot start (3: data unusable or not found) or, with --connect, when the "
+    "network match ends (4: the connection was lost or the server stopped, 5: refused, 6: no answer or an "
+    "address that cannot be used); 128 and the signal's number when "
     "stopped by SIGHUP (129), SIGINT (130), SIGPIPE (141) or SIGTERM (143), between frames, with the "
     "--audio-out file complete up to the last frame.";
 
@@ -176,6 +186,19 @@ std::string messageBoxLine(const RecordedMessageBox& box)
     return line;
 }
 
+const char* netClientStateName(NetClientState state)
+{
+    switch (state) {
+    case NetClientState::Idle: return "Idle";
+    case NetClientState::Connecting: return "Connecting";
+    case NetClientState::Joined: return "Joined";
+    case NetClientState::Refused: return "Refused";
+    case NetClientState::Ended: return "Ended";
+    case NetClientState::Lost: return "Lost";
+    }
+    return "?";
+}
+
 nlohmann::json describe(const World& world, std::uint32_t startTicks, HeadlessPlatform& platform, bool padSeen)
 {
     nlohmann::json state;
@@ -197,9 +220,22 @@ nlohmann::json describe(const World& world, std::uint32_t startTicks, HeadlessPl
                             {"goalChanges", bot.stats.goalChanges}});
         state["bots"] = bots;
     }
-    if (state.contains("match")) {
+    // A network client does not know who the server's bots are; it says
+    // where it plays instead.
+    if (state.contains("match") && !world.network.active) {
         for (std::size_t p = 0; p < state["match"]["players"].size(); ++p)
             state["match"]["players"][p]["bot"] = static_cast<int>(p) >= world.localPlayers;
+    }
+    if (world.network.active) {
+        const ClientSession& session = world.network.session;
+        state["network"] = {{"client", true},
+                            {"server", world.network.address},
+                            {"place", session.place()},
+                            {"state", netClientStateName(session.state())},
+                            {"shownTick", session.shownTick()},
+                            {"snapshots", session.client().snapshotsReceived()}};
+        if (!world.network.endText.empty())
+            state["network"]["ended"] = world.network.endText;
     }
     // Only once a pad has been seen, so scripts without one describe the
     // game as they always did.
@@ -255,10 +291,16 @@ bool writePng(const std::string& path, const FrameImage& image, std::string& err
 }
 
 // Runs one frame: the clock moves on, pending messages are handled first (as
-// the real loop does), then the frame. False once the game has ended.
-bool runOneFrame(World& world, HeadlessPlatform& platform, std::uint32_t tickMs)
+// the real loop does), then the frame. False once the game has ended. With
+// realClock the frame waits until as much real time has passed since
+// realStart as the script's clock has moved (a frame late runs at once).
+bool runOneFrame(World& world, HeadlessPlatform& platform, std::uint32_t tickMs,
+                 std::optional<std::chrono::steady_clock::time_point> realStart = std::nullopt,
+                 std::uint32_t startTicks = 0)
 {
     platform.advanceTicks(tickMs);
+    if (realStart)
+        std::this_thread::sleep_until(*realStart + std::chrono::milliseconds(platform.ticks() - startTicks));
     for (;;) {
         if (world.quitRequested)
             return false;
@@ -292,6 +334,9 @@ int main(int argc, char** argv)
     std::optional<int> rounds;
     std::optional<float> roundMinutes;
     std::optional<float> respawnSeconds;
+    std::optional<std::string> connectTo;
+    std::optional<std::string> playerName;
+    std::optional<std::string> password;
     app.add_option("script", scriptPath, "Script file, or - for standard input (needed unless --server-record)");
     std::optional<std::string> serverRecord;
     int statesEvery = kDefaultStatesEvery;
@@ -349,6 +394,12 @@ int main(int argc, char** argv)
     app.add_option("--record-commands", recordCommands,
                    "Write every frame's player commands to this file, one line a frame (and a line \"state\" "
                    "where the script asks for one), for stepping the simulation again without the game");
+    app.add_option("--connect", connectTo,
+                   "Play the script as a network client of the server at HOST[:PORT] (port 27615 unless given); "
+                   "frames keep to the real clock, and each state says what this client sees")
+        ->type_name("HOST[:PORT]");
+    app.add_option("--name", playerName, "With --connect, the name the server knows us by (at most 24 bytes)");
+    app.add_option("--password", password, "With --connect, the password the server asks for");
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp&) {
@@ -356,6 +407,11 @@ int main(int argc, char** argv)
         return 0;
     } catch (const CLI::ParseError& error) {
         std::cerr << "turfwar-replay: " << error.what() << "\nRun with --help for more information.\n";
+        return kExitUsage;
+    }
+    if (serverRecord && connectTo) {
+        std::cerr << "turfwar-replay: --server-record and --connect cannot be used together: a record is played "
+                     "here, without a server\n";
         return kExitUsage;
     }
     if (serverRecord) {
@@ -373,7 +429,8 @@ int main(int argc, char** argv)
         return std::cout ? 0 : kExitToolFailed;
     }
     if (scriptPath.empty()) {
-        std::cerr << "turfwar-replay: script is required (unless --server-record is given)\nRun with --help for more information.\n";
+        std::cerr << "turfwar-replay: script is required (unless --server-record is given)\n"
+                     "Run with --help for more information.\n";
         return kExitUsage;
     }
     if (audioOut && audioDevice) {
@@ -396,6 +453,34 @@ int main(int argc, char** argv)
         for (const std::string& message : file.messages)
             std::cerr << "turfwar-replay: " << message << "\n";
         settings = file.settings;
+    }
+    if (connectTo) {
+        std::optional<int> port;
+        if (!splitHostPort(*connectTo, settings.network.joinHost, port)) {
+            std::cerr << "turfwar-replay: --connect: '" << *connectTo << "' is not HOST or HOST:PORT\n";
+            return kExitUsage;
+        }
+        settings.network.role = NetworkRole::Join;
+        if (port)
+            settings.network.port = *port;
+    }
+    if (playerName || password) {
+        if (!connectTo) {
+            std::cerr << "turfwar-replay: --name and --password are for --connect\n";
+            return kExitUsage;
+        }
+        const SettingRow& nameRow = *findSettingRow("network", "name");
+        const SettingRow& passwordRow = *findSettingRow("network", "password");
+        const std::optional<std::string> name = playerName ? settingTextValue(nameRow, *playerName) : std::nullopt;
+        const std::optional<std::string> secret = password ? settingTextValue(passwordRow, *password) : std::nullopt;
+        if ((playerName && !name) || (password && !secret)) {
+            std::cerr << "turfwar-replay: " << (playerName && !name ? "--name" : "--password") << ": too long\n";
+            return kExitUsage;
+        }
+        if (name)
+            settings.network.name = *name;
+        if (secret)
+            settings.network.password = *secret;
     }
 
     // Screenshots and the capture are named from where the tool was started,
@@ -482,6 +567,10 @@ int main(int argc, char** argv)
     if (status != kExitOk)
         return status;
     const std::uint32_t startTicks = platform.ticks();
+    // A server keeps real time: a client's frames may not run ahead of it.
+    std::optional<std::chrono::steady_clock::time_point> realStart;
+    if (world.network.active)
+        realStart = std::chrono::steady_clock::now();
     auto finish = [&](int wanted) {
         const int finished = finishTurfwar(world);
         writeSound();
@@ -555,7 +644,7 @@ int main(int argc, char** argv)
         case ScriptCommand::Type::Run:
             for (long long i = 0; i < c.a && running && stopSignal == 0 && !captureFailed; ++i) {
                 const std::uint64_t before = world.framesRun;
-                running = runOneFrame(world, platform, tickMs);
+                running = runOneFrame(world, platform, tickMs, realStart, startTicks);
                 writeSound();
                 if (record.is_open() && world.framesRun != before)
                     record << frameRecordLine(world.lastFrameSeconds, world.commands.data(),
