@@ -4,6 +4,7 @@
 
 #include <enet/enet.h>
 
+#include <algorithm>
 #include <chrono>
 
 namespace {
@@ -61,6 +62,7 @@ bool NetClient::connect(const NetClientConfig& config, std::string& reason)
     inputs_.clear();
     sequence_ = 0;
     streamTaken_ = 0;
+    sendClock_ = 1.0f;  // the first input goes at once
     goodbye_ = false;
     connected_ = false;
     lastHeardMs_ = steadyMs();
@@ -268,6 +270,16 @@ void NetClient::sendInput(NetInput input, bool send)
         inputs_.pop_back();
     if (send)
         sendInputPacket();
+}
+
+void NetClient::sendInput(NetInput input, float frameSeconds)
+{
+    constexpr float kInputSendSeconds = 0.98f / kInputPacketsPerSecond;
+    sendClock_ += std::max(frameSeconds, 0.0f);
+    const bool send = sendClock_ >= kInputSendSeconds;
+    if (send)
+        sendClock_ = std::min(sendClock_ - kInputSendSeconds, kInputSendSeconds);
+    sendInput(input, send);
 }
 
 void NetClient::sendInputPacket()

@@ -78,6 +78,11 @@ public:
     // packet goes with it and the previous kInputsPerPacket - 1, newest
     // first; without, it waits for the next that is sent.
     void sendInput(NetInput input, bool send = true);
+    // A frame's input as a game sends them: a packet when the frames'
+    // seconds since the last reach 1/kInputPacketsPerSecond (a little
+    // under, so 60 frames a second send every other one), so a fast
+    // display does not cost the upstream more.
+    void sendInput(NetInput input, float frameSeconds);
     // The sequence the last sendInput gave its input (0: none sent).
     std::uint32_t lastInputSequence() const { return sequence_; }
     // Goodbye, then a disconnect awaited up to waitMs; the host is closed.
@@ -110,6 +115,7 @@ private:
     std::deque<NetInput> inputs_;  // newest first
     std::uint32_t sequence_ = 0;
     std::uint32_t streamTaken_ = 0;  // the stream's items handled, in order
+    float sendClock_ = 0.0f;         // frame seconds since the last input packet
     bool goodbye_ = false;
     bool connected_ = false;         // ENet's connection made: the Hello is on its way
     // Steady-clock milliseconds.

@@ -37,9 +37,6 @@ Vector3 scaled(Vector3 v, float s) { return {v.x * s, v.y * s, v.z * s}; }
 
 const Quaternion kNoTurn{};
 
-// A little under the interval, so 60 frames a second send every other one.
-constexpr float kInputSendSeconds = 0.98f / kInputPacketsPerSecond;
-
 }  // namespace
 
 void InputTotals::add(const PlayerCommand& command)
@@ -70,7 +67,6 @@ bool ClientSession::connect(const NetClientConfig& config, std::string& reason)
     namedPlayers_ = 0;
     totals_ = {};
     lastSent_ = {};
-    sendClock_ = kInputSendSeconds;  // the first input goes at once
     pending_.clear();
     held_.clear();
     playerError_ = {};
@@ -89,13 +85,7 @@ void ClientSession::frame(const PlayerCommand& own, float dt, SimWorld& world, S
     bool commanded = false;
     if (place_ >= 0 && client_.state() == NetClientState::Joined) {
         totals_.add(own);
-        // At most kInputPacketsPerSecond packets, by the frames' time, so a
-        // fast display does not cost the upstream more.
-        sendClock_ += dt;
-        const bool send = sendClock_ >= kInputSendSeconds;
-        if (send)
-            sendClock_ = std::min(sendClock_ - kInputSendSeconds, kInputSendSeconds);
-        client_.sendInput(totals_.input, send);
+        client_.sendInput(totals_.input, dt);
         // What the server will make of it, so the prediction steps the same.
         NetInput sent = totals_.input;
         sent.sequence = client_.lastInputSequence();

@@ -111,7 +111,6 @@ private:
     std::size_t namedPlayers_ = 0;   // the world's players when the roster was last applied
     InputTotals totals_;             // what the next input carries
     NetInput lastSent_;              // the input before it, for the command the server makes of it
-    float sendClock_ = 0.0f;         // seconds of frames since the last input packet
     std::deque<PendingCommand> pending_;
     std::deque<HeldEvent> held_;
     std::vector<PlayerCommand> commands_;  // the prediction's, kept to spare allocations

@@ -152,7 +152,7 @@ struct BotClient {
         thinkBots(bots, world, dt, commands);
         if (static_cast<std::size_t>(place) < commands.size())
             totals.add(commands[static_cast<std::size_t>(place)]);
-        client.sendInput(totals.input);
+        client.sendInput(totals.input, dt);
     }
 };
 
