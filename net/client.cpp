@@ -113,7 +113,11 @@ void NetClient::service(std::uint32_t waitMs)
         return;
     const std::uint64_t now = steadyMs();
     if (state_ == NetClientState::Connecting || state_ == NetClientState::Joined) {
-        if (now - lastHeardMs_ > (connected_ ? config_.timeoutMs : config_.connectTimeoutMs)) {
+        // Until the welcome, the longer wait: ENet's connection made on this
+        // side need not be made on the server's yet (the handshake's last
+        // datagram lost, its resends doubling), and nothing comes till it is.
+        const bool joined = state_ == NetClientState::Joined;
+        if (now - lastHeardMs_ > (joined ? config_.timeoutMs : config_.connectTimeoutMs)) {
             state_ = NetClientState::Lost;
             if (peer_)
                 enet_peer_disconnect_now(peer_, 0);

@@ -8,7 +8,7 @@
 // kHelloRepeatMs until the server answers, sends the inputs again when none
 // went for kKeepAliveMs (so an idle client still acknowledges and is heard),
 // and reports the connection lost after timeoutMs with nothing heard, by the
-// steady clock (connectTimeoutMs before the connection is made).
+// steady clock (connectTimeoutMs before the welcome).
 
 #include "net/protocol.h"
 #include "net/snapshot.h"
@@ -42,9 +42,9 @@ struct NetClientConfig {
     std::uint16_t port = kDefaultPort;
     HelloMessage hello;              // name, password, game data hash, version
     std::uint32_t timeoutMs = kDefaultPeerTimeoutMs;  // silence before the server counts as lost
-    // The wait for ENet's connection to be made: its handshake is three
-    // datagrams, each resent with a doubling wait, so a lossy link takes
-    // a while longer than the silence allowed once connected.
+    // The silence allowed before the welcome: ENet's handshake is three
+    // datagrams, each resent with a doubling wait, so on a lossy link
+    // getting in takes a while longer than the silence allowed once joined.
     std::uint32_t connectTimeoutMs = kDefaultConnectTimeoutMs;
 };
 

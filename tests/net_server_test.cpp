@@ -300,6 +300,7 @@ TEST(NetServer, AVanishedClientsPlaceGoesBackToABotAfterTheTimeoutAnIdleOneStays
     NetClient waiting;
     NetClientConfig waitingConfig = clientConfig(muteAddress.port);
     waitingConfig.timeoutMs = 800;
+    waitingConfig.connectTimeoutMs = 800;  // no welcome comes
     ASSERT_TRUE(waiting.connect(waitingConfig, reason)) << reason;
     const auto start = std::chrono::steady_clock::now();
     for (int i = 0; i < 400 && waiting.state() == NetClientState::Connecting; ++i) {
