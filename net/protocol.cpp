@@ -163,11 +163,6 @@ std::int32_t wrappingDifference(std::int32_t a, std::int32_t b)
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) - static_cast<std::uint32_t>(b));
 }
 
-std::int32_t wrappingSum(std::int32_t a, std::int32_t b)
-{
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) + static_cast<std::uint32_t>(b));
-}
-
 void encodeWholeInput(ByteWriter& w, const NetInput& n)
 {
     w.u32(n.sequence);
@@ -253,10 +248,12 @@ bool decodeOlderInput(ByteReader& in, NetInput& n, const NetInput& newer)
         n.throttle = in.u8();
         n.brake = in.u8();
     }
+    // The difference taken back modulo 2^32: any 32 bits a packet holds
+    // (the most negative among them, which has no negation) give a total.
     if (changes & kYawChanged)
-        n.lookYawTotal = wrappingSum(newer.lookYawTotal, -in.svar32());
+        n.lookYawTotal = wrappingDifference(newer.lookYawTotal, in.svar32());
     if (changes & kPitchChanged)
-        n.lookPitchTotal = wrappingSum(newer.lookPitchTotal, -in.svar32());
+        n.lookPitchTotal = wrappingDifference(newer.lookPitchTotal, in.svar32());
     if (changes & kFireChanged)
         n.fireCount = static_cast<std::uint16_t>(newer.fireCount - in.u16());
     return in.ok();

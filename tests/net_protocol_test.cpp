@@ -154,6 +154,9 @@ TEST(ProtocolMessages, RepeatedInputsComeBackExactlyAndSmall)
     n.sequence = 1;
     n.lookPitchTotal = std::numeric_limits<std::int32_t>::min();  // the largest difference there is
     m.inputs.push_back(n);
+    n.sequence = 0;
+    n.lookYawTotal = static_cast<std::int32_t>(static_cast<std::uint32_t>(n.lookYawTotal) + 0x80000000u);  // 2^31 apart
+    m.inputs.push_back(n);
     Bytes b;
     encodeInput(m, b);
     InputMessage back;
