@@ -301,7 +301,7 @@ bool decodeInput(std::span<const std::uint8_t> bytes, InputMessage& m)
     return in.atEnd();
 }
 
-std::size_t encodeStream(std::uint32_t first, std::span<const std::vector<std::uint8_t>> items,
+std::size_t encodeStream(std::uint32_t first, std::span<const std::span<const std::uint8_t>> items,
                          std::vector<std::uint8_t>& out)
 {
     ByteWriter w(out);
@@ -322,6 +322,13 @@ std::size_t encodeStream(std::uint32_t first, std::span<const std::vector<std::u
     }
     out[countAt] = static_cast<std::uint8_t>(count);
     return count;
+}
+
+std::size_t encodeStream(std::uint32_t first, std::span<const std::vector<std::uint8_t>> items,
+                         std::vector<std::uint8_t>& out)
+{
+    const std::vector<std::span<const std::uint8_t>> views(items.begin(), items.end());
+    return encodeStream(first, views, out);
 }
 
 bool decodeStream(std::span<const std::uint8_t> bytes, StreamMessage& m)

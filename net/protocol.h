@@ -174,6 +174,8 @@ void encodeRoster(const RosterMessage& m, std::vector<std::uint8_t>& out);
 bool decodeRoster(std::span<const std::uint8_t> bytes, RosterMessage& m);
 // Encodes as many items as fit in kMaxMessageBytes (at least one: an item
 // is itself at most one message) and returns how many that was.
+std::size_t encodeStream(std::uint32_t first, std::span<const std::span<const std::uint8_t>> items,
+                         std::vector<std::uint8_t>& out);
 std::size_t encodeStream(std::uint32_t first, std::span<const std::vector<std::uint8_t>> items,
                          std::vector<std::uint8_t>& out);
 // Checks the framing and that each item is a type the stream carries; the

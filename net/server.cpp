@@ -485,15 +485,15 @@ void NetServer::sendStream(Client& client)
     while (at < client.stream.size() && client.stream[at].sentAt > 0.0 && now - client.stream[at].sentAt < overdue)
         ++at;
     std::vector<std::uint8_t> bytes;
+    std::vector<std::span<const std::uint8_t>> run;  // views of the deque's items, not copies
     for (int n = 0; n < kStreamMessagesPerSend && at < client.stream.size(); ++n) {
-        // The deque's items as one span: copied to a contiguous run.
-        std::vector<std::vector<std::uint8_t>> run;
+        run.clear();
         std::size_t size = kStreamHeaderBytes;
         for (std::size_t k = at; k < client.stream.size() && run.size() < kMaxStreamItems; ++k) {
             size += kStreamItemHeaderBytes + client.stream[k].bytes.size();
             if (!run.empty() && size > kMaxMessageBytes)
                 break;
-            run.push_back(client.stream[k].bytes);
+            run.emplace_back(client.stream[k].bytes);
             client.stream[k].sentAt = now;
         }
         bytes.clear();
