@@ -13,15 +13,11 @@
 #include <enet/enet.h>
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <memory>
-#include <netinet/in.h>
 #include <random>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace {
 
@@ -209,15 +205,8 @@ TEST(NetPhases, DatagramsShapedLikeENetsOwnLeaveThePlayersAlone)
     ASSERT_TRUE(player.connect(clientConfig(rig.server.port(), "Player"), reason)) << reason;
     ASSERT_TRUE(pumpUntil({&player}, [&] { return joined(player) && player.snapshotsReceived() > 0; }, 5.0, true));
 
-    const int sock = ::socket(AF_INET, SOCK_DGRAM, 0);
-    ASSERT_GE(sock, 0);
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(rig.server.port());
-    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const auto send = [&](const std::vector<std::uint8_t>& bytes) {
-        ::sendto(sock, bytes.data(), bytes.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
-    };
+    const LoopbackDatagrams datagrams(rig.server.port());
+    const auto send = [&](const std::vector<std::uint8_t>& bytes) { datagrams.send(bytes); };
     std::mt19937 random(23);
     // Every command type at every peer id the server has, and at "none"
     // (a connect's), with bodies too short, right-sized and long; the
@@ -240,7 +229,6 @@ TEST(NetPhases, DatagramsShapedLikeENetsOwnLeaveThePlayersAlone)
         // The client plays on between the volleys.
         pumpUntil({&player}, [] { return false; }, 0.2, true);
     }
-    ::close(sock);
 
     EXPECT_TRUE(pumpUntil({&player}, [&] { return player.snapshotsReceived() > snapshotsBefore + 20; }, 5.0, true));
     EXPECT_TRUE(joined(player));

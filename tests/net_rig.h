@@ -8,12 +8,18 @@
 #include "net/server.h"
 #include "sim_rig.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <chrono>
 #include <fstream>
 #include <functional>
 #include <iterator>
 #include <memory>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -86,6 +92,32 @@ inline bool pumpUntil(std::vector<NetClient*> clients, const std::function<bool(
     }
     return done();
 }
+
+// A plain UDP socket sending datagrams to a port on 127.0.0.1, as anything
+// on the network may, ENet or not.
+class LoopbackDatagrams {
+public:
+    explicit LoopbackDatagrams(std::uint16_t port) : fd_(::socket(AF_INET, SOCK_DGRAM, 0))
+    {
+        if (fd_ < 0)
+            throw std::runtime_error("no UDP socket");
+        to_.sin_family = AF_INET;
+        to_.sin_port = htons(port);
+        to_.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    }
+    ~LoopbackDatagrams() { ::close(fd_); }
+    LoopbackDatagrams(const LoopbackDatagrams&) = delete;
+    LoopbackDatagrams& operator=(const LoopbackDatagrams&) = delete;
+
+    void send(std::span<const std::uint8_t> bytes) const
+    {
+        ::sendto(fd_, bytes.data(), bytes.size(), 0, reinterpret_cast<const sockaddr*>(&to_), sizeof to_);
+    }
+
+private:
+    int fd_;
+    sockaddr_in to_{};
+};
 
 inline bool joined(const NetClient& c) { return c.state() == NetClientState::Joined; }
 

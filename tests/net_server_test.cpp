@@ -191,20 +191,16 @@ TEST(NetServer, GarbageDatagramsAndMalformedMessagesDropOnlyTheirSender)
     ASSERT_TRUE(pumpUntil({&steady}, [&] { return joined(steady); }, 5.0));
 
     // Random bytes at the port, from a plain UDP socket.
-    const int sock = ::socket(AF_INET, SOCK_DGRAM, 0);
-    ASSERT_GE(sock, 0);
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(rig.server.port());
-    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    std::mt19937 random(7);
-    for (int i = 0; i < 300; ++i) {
-        std::vector<std::uint8_t> bytes(1 + random() % 1400);
-        for (auto& b : bytes)
-            b = static_cast<std::uint8_t>(random());
-        ::sendto(sock, bytes.data(), bytes.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+    {
+        const LoopbackDatagrams datagrams(rig.server.port());
+        std::mt19937 random(7);
+        for (int i = 0; i < 300; ++i) {
+            std::vector<std::uint8_t> bytes(1 + random() % 1400);
+            for (auto& b : bytes)
+                b = static_cast<std::uint8_t>(random());
+            datagrams.send(bytes);
+        }
     }
-    ::close(sock);
 
     // Connected clients sending what no client sends: each is dropped alone.
     std::vector<std::uint8_t> input;

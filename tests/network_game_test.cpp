@@ -33,6 +33,26 @@
 
 namespace {
 
+// A UDP socket bound on address to a port the system picks, without
+// SO_REUSEADDR so that no other socket may share it; -1 when it cannot be.
+int boundUdpSocket(std::uint32_t address, std::uint16_t& port)
+{
+    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    if (fd < 0)
+        return -1;
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    at.sin_addr.s_addr = htonl(address);
+    socklen_t size = sizeof at;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&at), sizeof at) != 0 ||
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&at), &size) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    port = ntohs(at.sin_port);
+    return fd;
+}
+
 using Clock = std::chrono::steady_clock;
 
 double distance(Vector3 a, Vector3 b) { return magnitude(subtract(a, b)); }
@@ -264,16 +284,11 @@ TEST_F(NetworkGame, AServerThatStopsEndsTheGameWithItsMessageAndStatus4)
 TEST_F(NetworkGame, NoServerAtTheAddressIsANetworkFailureWithStatus6)
 {
     // A port nothing listens on: the game connects until ENet gives up.
-    const int probe = ::socket(AF_INET, SOCK_DGRAM, 0);
+    std::uint16_t port = 0;
+    const int probe = boundUdpSocket(INADDR_LOOPBACK, port);
     ASSERT_GE(probe, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(::bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    socklen_t size = sizeof address;
-    ASSERT_EQ(::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &size), 0);
     ::close(probe);
-    join(ntohs(address.sin_port));
+    join(port);
     ASSERT_EQ(start(), kExitOk);
     bool connectingShown = false;
     EXPECT_EQ(playToEnd(kDefaultPeerTimeoutMs / 1000.0 + 10.0,
@@ -318,17 +333,11 @@ TEST_F(NetworkGame, HostingRunsTheServerInTheGameAndPlaysAMatchInIt)
 
 TEST_F(NetworkGame, HostingOnATakenPortFailsCleanlyWithStatus6)
 {
-    // Bound without SO_REUSEADDR, so no other socket may share the port.
-    const int taken = ::socket(AF_INET, SOCK_DGRAM, 0);
+    std::uint16_t port = 0;
+    const int taken = boundUdpSocket(INADDR_ANY, port);
     ASSERT_GE(taken, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_ANY);
-    ASSERT_EQ(::bind(taken, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    socklen_t size = sizeof address;
-    ASSERT_EQ(::getsockname(taken, reinterpret_cast<sockaddr*>(&address), &size), 0);
     world.settings.network.role = NetworkRole::Host;
-    world.settings.network.port = ntohs(address.sin_port);
+    world.settings.network.port = port;
     EXPECT_EQ(start(), kExitNetworkFailed);
     ::close(taken);
     ASSERT_EQ(platform.messageBoxes().size(), 1u);
