@@ -641,10 +641,10 @@ void encodeSnapshot(const WorldSnapshot& snapshot, const WorldSnapshot* baseline
     ByteWriter w(out);
     w.u8(static_cast<std::uint8_t>(MessageType::Snapshot));
     w.u32(snapshot.tick);
-    w.u32(snapshot.inputSequence);
+    writeVarint(w, snapshot.inputSequence);
     w.u8(baseline ? kSnapshotDelta : 0);
     if (baseline)
-        w.u32(baseline->tick);
+        writeVarint(w, snapshot.tick - baseline->tick);  // ticks back, never 0
 
     const WireWorld now = worldToWire(snapshot);
     const std::size_t players = std::min<std::size_t>(now.players.size(), kMaxPlayers);
@@ -752,15 +752,18 @@ bool decodeSnapshot(std::span<const std::uint8_t> bytes, std::span<const WorldSn
     if (in.u8() != static_cast<std::uint8_t>(MessageType::Snapshot))
         return false;
     const std::uint32_t tick = in.u32();
-    const std::uint32_t inputSequence = in.u32();
+    std::uint64_t inputSequence = 0;
+    if (!readVarint(in, inputSequence) || inputSequence > 0xffffffffu)
+        return false;
     const std::uint8_t flags = in.u8();
     if (!in.ok() || (flags & ~kSnapshotDelta) != 0)
         return false;
     const WorldSnapshot* baseline = nullptr;
     if (flags & kSnapshotDelta) {
-        const std::uint32_t baseTick = in.u32();
-        if (!in.ok())
+        std::uint64_t back = 0;
+        if (!readVarint(in, back) || back == 0 || back > 0xffffffffu)
             return false;
+        const auto baseTick = static_cast<std::uint32_t>(tick - back);
         for (const WorldSnapshot& s : history)
             if (s.tick == baseTick) {
                 baseline = &s;
@@ -899,7 +902,7 @@ bool decodeSnapshot(std::span<const std::uint8_t> bytes, std::span<const WorldSn
         return false;
 
     decoded.tick = tick;
-    decoded.inputSequence = inputSequence;
+    decoded.inputSequence = static_cast<std::uint32_t>(inputSequence);
     for (int c = 0; c < kCarCount; ++c)
         decoded.cars[static_cast<std::size_t>(c)] = carFromWire(now.cars[static_cast<std::size_t>(c)]);
     decoded.players.reserve(players);

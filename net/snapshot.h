@@ -28,7 +28,8 @@
 // for a changed group, a bit for each of its fields, then each field that
 // changed: a whole-number one as the difference from the baseline's,
 // zigzagged, in 7-bit groups, an orientation whole. A shot the baseline had, flown on
-// by the ticks between, costs one bit.
+// by the ticks between, costs one bit. The client's input sequence and the
+// ticks back to the baseline go in 7-bit groups too.
 
 #include "math/quaternion.h"
 #include "math/vector3.h"

@@ -416,11 +416,15 @@ TEST(SnapshotDecode, OutOfRangeFieldsAreRefused)
         bad.at(at) = value;
         return !decodeSnapshot(bad, {}, out);
     };
+    // The header: type, tick, the input sequence (0: one byte), flags, players.
+    constexpr std::size_t kFlags = 1 + 4 + 1;
+    constexpr std::size_t kHeader = kFlags + 2;
     EXPECT_TRUE(refused(0, static_cast<std::uint8_t>(MessageType::Roster)));  // not a snapshot
-    EXPECT_TRUE(refused(9, 2));   // an unknown flag
-    EXPECT_TRUE(refused(9, 1));   // a delta with no history
-    EXPECT_TRUE(refused(10, 0));   // no players
-    EXPECT_TRUE(refused(10, kMaxPlayers + 1));
+    EXPECT_TRUE(refused(kFlags, 2));   // an unknown flag
+    EXPECT_TRUE(refused(kFlags, 1));   // a delta with no history
+    EXPECT_TRUE(refused(kFlags + 1, 0));   // no players
+    EXPECT_TRUE(refused(kFlags + 1, kMaxPlayers + 1));
+    EXPECT_TRUE(refused(kFlags - 1, 0x80));  // an input sequence that runs on into the flags
 
     // Positions past the arena's +-1023 and velocities of -32768 steps are
     // never sent: refused, so what is accepted encodes again the same.
@@ -430,18 +434,18 @@ TEST(SnapshotDecode, OutOfRangeFieldsAreRefused)
         bad.at(at + 1) = static_cast<std::uint8_t>(value >> 8);
         return !decodeSnapshot(bad, {}, out);
     };
-    EXPECT_TRUE(refusedWord(11, 0x8000));
-    EXPECT_TRUE(refusedWord(11, 1023 * 32 + 1));
-    EXPECT_FALSE(refusedWord(11, 1023 * 32));
-    EXPECT_TRUE(refusedWord(11 + 10, 0x8000));   // its linear velocity
-    EXPECT_FALSE(refusedWord(11 + 10, 0x8001));
+    EXPECT_TRUE(refusedWord(kHeader, 0x8000));
+    EXPECT_TRUE(refusedWord(kHeader, 1023 * 32 + 1));
+    EXPECT_FALSE(refusedWord(kHeader, 1023 * 32));
+    EXPECT_TRUE(refusedWord(kHeader + 10, 0x8000));   // its linear velocity
+    EXPECT_FALSE(refusedWord(kHeader + 10, 0x8001));
 
-    // Offsets in the full form: header 11 (type, tick, input, flags, players), each car 5 x 22 + 8, each player 17 + 8 + 10.
+    // Offsets in the full form: each car 5 x 22 + 8, each player 17 + 8 + 10.
     constexpr std::size_t kCarBytes = 5 * 22 + 8;
-    const std::size_t carState = 11 + 5 * 22;
+    const std::size_t carState = kHeader + 5 * 22;
     EXPECT_TRUE(refused(carState + 5, kFullThrottle + 1));
     EXPECT_TRUE(refused(carState + 6, 0x80));  // steer -128
-    const std::size_t firstPlayer = 11 + 2 * kCarBytes;
+    const std::size_t firstPlayer = kHeader + 2 * kCarBytes;
     const std::size_t flags = firstPlayer + 6 + 4 + 4 + 2;
     EXPECT_TRUE(refused(flags, 3 << 2));  // gait 3
     EXPECT_TRUE(refused(flags, 0x40));    // an unknown flag
@@ -493,15 +497,20 @@ TEST(SnapshotDecode, ADeltasChangedGroupNamesOnlyFieldsThatChanged)
     WorldSnapshot out;
     ASSERT_TRUE(decodeSnapshot(good, history, out));
     EXPECT_TRUE(out == now);
-    // Header 15 (type, tick, input, flags, baseline, players), the group
-    // bits (2 cars x 6, 3 players x 3, the match: 22 bits, 3 bytes), then
-    // the part's two bytes of field bits and its one difference.
-    constexpr std::size_t part = 15 + 3;
-    ASSERT_EQ(good.at(15), 1);
+    // Header 9 (type, tick, input, flags, 10 ticks back, players: a byte
+    // each but the tick), the group bits (2 cars x 6, 3 players x 3, the
+    // match: 22 bits, 3 bytes), then the part's two bytes of field bits and
+    // its one difference.
+    constexpr std::size_t header = 1 + 4 + 1 + 1 + 1 + 1;
+    constexpr std::size_t part = header + 3;
+    ASSERT_EQ(good.at(header), 1);
+    std::vector<std::uint8_t> bad = good;
+    bad[header - 2] = 0;  // 0 ticks back: a snapshot is never its own baseline
+    EXPECT_FALSE(decodeSnapshot(bad, history, out));
     ASSERT_EQ(good.at(part), 1);
     ASSERT_EQ(good.at(part + 1), 0);
     ASSERT_EQ(good.at(part + 2), 2);  // +1, zigzagged
-    std::vector<std::uint8_t> bad = good;
+    bad = good;
     bad[part] = 0;  // changed, but no field
     bad.erase(bad.begin() + static_cast<std::ptrdiff_t>(part) + 2);
     EXPECT_FALSE(decodeSnapshot(bad, history, out));
