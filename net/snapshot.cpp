@@ -644,7 +644,7 @@ void encodeSnapshot(const WorldSnapshot& snapshot, const WorldSnapshot* baseline
     writeVarint(w, snapshot.inputSequence);
     w.u8(baseline ? kSnapshotDelta : 0);
     if (baseline)
-        writeVarint(w, snapshot.tick - baseline->tick);  // ticks back, never 0
+        writeVarint(w, snapshot.tick - baseline->tick);  // ticks back, modulo 2^32
 
     const WireWorld now = worldToWire(snapshot);
     const std::size_t players = std::min<std::size_t>(now.players.size(), kMaxPlayers);
@@ -761,7 +761,7 @@ bool decodeSnapshot(std::span<const std::uint8_t> bytes, std::span<const WorldSn
     const WorldSnapshot* baseline = nullptr;
     if (flags & kSnapshotDelta) {
         std::uint64_t back = 0;
-        if (!readVarint(in, back) || back == 0 || back > 0xffffffffu)
+        if (!readVarint(in, back) || back > 0xffffffffu)
             return false;
         const auto baseTick = static_cast<std::uint32_t>(tick - back);
         for (const WorldSnapshot& s : history)

@@ -505,8 +505,12 @@ TEST(SnapshotDecode, ADeltasChangedGroupNamesOnlyFieldsThatChanged)
     constexpr std::size_t part = header + 3;
     ASSERT_EQ(good.at(header), 1);
     std::vector<std::uint8_t> bad = good;
-    bad[header - 2] = 0;  // 0 ticks back: a snapshot is never its own baseline
+    bad[header - 2] = 9;  // 9 ticks back: no such baseline
     EXPECT_FALSE(decodeSnapshot(bad, history, out));
+    // 0 back is the baseline itself: nothing changed, and it decodes so.
+    const std::vector<WorldSnapshot> itself = {now};
+    ASSERT_TRUE(decodeSnapshot(encoded(now, &now), itself, out));
+    EXPECT_TRUE(out == now);
     ASSERT_EQ(good.at(part), 1);
     ASSERT_EQ(good.at(part + 1), 0);
     ASSERT_EQ(good.at(part + 2), 2);  // +1, zigzagged
