@@ -10,7 +10,8 @@
 //   28 bytes of UDP and IPv4 headers each datagram carries;
 // - the snapshots' mean and largest message bytes.
 // A last benchmark runs the server in real time on its own thread and times
-// a command's way from one client to another's snapshot, in ticks and ms.
+// a command's way from one client to another's snapshot and screen, in
+// ticks and ms.
 
 #include "bots/bots.h"
 #include "tests/net_rig.h"
@@ -45,11 +46,47 @@ NetServerConfig benchServer(int bots)
     return c;
 }
 
-void reportTick(benchmark::State& state, double cpuSeconds, long ticks)
+// A tick each iteration: tick() on this thread's processor clock, then
+// untimed() outside it; the counters give the processor time a tick and
+// the share of one core at the server's rate.
+template <class Tick, class Untimed>
+void timeTicks(benchmark::State& state, Tick tick, Untimed untimed)
 {
-    const double perTick = cpuSeconds / static_cast<double>(std::max(1L, ticks));
+    double cpu = 0.0;
+    long ticks = 0;
+    for (auto _ : state) {
+        const double t0 = threadSeconds();
+        tick();
+        cpu += threadSeconds() - t0;
+        ++ticks;
+        untimed();
+    }
+    const double perTick = cpu / static_cast<double>(std::max(1L, ticks));
     state.counters["update_us"] = perTick * 1e6;
     state.counters["core_percent"] = perTick * kServerTickRate * 100.0;
+}
+
+bool opened(NetServer& server, benchmark::State& state)
+{
+    std::string reason;
+    if (server.open(reason))
+        return true;
+    state.SkipWithError(reason.c_str());
+    return false;
+}
+
+template <class Clients>
+NetTraffic clientsTraffic(const Clients& clients)
+{
+    NetTraffic all;
+    for (const auto& c : clients) {
+        const NetTraffic t = c->client.traffic();
+        all.bytesSent += t.bytesSent;
+        all.packetsSent += t.packetsSent;
+        all.bytesReceived += t.bytesReceived;
+        all.packetsReceived += t.packetsReceived;
+    }
+    return all;
 }
 
 // The baseline: eight bots thinking and the world stepping, nothing else.
@@ -78,15 +115,7 @@ void BM_NetBareStep(benchmark::State& state)
     };
     for (int i = 0; i < 4 * kServerTickRate; ++i)
         tick();  // past the countdown
-    double cpu = 0.0;
-    long ticks = 0;
-    for (auto _ : state) {
-        const double t0 = threadSeconds();
-        tick();
-        cpu += threadSeconds() - t0;
-        ++ticks;
-    }
-    reportTick(state, cpu, ticks);
+    timeTicks(state, tick, [] {});
 }
 BENCHMARK(BM_NetBareStep)->Iterations(4000)->Unit(benchmark::kMicrosecond);
 
@@ -94,35 +123,21 @@ BENCHMARK(BM_NetBareStep)->Iterations(4000)->Unit(benchmark::kMicrosecond);
 void BM_NetServerNobodyJoined(benchmark::State& state)
 {
     NetServer server(benchServer(kPeople));
-    std::string reason;
-    if (!server.open(reason)) {
-        state.SkipWithError(reason.c_str());
+    if (!opened(server, state))
         return;
-    }
     double now = 0.0;
     for (int i = 0; i < 4 * kServerTickRate; ++i)
         server.update(now += kServerTickSeconds);
-    double cpu = 0.0;
-    long ticks = 0;
-    for (auto _ : state) {
-        now += kServerTickSeconds;
-        const double t0 = threadSeconds();
-        server.update(now);
-        cpu += threadSeconds() - t0;
-        ++ticks;
-    }
-    reportTick(state, cpu, ticks);
+    timeTicks(state, [&] { server.update(now += kServerTickSeconds); }, [] {});
 }
 BENCHMARK(BM_NetServerNobodyJoined)->Iterations(4000)->Unit(benchmark::kMicrosecond);
 
 void BM_NetServerEightBotClients(benchmark::State& state)
 {
     NetServer server(benchServer(kPeople));
-    std::string reason;
-    if (!server.open(reason)) {
-        state.SkipWithError(reason.c_str());
+    if (!opened(server, state))
         return;
-    }
+    std::string reason;
     std::vector<std::unique_ptr<BotClient>> clients;
     for (int i = 0; i < kPeople; ++i) {
         clients.push_back(makeBot(clientConfig(server.port(), "Bench " + std::to_string(i + 1)),
@@ -164,39 +179,19 @@ void BM_NetServerEightBotClients(benchmark::State& state)
         step();
 
     const NetServerStatus before = server.status();
-    NetTraffic clientsBefore;
-    for (auto& c : clients) {
-        const NetTraffic t = c->client.traffic();
-        clientsBefore.bytesSent += t.bytesSent;
-        clientsBefore.packetsSent += t.packetsSent;
-        clientsBefore.bytesReceived += t.bytesReceived;
-        clientsBefore.packetsReceived += t.packetsReceived;
-    }
+    const NetTraffic clientsBefore = clientsTraffic(clients);
     const double startedAt = now;
-    double cpu = 0.0;
-    long ticks = 0;
-    for (auto _ : state) {
-        now += kServerTickSeconds;
-        const double t0 = threadSeconds();
-        server.update(now);
-        cpu += threadSeconds() - t0;
-        ++ticks;
-        if (now + 1e-9 >= frameDue) {
+    timeTicks(
+        state, [&] { server.update(now += kServerTickSeconds); },
+        [&] {
+            if (now + 1e-9 < frameDue)
+                return;
             frameDue += 1.0 / 60.0;
             for (auto& c : clients)
                 c->frame(1.0f / 60.0f);
-        }
-    }
+        });
     const double seconds = std::max(now - startedAt, 1e-9);
-    reportTick(state, cpu, ticks);
-    NetTraffic all;
-    for (auto& c : clients) {
-        const NetTraffic t = c->client.traffic();
-        all.bytesSent += t.bytesSent;
-        all.packetsSent += t.packetsSent;
-        all.bytesReceived += t.bytesReceived;
-        all.packetsReceived += t.packetsReceived;
-    }
+    const NetTraffic all = clientsTraffic(clients);
     const double perClient = 1.0 / (kPeople * seconds);
     const double downBytes = static_cast<double>(all.bytesReceived - clientsBefore.bytesReceived);
     const double downPackets = static_cast<double>(all.packetsReceived - clientsBefore.packetsReceived);
@@ -218,10 +213,12 @@ void BM_NetServerEightBotClients(benchmark::State& state)
 }
 BENCHMARK(BM_NetServerEightBotClients)->Iterations(4000)->Unit(benchmark::kMicrosecond);
 
-// One client turns by a quarter circle; the time until another's newest
-// snapshot shows it, with the server in real time on its own thread and
-// eight clients sending a frame's input 60 times a second. An iteration is
-// one turn.
+// One client turns by a quarter circle; the time until another client's
+// newest snapshot holds the turn, and until its game shows it (the world a
+// ClientSession draws, other players interpolated kInterpolationDelayTicks
+// behind), with the server in real time on its own thread and eight
+// clients sending a frame's input 60 times a second. An iteration is one
+// turn; the shown delay's goal is the interpolation delay and a tick.
 void BM_NetCommandToAnotherClientsSnapshot(benchmark::State& state)
 {
     NetServerConfig config = benchServer(kPeople);
@@ -233,26 +230,37 @@ void BM_NetCommandToAnotherClientsSnapshot(benchmark::State& state)
         return;
     }
     std::vector<std::unique_ptr<NetClient>> clients;
-    std::vector<NetClient*> all;
     std::string reason;
-    for (int i = 0; i < kPeople; ++i) {
+    for (int i = 0; i < kPeople - 1; ++i) {
         clients.push_back(std::make_unique<NetClient>());
         if (!clients.back()->connect(clientConfig(rig->server.port(), "Delay " + std::to_string(i + 1)), reason)) {
             state.SkipWithError(reason.c_str());
             return;
         }
-        all.push_back(clients.back().get());
     }
+    SimWorld shown;
+    ModelMs3d model;
+    ClientSession watcher;
+    if (!buildSimRig(shown, model, 1, reason, kNetGame) ||
+        !watcher.connect(clientConfig(rig->server.port(), "Watcher"), reason)) {
+        state.SkipWithError(reason.c_str());
+        return;
+    }
+    StepEvents events;
     NetClient& turner = *clients[0];
-    NetClient& watcher = *clients[1];
     std::int32_t yawTotal = 0;  // hundredths of a degree
     using Clock = std::chrono::steady_clock;
     auto nextFrame = Clock::now();
+    auto lastFrame = Clock::now();
     const auto frame = [&] {
-        for (NetClient* c : all) {
+        for (auto& c : clients) {
             c->service(0);
-            c->sendInput(NetInput{.lookYawTotal = c == &turner ? yawTotal : 0});
+            c->sendInput(NetInput{.lookYawTotal = c.get() == &turner ? yawTotal : 0});
         }
+        const auto now = Clock::now();
+        events.clear();
+        watcher.frame(PlayerCommand{}, std::chrono::duration<float>(now - lastFrame).count(), shown, events);
+        lastFrame = now;
         nextFrame += std::chrono::microseconds(16667);
         if (nextFrame < Clock::now())
             nextFrame = Clock::now();
@@ -264,11 +272,12 @@ void BM_NetCommandToAnotherClientsSnapshot(benchmark::State& state)
             frame();
         return done();
     };
+    const auto snapshots = [&]() -> const std::deque<WorldSnapshot>& { return watcher.client().snapshots(); };
     const auto playing = [&] {
-        return !watcher.snapshots().empty() && watcher.snapshots().back().match.phase == MatchPhase::Playing;
+        return watcher.showing() && !snapshots().empty() && snapshots().back().match.phase == MatchPhase::Playing;
     };
     if (!frames(10.0, [&] {
-            for (NetClient* c : all)
+            for (auto& c : clients)
                 if (!joined(*c))
                     return false;
             return playing();
@@ -276,37 +285,58 @@ void BM_NetCommandToAnotherClientsSnapshot(benchmark::State& state)
         state.SkipWithError("the eight did not join, or the round did not start");
         return;
     }
-    const int place = turner.welcome()->player;
-    const auto turnerYaw = [&] { return watcher.snapshots().back().players[static_cast<std::size_t>(place)].yaw; };
-    double msSum = 0.0, msMost = 0.0, ticksSum = 0.0, ticksMost = 0.0;
+    const auto place = static_cast<std::size_t>(turner.welcome()->player);
+    const auto turned = [](float yaw, float from) { return std::abs(std::remainder(yaw - from - 90.0f, 360.0f)) < 1.0f; };
+    struct Delay {
+        double msSum = 0.0, msMost = 0.0, ticksSum = 0.0, ticksMost = 0.0;
+        void add(double ms, double ticks)
+        {
+            msSum += ms;
+            msMost = std::max(msMost, ms);
+            ticksSum += ticks;
+            ticksMost = std::max(ticksMost, ticks);
+        }
+    };
+    Delay received, onScreen;
     int seen = 0, missed = 0;
     for (auto _ : state) {
         frames(0.3, [] { return false; });  // settled
-        const float from = turnerYaw();
+        const float from = snapshots().back().players[place].yaw;
+        const float shownFrom = shown.players[place].body.yaw;
         const std::uint32_t sentAtTick = rig->server.status().tick;
         const auto sentAt = Clock::now();
         yawTotal += 9000;
-        const bool shown = frames(2.0, [&] { return std::abs(std::remainder(turnerYaw() - from - 90.0f, 360.0f)) < 1.0f; });
-        if (!shown) {
+        const auto since = [&](std::uint32_t tick) {
+            return std::pair{std::chrono::duration<double, std::milli>(Clock::now() - sentAt).count(),
+                             static_cast<double>(static_cast<std::int32_t>(tick - sentAtTick))};
+        };
+        if (!frames(2.0, [&] { return turned(snapshots().back().players[place].yaw, from); })) {
             ++missed;
             continue;
         }
-        const double ms = std::chrono::duration<double, std::milli>(Clock::now() - sentAt).count();
-        const double ticks = static_cast<double>(static_cast<std::int32_t>(watcher.snapshots().back().tick - sentAtTick));
-        msSum += ms;
-        msMost = std::max(msMost, ms);
-        ticksSum += ticks;
-        ticksMost = std::max(ticksMost, ticks);
+        const auto [ms, ticks] = since(snapshots().back().tick);
+        if (!frames(2.0, [&] { return turned(shown.players[place].body.yaw, shownFrom); })) {
+            ++missed;
+            continue;
+        }
+        const auto [shownMs, shownTicks] = since(watcher.shownTick());
+        received.add(ms, ticks);
+        onScreen.add(shownMs, shownTicks);
         ++seen;
     }
     const double n = std::max(1, seen);
-    state.counters["delay_ms_mean"] = msSum / n;
-    state.counters["delay_ms_max"] = msMost;
-    state.counters["delay_ticks_mean"] = ticksSum / n;
-    state.counters["delay_ticks_max"] = ticksMost;
+    state.counters["delay_ms_mean"] = received.msSum / n;
+    state.counters["delay_ms_max"] = received.msMost;
+    state.counters["delay_ticks_mean"] = received.ticksSum / n;
+    state.counters["delay_ticks_max"] = received.ticksMost;
+    state.counters["shown_ms_mean"] = onScreen.msSum / n;
+    state.counters["shown_ms_max"] = onScreen.msMost;
+    state.counters["shown_ticks_mean"] = onScreen.ticksSum / n;
+    state.counters["shown_ticks_max"] = onScreen.ticksMost;
     state.counters["missed"] = missed;
-    for (NetClient* c : all)
+    for (auto& c : clients)
         c->vanish();
+    watcher.leave(0);
     rig->finish();
 }
 BENCHMARK(BM_NetCommandToAnotherClientsSnapshot)->Iterations(20)->Unit(benchmark::kMillisecond)->UseRealTime();
