@@ -446,10 +446,8 @@ bool initGame(World& world)
         if (bots > 0)
             addBots(world.bots, world.sim, world.localPlayers, match.botLevel, static_cast<std::uint64_t>(match.seed));
     }
-    if (watching) {
-        loadTeamPaint(world);  // every record is of a match
-    } else if (networked) {
-        loadTeamPaint(world);  // every network match is one
+    if (watching || networked) {
+        loadTeamPaint(world);  // every network match is one, and so is every record of one
     } else if (world.settings.game.mode == GameMode::Match) {
         // Player i plays for team i % 2, the bots after the local players: a
         // lone player's bot takes the blue car, and without one it stands empty.

@@ -642,11 +642,11 @@ int main(int argc, char** argv)
     std::uint32_t tickMs = 16;
     bool running = true;
     bool padSeen = false;
-    // Once the game has ended, runs do nothing; state and screenshots still
-    // describe how it ended.
     // A record line the game could not read ends the run after its frame: its
     // box has been shown, and what follows would show a world gone still.
     const auto recordBroke = [&world] { return !world.playback.error.empty(); };
+    // Once the game has ended, runs do nothing; state and screenshots still
+    // describe how it ended.
     for (const ScriptCommand& c : commands) {
         if (stopSignal != 0 || captureFailed || recordBroke())
             break;
