@@ -4,6 +4,7 @@
 #include "app/error_box.h"
 #include "app/hud.h"
 #include "app/launch.h"
+#include "app/record_playback.h"
 #include "app/split_views.h"
 #include "game/car_drawing.h"
 #include "game/scene.h"
@@ -425,16 +426,28 @@ bool initGame(World& world)
     // bots and the match: the world takes the server's players and match
     // on the welcome.
     const bool networked = world.settings.network.role != NetworkRole::None;
-    world.localPlayers = networked ? 1 : std::clamp(world.settings.game.players, 0, kMaxLocalPlayers);
-    const int bots = networked ? 0 : std::clamp(world.settings.botsPlaying(), 0, kMaxPlayers - world.localPlayers);
-    if (world.localPlayers + bots == 0)
-        world.localPlayers = 1;
-    addSimPlayers(world.sim, world.localPlayers + bots, world.playerModel);
+    // Watching a record nobody plays here: its header says who is in the world.
+    const bool watching = !world.recordToPlay.empty();
     world.bots = {};
-    if (bots > 0)
-        addBots(world.bots, world.sim, world.localPlayers, match.botLevel, static_cast<std::uint64_t>(match.seed));
-    if (networked) {
-        loadTeamPaint(world);  // every network match is one
+    if (watching) {
+        world.localPlayers = 0;
+        std::string error;
+        if (!beginRecordPlayback(world, world.recordToPlay, error)) {
+            showErrorBox("%s", error.c_str());
+            return false;
+        }
+    } else {
+        world.localPlayers = networked ? 1 : std::clamp(world.settings.game.players, 0, kMaxLocalPlayers);
+        const int bots =
+            networked ? 0 : std::clamp(world.settings.botsPlaying(), 0, kMaxPlayers - world.localPlayers);
+        if (world.localPlayers + bots == 0)
+            world.localPlayers = 1;
+        addSimPlayers(world.sim, world.localPlayers + bots, world.playerModel);
+        if (bots > 0)
+            addBots(world.bots, world.sim, world.localPlayers, match.botLevel, static_cast<std::uint64_t>(match.seed));
+    }
+    if (watching || networked) {
+        loadTeamPaint(world);  // every network match is one, and so is every record of one
     } else if (world.settings.game.mode == GameMode::Match) {
         // Player i plays for team i % 2, the bots after the local players: a
         // lone player's bot takes the blue car, and without one it stands empty.
@@ -559,9 +572,16 @@ void runFrame(World& world)
     // A network match goes on whatever menu is open here; the player stands
     // still meanwhile.
     const bool networked = world.network.active;
-    const bool frozen = world.sim.match && updateMatchMenus(world, dt) && !networked;
+    // A watched record goes on as a network match does: the menus show over it.
+    const bool watching = world.playback.active;
+    const bool frozen = world.sim.match && updateMatchMenus(world, dt) && !networked && !watching;
     world.events.clear();
-    if (networked) {
+    if (watching) {
+        stepRecordPlayback(world, dt);
+        world.lastFramePhysicsSteps = 0;
+        updateCameras(world, dt);
+        updateHud(world.hud, world.events, world.sim, dt);
+    } else if (networked) {
         PlayerCommand own;
         if (world.menus.screen == MatchScreen::None) {
             readLocalCommands(world, dt);

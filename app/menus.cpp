@@ -162,8 +162,9 @@ void openScreen(World& world, MatchScreen screen)
     MatchMenus& menus = world.menus;
     menus.screen = screen;
     menus.menu = Menu{};
-    // A network match goes on for everyone else: it cannot be restarted from here.
-    if (screen == MatchScreen::Pause && world.network.active)
+    // A network match goes on for everyone else, and a watched record goes
+    // as it was played: neither can be restarted from here.
+    if (screen == MatchScreen::Pause && (world.network.active || world.playback.active))
         menus.menu.items = {{"Resume", static_cast<int>(MenuAction::Resume), {}},
                             {"Quit", static_cast<int>(MenuAction::Quit), {}}};
     else if (screen == MatchScreen::Pause)
@@ -343,8 +344,9 @@ bool updateMatchMenus(World& world, float dt)
     if (menus.screen == MatchScreen::None) {
         // The last round's result shows as long as any round's does (its
         // sound rings out) before the results screen takes the game.
-        // A server starts the next match of its own accord: no results screen waits for a rematch.
-        if (over && !world.network.active) {
+        // A server starts the next match of its own accord (a record says
+        // when it did): no results screen waits for a rematch.
+        if (over && !world.network.active && !world.playback.active) {
             menus.overSeconds += dt;
             if (menus.overSeconds >= kRoundResultSeconds) {
                 openScreen(world, MatchScreen::Results);

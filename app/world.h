@@ -10,6 +10,7 @@
 #include "app/menus.h"
 #include "app/network_play.h"
 #include "app/pad_seats.h"
+#include "app/record_playback.h"
 #include "app/platform.h"
 #include "app/settings.h"
 #include "assets/model_3ds.h"
@@ -27,6 +28,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 struct World {
@@ -67,6 +69,10 @@ struct World {
     GameSoundState sounds;
     MatchMenus menus;  // the pause menu and results screen, in a match only
     NetworkPlay network;  // --host or --connect; inactive otherwise
+    // A server's match record to watch instead of playing (a tool sets it
+    // before the start); empty for a game played here.
+    std::string recordToPlay;
+    RecordPlayback playback;  // active while that record is watched
 
     // What the frame driver measured, for tools and tests to read.
     float lastFrameSeconds = 0.0f;  // dt of the most recent frame

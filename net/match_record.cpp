@@ -225,3 +225,30 @@ bool replayMatchRecord(std::istream& in, SimWorld& world, const SkinnedModel& mo
     frames = reader.frames();
     return line == MatchRecordLine::End;
 }
+
+bool MatchRecordFile::open(const std::string& path, SimWorld& world, const SkinnedModel& model, std::string& error)
+{
+    path_ = path;
+    in_.open(path, std::ios::binary);
+    if (!in_) {
+        error = path + ": cannot be read";
+        return false;
+    }
+    if (!reader_.begin(in_, world, model, error)) {
+        error = path + ": " + error;
+        return false;
+    }
+    return true;
+}
+
+MatchRecordLine MatchRecordFile::nextFrame(std::string& error)
+{
+    for (;;) {
+        const MatchRecordLine line = reader_.next(error);
+        if (line == MatchRecordLine::Change)
+            continue;
+        if (line == MatchRecordLine::Malformed)
+            error = path_ + ": " + error;
+        return line;
+    }
+}

@@ -28,6 +28,7 @@
 #include "sim/step_events.h"
 
 #include <cstdint>
+#include <fstream>
 #include <iosfwd>
 #include <string>
 
@@ -86,6 +87,31 @@ private:
     long long frames_ = 0;
     FrameRecord record_;
     StepEvents events_;
+};
+
+// A record read from its file a step at a time, for every caller that plays
+// a record: each error names the file. The reader keeps a pointer to the
+// stream, so a MatchRecordFile stays where it was opened.
+class MatchRecordFile {
+public:
+    MatchRecordFile() = default;
+    MatchRecordFile(const MatchRecordFile&) = delete;
+    MatchRecordFile& operator=(const MatchRecordFile&) = delete;
+
+    // Opens path and reads its header into world, as MatchRecordReader::begin.
+    // False with error "PATH: cannot be read" or "PATH: line N: why".
+    bool open(const std::string& path, SimWorld& world, const SkinnedModel& model, std::string& error);
+    // Makes the changes up to the next step and takes it: Frame; or End once
+    // the record is over (changes after its last step made), or Malformed
+    // with error "PATH: line N: why", after which nothing more is read.
+    MatchRecordLine nextFrame(std::string& error);
+    const MatchRecordReader& reader() const { return reader_; }
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+    std::ifstream in_;
+    MatchRecordReader reader_;
 };
 
 // Steps world (created, its cars built) through a record from its start:

@@ -452,7 +452,8 @@ TEST(NetServer, SanitisedNamesKeepPrintableTextWithinTheLimit)
 // The tool as a process: it listens, takes clients (one plays and stays, one
 // leaves), records what it stepped and writes its states, and ends cleanly
 // on SIGTERM with a Goodbye; the replay tool steps the record again to the
-// same state lines, byte for byte, and stops at a bad line with its number.
+// same state lines, byte for byte (and the game watching it shows the same
+// worlds), and stops at a bad line with its number.
 TEST(ServerTool, ListensTakesClientsEndsOnSigtermAndItsRecordReplaysToItsStates)
 {
     ScratchDir scratch;
@@ -553,6 +554,25 @@ TEST(ServerTool, ListensTakesClientsEndsOnSigtermAndItsRecordReplaysToItsStates)
     const std::vector<nlohmann::json> lines = stateLines(again.out);
     EXPECT_EQ(lines.front()["tick"], 40);
     EXPECT_EQ(lines.back()["match"]["players"].size(), 2u);
+
+    // The game watching the same record, 40 ticks a frame, shows the same
+    // world at each of those ticks.
+    std::string watchScript = "tick 200\n";
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        watchScript += "run 1\nstate\n";
+    const ToolResult watched =
+        runTool("turfwar-replay", "--server-record " + recordPath + " --data " + kNetGame + " -", watchScript);
+    EXPECT_EQ(watched.status, 0) << watched.err;
+    const std::vector<nlohmann::json> shown = stateLines(watched.out);
+    ASSERT_EQ(shown.size(), lines.size());
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        EXPECT_EQ(shown[i]["playback"]["tick"], lines[i]["tick"]);
+        for (const auto& [key, value] : lines[i].items()) {
+            if (key != "tick") {
+                EXPECT_EQ(shown[i][key], value) << "tick " << lines[i]["tick"] << ", " << key;
+            }
+        }
+    }
 
     // A line the reader cannot take: the states before it, then its number.
     std::ofstream(recordPath, std::ios::app) << "frame 0.005 nonsense\nframe 0.005\n";

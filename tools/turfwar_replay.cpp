@@ -4,10 +4,17 @@
 //
 //   turfwar-replay SCRIPT [--data DIR] [--config FILE] [--audio-out FILE.wav | --audio-device NAME]
 //   turfwar-replay --connect HOST[:PORT] [--name N] [--password P] SCRIPT
+//   turfwar-replay --server-record FILE [--states-every N]
+//   turfwar-replay --server-record FILE SCRIPT [--audio-out FILE.wav]
 //
 // With --connect the game plays as a network client of a running server;
 // the server keeps real time, so each frame waits until the real clock has
 // caught up with the script's.
+//
+// --server-record steps a dedicated server's match record again. Alone it
+// runs no game and prints the world's state every --states-every ticks; with
+// a script the game watches the record (app/record_playback.h) while the
+// script runs the clock, the screenshots and the capture as usual.
 //
 // The script's commands and the exit statuses are listed by --help, from the
 // table in tools/replay/replay_script.cpp and kExitStatusHelp below.
@@ -63,7 +70,8 @@ constexpr const char* kExitStatusHelp =
     "Exit status: 0 when the script ran to its end or the game ended; 1 when a screenshot, the --audio-out "
     "file or standard output cannot be written (--audio-out is opened before the game starts, so a bad path "
     "fails at once); 2 for bad options or a script or --server-record that cannot be read or is malformed (nothing "
-    "runs, or for a record the states up to the bad line); the "
+    "runs, or for a record the states up to the bad line; with a script, the game's box names the file and line "
+    "and the run ends there); the "
     "game's own status when it cannot start (3: data unusable or not found) or, with --connect, when the "
     "network match ends (4: the connection was lost or the server stopped, 5: refused, 6: no answer or an "
     "address that cannot be used); 128 and the signal's number when "
@@ -222,10 +230,16 @@ nlohmann::json describe(const World& world, std::uint32_t startTicks, HeadlessPl
     }
     // A network client does not know who the server's bots are; it says
     // where it plays instead.
-    if (state.contains("match") && !world.network.active) {
+    if (state.contains("match") && !world.network.active && !world.playback.active) {
         for (std::size_t p = 0; p < state["match"]["players"].size(); ++p)
             state["match"]["players"][p]["bot"] = static_cast<int>(p) >= world.localPlayers;
     }
+    // A watched record: the server's tick it has reached, to set beside the
+    // server's own --states.
+    if (world.playback.active)
+        state["playback"] = {{"record", world.playback.path},
+                             {"tick", world.playback.record.reader().frames()},
+                             {"ended", world.playback.ended}};
     if (world.network.active) {
         const ClientSession& session = world.network.session;
         state["network"] = {{"client", true},
@@ -337,13 +351,20 @@ int main(int argc, char** argv)
     std::optional<std::string> connectTo;
     std::optional<std::string> playerName;
     std::optional<std::string> password;
-    app.add_option("script", scriptPath, "Script file, or - for standard input (needed unless --server-record)");
+    app.add_option("script", scriptPath,
+                   "Script file, or - for standard input (needed unless --server-record; with it, the game "
+                   "watches the record while the script runs)");
     std::optional<std::string> serverRecord;
     int statesEvery = kDefaultStatesEvery;
     app.add_option("--server-record", serverRecord,
-                   "Step a dedicated server's match record (turfwar-server --record) again, without the game, "
-                   "and print the world's state every --states-every ticks: the lines the server's --states wrote");
-    app.add_option("--states-every", statesEvery, "Ticks between the states of --server-record, 1 to 1000000")
+                   "Step a dedicated server's match record (turfwar-server --record) again. Without a script: "
+                   "no game, the world's state printed every --states-every ticks (the lines the server's "
+                   "--states wrote). With a script: the game watches the record as a spectator (the first "
+                   "player's view, the HUD and the sound; 200 ticks a second of the script's clock, at most 200 a "
+                   "frame) while the script runs, takes screenshots and --audio-out; each state then has "
+                   "\"playback\" with the tick reached, and after the record's end the world stays as it was");
+    app.add_option("--states-every", statesEvery,
+                   "Ticks between the states of --server-record without a script, 1 to 1000000")
         ->check(CLI::Range(1, 1000000));
     // The script language in the help, so the man page made from it is complete.
     app.footer("Script commands, one a line ('#' starts a comment; a word in double quotes may hold blanks):\n" +
@@ -416,7 +437,29 @@ int main(int argc, char** argv)
     }
     if (serverRecord) {
         // The record is named from where the tool was started, the data read in its folder.
-        const std::string record = std::filesystem::absolute(*serverRecord).string();
+        serverRecord = std::filesystem::absolute(*serverRecord).string();
+        // The record says who plays and by which rules: these would be ignored.
+        for (const char* option : {"--players", "--match", "--bots", "--bot-level", "--seed", "--rounds",
+                                   "--round-minutes", "--respawn-seconds", "--record-commands"}) {
+            if (app.count(option) > 0) {
+                std::cerr << "turfwar-replay: " << option << " cannot be used with --server-record: the record says "
+                          << "who plays and how\n";
+                return kExitUsage;
+            }
+        }
+        if (scriptPath.empty() && audioOut) {
+            std::cerr << "turfwar-replay: --audio-out with --server-record needs a script: without one no game "
+                         "runs and nothing is heard\n";
+            return kExitUsage;
+        }
+        if (!scriptPath.empty() && app.count("--states-every") > 0) {
+            std::cerr << "turfwar-replay: --states-every is for --server-record without a script (the script's "
+                         "state lines say what it shows)\n";
+            return kExitUsage;
+        }
+    }
+    if (serverRecord && scriptPath.empty()) {
+        const std::string& record = *serverRecord;
         HeadlessPlatform platform;
         platform.onMessageBox = [](const RecordedMessageBox& box) { std::cerr << messageBoxLine(box) << std::endl; };
         if (!enterDataFolder(dataDir, platform))
@@ -563,9 +606,12 @@ int main(int argc, char** argv)
     catchStopSignals();
     World world(platform);
     world.settings = settings;
+    if (serverRecord)
+        world.recordToPlay = *serverRecord;
     const int status = startTurfwar(world);
+    // A record that cannot be watched is bad input, as it is without a script.
     if (status != kExitOk)
-        return status;
+        return world.playback.error.empty() ? status : kExitUsage;
     const std::uint32_t startTicks = platform.ticks();
     // A server keeps real time: a client's frames may not run ahead of it.
     std::optional<std::chrono::steady_clock::time_point> realStart;
@@ -596,10 +642,13 @@ int main(int argc, char** argv)
     std::uint32_t tickMs = 16;
     bool running = true;
     bool padSeen = false;
+    // A record line the game could not read ends the run after its frame: its
+    // box has been shown, and what follows would show a world gone still.
+    const auto recordBroke = [&world] { return !world.playback.error.empty(); };
     // Once the game has ended, runs do nothing; state and screenshots still
     // describe how it ended.
     for (const ScriptCommand& c : commands) {
-        if (stopSignal != 0 || captureFailed)
+        if (stopSignal != 0 || captureFailed || recordBroke())
             break;
         switch (c.type) {
         case ScriptCommand::Type::Tick:
@@ -642,7 +691,7 @@ int main(int argc, char** argv)
                                       c.pad);
             break;
         case ScriptCommand::Type::Run:
-            for (long long i = 0; i < c.a && running && stopSignal == 0 && !captureFailed; ++i) {
+            for (long long i = 0; i < c.a && running && stopSignal == 0 && !captureFailed && !recordBroke(); ++i) {
                 const std::uint64_t before = world.framesRun;
                 running = runOneFrame(world, platform, tickMs, realStart, startTicks);
                 writeSound();
@@ -677,5 +726,5 @@ int main(int argc, char** argv)
         std::cerr << "turfwar-replay: stopped by " << signalName(signo) << "\n";
         return finish(128 + signo);
     }
-    return finish(kExitOk);
+    return finish(recordBroke() ? kExitUsage : kExitOk);
 }

@@ -17,8 +17,8 @@ nlohmann::json serverStateLine(std::uint32_t tick, const SimWorld& world)
 
 bool playServerRecord(const std::string& recordPath, int every, std::ostream& out, std::string& error)
 {
-    std::ifstream in(recordPath, std::ios::binary);
-    if (!in) {
+    // The file first: a record that cannot be read is named before the data is.
+    if (!std::ifstream(recordPath, std::ios::binary)) {
         error = recordPath + ": cannot be read";
         return false;
     }
@@ -31,24 +31,21 @@ bool playServerRecord(const std::string& recordPath, int every, std::ostream& ou
         return false;
     model.setAnimationStart(kWalkStartMs);
     model.restartAnimation();
-    MatchRecordReader reader;
-    if (!reader.begin(in, world, model, error)) {
-        error = recordPath + ": " + error;
+    MatchRecordFile record;
+    if (!record.open(recordPath, world, model, error))
         return false;
-    }
     for (;;) {
-        switch (reader.next(error)) {
+        switch (record.nextFrame(error)) {
         case MatchRecordLine::Frame:
-            if (every > 0 && reader.frames() % every == 0)
-                out << serverStateLine(static_cast<std::uint32_t>(reader.frames()), world).dump() << '\n';
+            if (const long long tick = record.reader().frames(); every > 0 && tick % every == 0)
+                out << serverStateLine(static_cast<std::uint32_t>(tick), world).dump() << '\n';
             break;
-        case MatchRecordLine::Change:
+        case MatchRecordLine::Change:  // nextFrame makes the changes itself
             break;
         case MatchRecordLine::End:
             out.flush();
             return true;
         case MatchRecordLine::Malformed:
-            error = recordPath + ": " + error;
             return false;
         }
     }
