@@ -8,6 +8,7 @@
 #include "image_test_support.h"
 #include "net_rig.h"
 #include "tool_runner.h"
+#include "wav_capture_file.h"
 
 #include "audio/audio.h"
 #include "net/match_record.h"
@@ -15,7 +16,6 @@
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
-#include <sndfile.h>
 
 #include <algorithm>
 #include <cmath>
@@ -61,21 +61,6 @@ void writeRecord(const std::string& path, bool shots)
 std::string playbackArgs(const std::string& record, const std::string& more = "")
 {
     return "--server-record " + record + " --data " + kNetGame + " " + more + " -";
-}
-
-std::vector<std::int16_t> wavSamples(const std::string& path)
-{
-    SF_INFO info = {};
-    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
-    EXPECT_NE(file, nullptr) << path;
-    if (file == nullptr)
-        return {};
-    EXPECT_EQ(info.samplerate, kAudioSampleRate);
-    EXPECT_EQ(info.channels, 2);
-    std::vector<std::int16_t> samples(static_cast<std::size_t>(info.frames * info.channels));
-    sf_readf_short(file, samples.data(), info.frames);
-    sf_close(file);
-    return samples;
 }
 
 // Of the samples from..to (interleaved, seconds), the root mean square of a
@@ -192,8 +177,8 @@ TEST(RecordPlayback, ScreenshotsShowTheMatchAndTheCaptureHearsItsShots)
 
     // The two records differ only in the shots, from tick 630 (3.15 s): the
     // captures are the same until then, and after it the shots are heard.
-    const std::vector<std::int16_t> withShots = wavSamples(scratch.file("shots.wav"));
-    const std::vector<std::int16_t> without = wavSamples(scratch.file("quiet.wav"));
+    const std::vector<std::int16_t> withShots = readCaptureSamples(scratch.file("shots.wav"));
+    const std::vector<std::int16_t> without = readCaptureSamples(scratch.file("quiet.wav"));
     ASSERT_GT(withShots.size(), static_cast<std::size_t>(6 * kAudioSampleRate * 2));
     EXPECT_GT(rmsOf(withShots, nullptr, 1.0, 3.0), 10.0) << "the match is silent";
     EXPECT_EQ(rmsOf(withShots, &without, 0.0, 3.0), 0.0);

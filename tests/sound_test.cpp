@@ -11,11 +11,11 @@
 
 #include "game_folder.h"
 #include "tool_runner.h"
+#include "wav_capture_file.h"
 #include "windowed_launch.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
-#include <sndfile.h>
 
 #include <algorithm>
 #include <cmath>
@@ -48,20 +48,7 @@ Stereo split(const std::vector<std::int16_t>& interleaved)
     return s;
 }
 
-Stereo readWav(const fs::path& path)
-{
-    SF_INFO info = {};
-    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
-    EXPECT_NE(file, nullptr) << path;
-    if (file == nullptr)
-        return {};
-    EXPECT_EQ(info.samplerate, kAudioSampleRate);
-    EXPECT_EQ(info.channels, 2);
-    std::vector<std::int16_t> samples(static_cast<std::size_t>(info.frames * 2));
-    sf_readf_short(file, samples.data(), info.frames);
-    sf_close(file);
-    return split(samples);
-}
+Stereo readWav(const fs::path& path) { return split(readCaptureSamples(path.string())); }
 
 double rms(const std::vector<double>& x, std::size_t from, std::size_t to)
 {
