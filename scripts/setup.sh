@@ -23,6 +23,8 @@ packages=(
   libfreetype-dev fonts-dejavu-core
   # Network play, and checking the dedicated server's unit.
   libenet-dev systemd
+  # Building again only what changed (scripts/test.sh).
+  ccache
 )
 
 missing=()

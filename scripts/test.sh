@@ -14,7 +14,16 @@ bash "$root/scripts/setup.sh"
 # Rendering tests run on Mesa behind SDL's offscreen driver: no display needed.
 export SDL_VIDEODRIVER=offscreen
 
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTURFWAR_WERROR=$werror >/dev/null
+# Through ccache, a tree built before on this machine (CI again, a rerun
+# after a small change) compiles only what changed; its base directory lets
+# clones in other folders share the cache.
+launcher=()
+if command -v ccache >/dev/null; then
+  export CCACHE_BASEDIR="$root" CCACHE_NOHASHDIR=1
+  launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
+
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTURFWAR_WERROR=$werror "${launcher[@]}" >/dev/null
 cmake --build "$build"
 (cd "$build" && ctest --output-on-failure --timeout 300 -j "$(nproc)")
 
@@ -32,7 +41,7 @@ if [ -e "$build-sanitize/CMakeCache.txt" ] && ! grep -qs '^CMAKE_CXX_COMPILER:[A
 fi
 CC=clang CXX=clang++ cmake -S "$root" -B "$build-sanitize" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
   -DCMAKE_CXX_FLAGS_DEBUG="-g1 -O1" -DCMAKE_C_FLAGS_DEBUG="-g1 -O1" -DTURFWAR_SANITIZE=ON -DTURFWAR_FUZZ=ON \
-  -DTURFWAR_WERROR=$werror >/dev/null
+  -DTURFWAR_WERROR=$werror "${launcher[@]}" >/dev/null
 cmake --build "$build-sanitize"
 (cd "$build-sanitize" &&
   ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
