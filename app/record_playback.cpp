@@ -18,10 +18,9 @@ constexpr double kTickSlack = 1e-3;
 bool beginRecordPlayback(World& world, const std::string& path, std::string& error)
 {
     RecordPlayback& playback = world.playback;
-    playback.path = path;
     playback.owedTicks = 0.0;
     playback.ended = false;
-    if (!playback.record.open(path, world.sim, world.playerModel, error)) {
+    if (!playback.record.open(path, error) || !playback.record.begin(world.sim, world.playerModel, error)) {
         playback.error = error;
         playback.active = false;
         return false;

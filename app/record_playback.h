@@ -31,7 +31,6 @@ struct RecordPlayback {
     MatchRecordFile record;
     double owedTicks = 0.0;  // ticks the frames' time has bought and not yet stepped
     bool ended = false;      // the record is over or broke off; the world stays as it is
-    std::string path;
     std::string error;       // why it broke off ("PATH: line N: why"); empty while it reads well
 };
 

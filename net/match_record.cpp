@@ -226,7 +226,7 @@ bool replayMatchRecord(std::istream& in, SimWorld& world, const SkinnedModel& mo
     return line == MatchRecordLine::End;
 }
 
-bool MatchRecordFile::open(const std::string& path, SimWorld& world, const SkinnedModel& model, std::string& error)
+bool MatchRecordFile::open(const std::string& path, std::string& error)
 {
     path_ = path;
     in_.open(path, std::ios::binary);
@@ -234,8 +234,13 @@ bool MatchRecordFile::open(const std::string& path, SimWorld& world, const Skinn
         error = path + ": cannot be read";
         return false;
     }
+    return true;
+}
+
+bool MatchRecordFile::begin(SimWorld& world, const SkinnedModel& model, std::string& error)
+{
     if (!reader_.begin(in_, world, model, error)) {
-        error = path + ": " + error;
+        error = path_ + ": " + error;
         return false;
     }
     return true;

@@ -98,9 +98,12 @@ public:
     MatchRecordFile(const MatchRecordFile&) = delete;
     MatchRecordFile& operator=(const MatchRecordFile&) = delete;
 
-    // Opens path and reads its header into world, as MatchRecordReader::begin.
-    // False with error "PATH: cannot be read" or "PATH: line N: why".
-    bool open(const std::string& path, SimWorld& world, const SkinnedModel& model, std::string& error);
+    // Opens path: false with error "PATH: cannot be read". Then begin reads
+    // its header into world, as MatchRecordReader::begin: false with error
+    // "PATH: line N: why". Apart, so a caller can tell of an unreadable
+    // file before it loads what the world needs.
+    bool open(const std::string& path, std::string& error);
+    bool begin(SimWorld& world, const SkinnedModel& model, std::string& error);
     // Makes the changes up to the next step and takes it: Frame; or End once
     // the record is over (changes after its last step made), or Malformed
     // with error "PATH: line N: why", after which nothing more is read.

@@ -237,7 +237,7 @@ nlohmann::json describe(const World& world, std::uint32_t startTicks, HeadlessPl
     // A watched record: the server's tick it has reached, to set beside the
     // server's own --states.
     if (world.playback.active)
-        state["playback"] = {{"record", world.playback.path},
+        state["playback"] = {{"record", world.playback.record.path()},
                              {"tick", world.playback.record.reader().frames()},
                              {"ended", world.playback.ended}};
     if (world.network.active) {

@@ -4,7 +4,6 @@
 #include "net/match_record.h"
 #include "tools/replay/sim_state.h"
 
-#include <fstream>
 #include <ostream>
 
 nlohmann::json serverStateLine(std::uint32_t tick, const SimWorld& world)
@@ -18,10 +17,9 @@ nlohmann::json serverStateLine(std::uint32_t tick, const SimWorld& world)
 bool playServerRecord(const std::string& recordPath, int every, std::ostream& out, std::string& error)
 {
     // The file first: a record that cannot be read is named before the data is.
-    if (!std::ifstream(recordPath, std::ios::binary)) {
-        error = recordPath + ": cannot be read";
+    MatchRecordFile record;
+    if (!record.open(recordPath, error))
         return false;
-    }
     SimWorld world;
     createSimWorld(world);
     if (!buildSimCars(world, "car.txt", error))
@@ -31,8 +29,7 @@ bool playServerRecord(const std::string& recordPath, int every, std::ostream& ou
         return false;
     model.setAnimationStart(kWalkStartMs);
     model.restartAnimation();
-    MatchRecordFile record;
-    if (!record.open(recordPath, world, model, error))
+    if (!record.begin(world, model, error))
         return false;
     for (;;) {
         switch (record.nextFrame(error)) {
